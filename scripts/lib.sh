@@ -1,0 +1,31 @@
+# Shared steps of scripts/run, scripts/test and scripts/bench: install what is
+# missing, then configure and build into the given folder.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+    local wanted=() missing=()
+    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$ROOT/scripts/packages.txt")
+    for p in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# build_into DIR [extra cmake arguments...]
+build_into() {
+    local dir="$1"; shift
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@"
+    cmake --build "$dir" --parallel "$(nproc)"
+}

@@ -1,0 +1,74 @@
+#include "APIandFunc.h"
+
+#include "GlobalMain.h"
+#include "INI.h"
+#include "LetterCase.h"
+#include "Seam.h"
+
+#include <QGuiApplication>
+#include <QVariant>
+#include <QWidget>
+
+namespace zv {
+
+int clampOpacity(int level)
+{
+    return std::clamp(level, 125, 255);
+}
+
+bool platformHasTranslucency()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
+} // namespace zv
+
+void ApplyOpacity(QWidget *window, int level)
+{
+    const int alpha = zv::clampOpacity(level);
+    if (!window || !zv::platformHasTranslucency())
+        return;
+    window->setWindowOpacity(alpha / 255.0);
+}
+
+void ApplyWindowSettings(QWidget *window)
+{
+    ApplyOpacity(window, zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), 255));
+    if (zv::optionAsFlag(ReadOption(QStringLiteral("OnTop"), QStringLiteral("False")), false))
+        SetTopmost(window);
+}
+
+void OpenWithShell(const QString &target, int /*showMode*/, QWidget * /*owner*/)
+{
+    zv::seam().openWithShell(target);
+}
+
+bool ListContains(const QString &text, const QStringList &items)
+{
+    for (const QString &item : items) {
+        if (zv::equalsIgnoringCase(item, text))
+            return true;
+    }
+    return false;
+}
+
+void ShowTitleBar(QWidget *window, bool show)
+{
+    if (!window)
+        return;
+    const QRect outer = window->frameGeometry();
+    const bool visible = window->isVisible();
+    if (show) {
+        window->setWindowTitle(window->property("tag").toString());
+        window->setWindowFlag(Qt::FramelessWindowHint, false);
+    } else {
+        window->setProperty("tag", window->windowTitle());
+        window->setWindowTitle(QString());
+        window->setWindowFlag(Qt::FramelessWindowHint, true);
+    }
+    window->move(outer.topLeft());
+    if (visible)
+        window->show();
+    window->update();
+}

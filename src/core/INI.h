@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The settings file Options.ini (section "Main"), the caption file Language.ini
+// (section "Падонак") and any other file of the same format. Nothing is cached:
+// every read goes to the file and every write goes straight to it.
+
+QString ReadOption(const QString &key, const QString &defaultValue);
+// A folder that cannot be written leaves the settings as they were, silently.
+void WriteOption(const QString &key, const QString &value);
+QString ReadLangString(const QString &key, const QString &defaultValue);
+QString ReadIniValue(const QString &file, const QString &section, const QString &key, const QString &defaultValue);
+
+namespace zv {
+
+inline constexpr int kOptionValueLimit = 254;
+inline constexpr int kLangValueLimit = 998;
+
+// The leading decimal number of `text` (blanks skipped), rounded to a 16-bit integer.
+// Text without a leading number reads as 0; a number outside the 16-bit range gives `fallback`.
+int optionAsNumber(const QString &text, int fallback);
+// "True"/"False" in any letter case, or a number (true when not zero); anything else gives `fallback`.
+bool optionAsFlag(const QString &text, bool fallback);
+// Only text that is a whole number; anything else gives `fallback`.
+int optionAsStrictNumber(const QString &text, int fallback);
+
+QString optionsPath();
+QString languagePath();
+
+} // namespace zv
