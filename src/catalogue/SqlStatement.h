@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <sqlite3.h>
+
+namespace zv {
+
+// A prepared SQLite statement that finalizes itself; errors become CatalogueError.
+class SqlStatement
+{
+public:
+    SqlStatement(sqlite3 *db, const QString &sql);
+    ~SqlStatement();
+    SqlStatement(const SqlStatement &) = delete;
+    SqlStatement &operator=(const SqlStatement &) = delete;
+
+    void bind(int index, const QString &text);
+    void bind(int index, qint64 value);
+    // True while there is a row; false when done.
+    bool step();
+    // Runs to the end.
+    void run();
+
+    QString text(int column) const;
+    qint64 integer(int column) const;
+    bool isNull(int column) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Turns an SQLite failure into a Russian message for the user; `what` says what was being done.
+[[noreturn]] void throwSqlError(sqlite3 *db, int code, const QString &what);
+
+// A table or index name quoted for SQL text.
+QString quotedName(const QString &name);
+
+} // namespace zv
