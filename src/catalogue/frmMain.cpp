@@ -101,7 +101,6 @@ void frmMain::createControls()
     lblCount = new QLabel(QStringLiteral("Записей:"), Frame2);
     lblCount->setObjectName(QStringLiteral("lblCount"));
     placeTwips(lblCount, 0, 7400, 1455, 255);
-    lblCount->installEventFilter(this);
 
     txtSearch = new QLineEdit(this);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
@@ -115,7 +114,6 @@ void frmMain::createControls()
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setContextMenuPolicy(Qt::CustomContextMenu);
-    List1->installEventFilter(this);
     placeTwips(List1, 1680, 480, 3855, 7275);
 
     Combo1 = new QComboBox(this);
@@ -139,7 +137,8 @@ void frmMain::createControls()
     setFixedSize(twips(kFullClientWidth), twips(kClientHeight));
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1_Click);
-    connect(List1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmMain::List1_Click);
+    // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::List1_Click);
     connect(List1, &QListView::doubleClicked, this, &frmMain::List1_DblClick);
     connect(List1, &QListView::customContextMenuRequested, this, &frmMain::List1_MouseDown);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
@@ -185,6 +184,7 @@ void frmMain::createListMenu()
 
     QMenu *mnu_move = lstMenu->addMenu(QStringLiteral("Перенести в раздел:"));
     mnu_move->setObjectName(QStringLiteral("mnu_move"));
+    mnu_move->menuAction()->setObjectName(QStringLiteral("mnu_move"));
     for (const zv::Category &category : zv::categories()) {
         QAction *action = mnu_move->addAction(category.displayName);
         action->setObjectName(category.moveMenuItem);
@@ -283,7 +283,11 @@ bool frmMain::windowKey(QKeyEvent *event)
         return true;
     }
     const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-    if ((event->modifiers() & all) == all) {
+    const bool modifierKey = event->key() == Qt::Key_Shift || event->key() == Qt::Key_Control ||
+                             event->key() == Qt::Key_Alt || event->key() == Qt::Key_Meta ||
+                             event->key() == Qt::Key_AltGr;
+    // A key pressed while all three are held; pressing the three themselves is not yet such a key.
+    if (!modifierKey && (event->modifiers() & all) == all) {
         zv::showMessage(this, QStringLiteral("Это не пасхальное яйцо!!"), zv::MessageForm::OkInformation);
         zv::seam().openWithShell(zv::programFolder());
         return true;
@@ -293,9 +297,10 @@ bool frmMain::windowKey(QKeyEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && isActiveWindow()) {
+    // Installed on the application: key presses of every control of this window come here first.
+    if (event->type() == QEvent::KeyPress) {
         auto *widget = qobject_cast<QWidget *>(watched);
-        if (widget && (widget == this || isAncestorOf(widget)) && widget->window() == this) {
+        if (widget && widget->window() == this) {
             auto *key = static_cast<QKeyEvent *>(event);
             if (windowKey(key))
                 return true;

@@ -149,10 +149,8 @@ QString frmMain::selectedName() const
 
 int frmMain::selectedRow() const
 {
-    const QModelIndex current = List1->selectionModel()->currentIndex();
-    if (!current.isValid() || !List1->selectionModel()->isSelected(current))
-        return -1;
-    return current.row();
+    const QModelIndexList selected = List1->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.constFirst().row();
 }
 
 void frmMain::dropSelectedRow()
