@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 
@@ -42,6 +43,13 @@ VistaButton::VistaButton(QWidget *parent) : QWidget(parent)
             Timer1_Timer();
     });
     m_pointer = [] { return QCursor::pos(); };
+    // A new button is captioned with its own name until the host gives it a caption.
+    connect(this, &QObject::objectNameChanged, this, [this](const QString &name) {
+        if (!m_captionSet) {
+            setCaption(name);
+            m_captionSet = false;
+        }
+    });
 
     m_font = QWidget::font();
     refreshFaces();
@@ -59,6 +67,7 @@ QString VistaButton::Caption() const
 
 void VistaButton::setCaption(const QString &caption)
 {
+    m_captionSet = true;
     lbl->setText(caption);
     lbl->adjustSize();
     UserControl_Resize();

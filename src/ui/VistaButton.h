@@ -8,7 +8,6 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 
@@ -29,7 +28,12 @@ public:
     // Which picture the surface shows; index is the face number for Pc, the frame number otherwise.
     struct Picture
     {
-        enum Set { Pc, Moves, Downs };
+        enum Set
+        {
+            Pc,
+            Moves,
+            Downs
+        };
         Set set = Pc;
         int index = 0;
         bool operator==(const Picture &) const = default;
@@ -116,6 +120,7 @@ private:
     bool Hovered = false;
 
     QFont m_font;
+    bool m_captionSet = false;
     bool m_clickPending = false; // a left press on the control or label waits for its release
     Picture m_shown;
     std::shared_ptr<const zv::vista::FaceSet> m_faces;

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QImage>
 #include <QSize>
-
 #include <array>
 #include <memory>
 
@@ -16,16 +15,22 @@ inline constexpr int kFaceWidth = 18;
 inline constexpr int kFaceHeight = 21;
 inline constexpr int kFrameCount = 5;
 
-enum Face { Normal = 0, Pressed = 1, Disabled = 2, Hover = 3 };
+enum Face
+{
+    Normal = 0,
+    Pressed = 1,
+    Disabled = 2,
+    Hover = 3
+};
 
 // Blend weights of frames 0..4.
 inline constexpr std::array<double, kFrameCount> kFrameWeights{0.0, 0.24, 0.52, 0.875, 1.0};
 
 struct FaceSet
 {
-    std::array<QImage, 4> pc;               // indexed by Face
-    std::array<QImage, kFrameCount> moves;  // normal -> hover
-    std::array<QImage, kFrameCount> downs;  // pressed -> hover
+    std::array<QImage, 4> pc;              // indexed by Face
+    std::array<QImage, kFrameCount> moves; // normal -> hover
+    std::array<QImage, kFrameCount> downs; // pressed -> hover
 };
 
 // One face, 18 x 21, RGB32.

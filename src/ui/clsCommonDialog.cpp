@@ -75,8 +75,8 @@ void clsCommonDialog::ShowFileDialog(int kind)
     request.filterIndex = m_filterIndex > 0 ? m_filterIndex - 1 : 0;
     request.defaultSuffix = m_defaultExt;
 
-    const std::optional<QString> chosen = kind == 1 ? zv::seam().openFileDialog(m_hWnd, request)
-                                                    : zv::seam().saveFileDialog(m_hWnd, request);
+    const std::optional<QString> chosen =
+        kind == 1 ? zv::seam().openFileDialog(m_hWnd, request) : zv::seam().saveFileDialog(m_hWnd, request);
     if (!chosen) {
         if (m_cancelError)
             raiseCancel();

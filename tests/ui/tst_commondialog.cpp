@@ -64,8 +64,8 @@ private slots:
     void filterConversion()
     {
         const QString converted = clsCommonDialog::ConvertFilter(kTextFilter);
-        QCOMPARE(converted, QStringLiteral("Текстовый файл *.txt") + QChar(0) + QStringLiteral("*.txt") + QChar(0) +
-                                QChar(0));
+        QCOMPARE(converted,
+                 QStringLiteral("Текстовый файл *.txt") + QChar(0) + QStringLiteral("*.txt") + QChar(0) + QChar(0));
         QVERIFY(converted.endsWith(QString(2, QChar(0))));
         const QList<zv::FileFilter> text = clsCommonDialog::filterEntries(converted);
         QCOMPARE(text.size(), 1);
@@ -79,8 +79,8 @@ private slots:
         QCOMPARE(images.at(0).patterns,
                  (QStringList{QStringLiteral("*.jpg"), QStringLiteral("*.gif"), QStringLiteral("*.bmp")}));
 
-        const QList<zv::FileFilter> two =
-            clsCommonDialog::filterEntries(clsCommonDialog::ConvertFilter(QStringLiteral("Текст|*.txt|Все|*.*|Лишнее")));
+        const QList<zv::FileFilter> two = clsCommonDialog::filterEntries(
+            clsCommonDialog::ConvertFilter(QStringLiteral("Текст|*.txt|Все|*.*|Лишнее")));
         QCOMPARE(two.size(), 2); // a description without patterns is no entry
         QCOMPARE(two.at(1).description, QStringLiteral("Все"));
         QCOMPARE(two.at(1).patterns, QStringList{QStringLiteral("*.*")});

@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <cmath>
 #include <memory>
 
@@ -136,7 +135,7 @@ struct Rig
 } // namespace
 
 // Checks the picture the button says it shows, and that its surface really shows it.
-#define VERIFY_SHOWS(rig, picture)                                                                                    \
+#define VERIFY_SHOWS(rig, picture)                                                                                     \
     do {                                                                                                               \
         QCOMPARE(name((rig).button->shownPicture()), name(picture));                                                   \
         if (!surfaceShows((rig).button, picture))                                                                      \
@@ -185,6 +184,13 @@ private slots:
         QCOMPARE(lbl->palette().color(QPalette::WindowText), QColor(0, 0, 0));
         QVERIFY(!rig.button->animationRunning());
         QVERIFY(!rig.button->leaveWatcherRunning());
+        // Until a caption is given, a button is captioned with its name.
+        VistaButton fresh;
+        fresh.setObjectName(QStringLiteral("VistaButton1"));
+        QCOMPARE(fresh.Caption(), QStringLiteral("VistaButton1"));
+        fresh.setCaption(QStringLiteral("OK"));
+        fresh.setObjectName(QStringLiteral("cmdOk"));
+        QCOMPARE(fresh.Caption(), QStringLiteral("OK"));
         // The rounded corners show the window behind.
         QCOMPARE(rgbText(drawnSurface(rig.button).pixel(0, 0)), QStringLiteral("240,238,224"));
     }
@@ -246,9 +252,9 @@ private slots:
         VERIFY_SHOWS(rig, moves(1));
         rig.pointerOutside();
         rig.button->advanceLeaveWatcher();
-        QCOMPARE(rig.runFrames(), (QStringList{QStringLiteral("moves(4)"), QStringLiteral("moves(3)"),
-                                              QStringLiteral("moves(2)"), QStringLiteral("moves(1)"),
-                                              QStringLiteral("moves(0)")}));
+        QCOMPARE(rig.runFrames(),
+                 (QStringList{QStringLiteral("moves(4)"), QStringLiteral("moves(3)"), QStringLiteral("moves(2)"),
+                              QStringLiteral("moves(1)"), QStringLiteral("moves(0)")}));
     }
 
     void pressShowsPressedAndReleasePlaysTheReleaseFrames()
@@ -465,14 +471,13 @@ private slots:
         QTest::keyClick(rig.button, Qt::Key_Space);
         QTest::keyClick(rig.button, Qt::Key_F5, Qt::ControlModifier);
         // The modifier keys themselves go down and up around the key, as on the keyboard.
-        QCOMPARE(rig.log, (QStringList{QStringLiteral("KeyDown 16 1"), QStringLiteral("KeyDown 65 1"),
-                                       QStringLiteral("KeyPress 65"), QStringLiteral("KeyUp 65 1"),
-                                       QStringLiteral("KeyUp 16 0"), QStringLiteral("KeyDown 13 0"),
-                                       QStringLiteral("KeyPress 13"), QStringLiteral("KeyUp 13 0"),
-                                       QStringLiteral("KeyDown 32 0"), QStringLiteral("KeyPress 32"),
-                                       QStringLiteral("KeyUp 32 0"), QStringLiteral("KeyDown 17 2"),
-                                       QStringLiteral("KeyDown 116 2"), QStringLiteral("KeyUp 116 2"),
-                                       QStringLiteral("KeyUp 17 0")}));
+        QCOMPARE(rig.log,
+                 (QStringList{
+                     QStringLiteral("KeyDown 16 1"), QStringLiteral("KeyDown 65 1"), QStringLiteral("KeyPress 65"),
+                     QStringLiteral("KeyUp 65 1"), QStringLiteral("KeyUp 16 0"), QStringLiteral("KeyDown 13 0"),
+                     QStringLiteral("KeyPress 13"), QStringLiteral("KeyUp 13 0"), QStringLiteral("KeyDown 32 0"),
+                     QStringLiteral("KeyPress 32"), QStringLiteral("KeyUp 32 0"), QStringLiteral("KeyDown 17 2"),
+                     QStringLiteral("KeyDown 116 2"), QStringLiteral("KeyUp 116 2"), QStringLiteral("KeyUp 17 0")}));
         // A Russian letter reports its key and its Windows-1251 character.
         rig.log.clear();
         QKeyEvent press(QEvent::KeyPress, 0x0424, Qt::NoModifier, QStringLiteral("ф"));
