@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QTest>
 
 namespace {
@@ -24,8 +25,12 @@ Window *shownWindow()
 
 void closeAllWindows()
 {
+    // Deleting a window takes its own top-level children (menus) with it.
+    QList<QPointer<QWidget>> windows;
     for (QWidget *w : QApplication::topLevelWidgets())
-        delete w;
+        windows << w;
+    for (const QPointer<QWidget> &w : windows)
+        delete w.data();
 }
 
 } // namespace
