@@ -34,6 +34,8 @@ std::unique_ptr<ModuleRenderer> ModuleRenderer::open(const QByteArray &data, int
     try {
         auto module = std::make_unique<openmpt::module>(data.constData(), size_t(data.size()), quiet);
         module->set_repeat_count(loop ? -1 : 0);
+        // Without dither the same module always gives the same samples.
+        module->ctl_set_integer("dither", 0);
         return std::unique_ptr<ModuleRenderer>(new ModuleRenderer(std::move(module), sampleRate));
     } catch (const std::exception &) {
         return nullptr;
@@ -50,11 +52,6 @@ int ModuleRenderer::render(qint16 *interleaved, int frames)
 double ModuleRenderer::durationSeconds() const
 {
     return m_module->get_duration_seconds();
-}
-
-double ModuleRenderer::positionSeconds() const
-{
-    return m_module->get_position_seconds();
 }
 
 // ---- the sound device

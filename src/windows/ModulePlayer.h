@@ -23,9 +23,8 @@ public:
 
     // Fills up to `frames` stereo frames; fewer only at the end of a module that does not loop.
     int render(qint16 *interleaved, int frames);
-    // Length of one pass through the module, and the place rendering has reached in it.
+    // Length of one pass through the module.
     double durationSeconds() const;
-    double positionSeconds() const;
     int sampleRate() const { return m_sampleRate; }
 
 private:

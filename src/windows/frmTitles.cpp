@@ -144,6 +144,12 @@ void frmTitles::tmrCast_Timer()
     placeCast();
 }
 
+void frmTitles::moveCast(int twips)
+{
+    m_castTop = twips;
+    placeCast();
+}
+
 void frmTitles::placeCast()
 {
     fraCast->setGeometry(0, toPixels(m_castTop), toPixels(m_screenWidth), toPixels(m_castHeight));

@@ -32,6 +32,8 @@ public:
     int castHeight() const { return m_castHeight; }
     int screenWidth() const { return m_screenWidth; }
     int screenHeight() const { return m_screenHeight; }
+    // Puts the block's top at `twips` (the next tick moves on from there).
+    void moveCast(int twips);
 
     void done(int result) override;
 
