@@ -7,10 +7,8 @@
 #include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
-
-#include <libopenmpt/libopenmpt.hpp>
-
 #include <algorithm>
+#include <libopenmpt/libopenmpt.hpp>
 #include <ostream>
 #include <vector>
 

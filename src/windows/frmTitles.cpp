@@ -13,41 +13,40 @@
 
 namespace {
 
-const QString kCredits = QStringLiteral(
-    "ZORVANELL\r\n"
-    "Каталог пасхалок\r\n"
-    "\r\n"
-    "\r\n"
-    "Программирование\r\n"
-    "Команда Zorvanell\r\n"
-    "\r\n"
-    "Графика и оформление\r\n"
-    "Команда Zorvanell\r\n"
-    "\r\n"
-    "Музыка\r\n"
-    "Команда Zorvanell\r\n"
-    "Мелодию сочинила наша же маленькая программа: каждую ноту и каждый звук\r\n"
-    "\r\n"
-    "Тексты и описания пасхалок\r\n"
-    "Команда Zorvanell\r\n"
-    "\r\n"
-    "\r\n"
-    "Спасибо библиотекам, на которых держится программа:\r\n"
-    "\r\n"
-    "Qt - окна, сеть, печать и звук\r\n"
-    "SQLite - каталог пасхалок\r\n"
-    "libopenmpt - трекерная музыка этих титров\r\n"
-    "PulseAudio - вывод звука\r\n"
-    "FreeType и Fontconfig - шрифты\r\n"
-    "zlib - сжатие данных\r\n"
-    "\r\n"
-    "\r\n"
-    "Спасибо всем, кто находит пасхалки и делится ими.\r\n"
-    "\r\n"
-    "Ищите пасхалки везде: разработчики прячут их там, где их никто не ждёт.\r\n"
-    "\r\n"
-    "\r\n"
-    "Щёлкните мышью или нажмите любую клавишу, чтобы вернуться.");
+const QString kCredits = QStringLiteral("ZORVANELL\r\n"
+                                        "Каталог пасхалок\r\n"
+                                        "\r\n"
+                                        "\r\n"
+                                        "Программирование\r\n"
+                                        "Команда Zorvanell\r\n"
+                                        "\r\n"
+                                        "Графика и оформление\r\n"
+                                        "Команда Zorvanell\r\n"
+                                        "\r\n"
+                                        "Музыка\r\n"
+                                        "Команда Zorvanell\r\n"
+                                        "Мелодию и все её звуки сочинила наша маленькая программа\r\n"
+                                        "\r\n"
+                                        "Тексты и описания пасхалок\r\n"
+                                        "Команда Zorvanell\r\n"
+                                        "\r\n"
+                                        "\r\n"
+                                        "Спасибо библиотекам, на которых держится программа:\r\n"
+                                        "\r\n"
+                                        "Qt - окна, сеть, печать и звук\r\n"
+                                        "SQLite - каталог пасхалок\r\n"
+                                        "libopenmpt - трекерная музыка этих титров\r\n"
+                                        "PulseAudio - вывод звука\r\n"
+                                        "FreeType и Fontconfig - шрифты\r\n"
+                                        "zlib - сжатие данных\r\n"
+                                        "\r\n"
+                                        "\r\n"
+                                        "Спасибо всем, кто находит пасхалки и делится ими.\r\n"
+                                        "\r\n"
+                                        "Ищите пасхалки везде: разработчики прячут их там, где их никто не ждёт.\r\n"
+                                        "\r\n"
+                                        "\r\n"
+                                        "Щёлкните мышью или нажмите любую клавишу, чтобы вернуться.");
 
 // Twips to pixels, rounding towards minus infinity so that the block above the screen's top stays put exactly.
 int toPixels(int twips)
@@ -68,11 +67,8 @@ void paint(QWidget *widget, const QColor &background, const QColor &text = Qt::w
 } // namespace
 
 frmTitles::frmTitles(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
-    , fraCast(new QFrame(this))
-    , lblCast(new QLabel(fraCast))
-    , Text1(new QPlainTextEdit(fraCast))
-    , tmrCast(new QTimer(this))
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), fraCast(new QFrame(this)), lblCast(new QLabel(fraCast)),
+      Text1(new QPlainTextEdit(fraCast)), tmrCast(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmTitles"));
     setWindowTitle(QStringLiteral("О программе"));

@@ -18,8 +18,8 @@ class frmTitles : public QDialog
 
 public:
     static constexpr int kTwipsPerPixel = 15;
-    static constexpr int kStep = 7;          // twips a tick
-    static constexpr int kWrapMargin = 200;  // twips above the top before the block starts again
+    static constexpr int kStep = 7;         // twips a tick
+    static constexpr int kWrapMargin = 200; // twips above the top before the block starts again
 
     explicit frmTitles(QWidget *owner = nullptr);
     ~frmTitles() override;

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
-
 #include <atomic>
 #include <memory>
 

@@ -9,7 +9,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cmath>
 
 namespace {
@@ -88,13 +87,12 @@ private slots:
         m_server.setProcessEnvironment(env);
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // -n: no default script, only the two modules; root gets a warning and goes on.
-        m_server.start(pulseaudio, {QStringLiteral("-n"), QStringLiteral("--system=false"),
-                                    QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                                    QStringLiteral("--use-pid-file=false"), QStringLiteral("--disable-shm=true"),
-                                    QStringLiteral("--log-level=error"),
-                                    QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=zvnull"),
-                                    QStringLiteral("-L"),
-                                    QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket});
+        m_server.start(pulseaudio,
+                       {QStringLiteral("-n"), QStringLiteral("--system=false"), QStringLiteral("--daemonize=no"),
+                        QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=false"),
+                        QStringLiteral("--disable-shm=true"), QStringLiteral("--log-level=error"), QStringLiteral("-L"),
+                        QStringLiteral("module-null-sink sink_name=zvnull"), QStringLiteral("-L"),
+                        QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket});
         QVERIFY2(m_server.waitForStarted(5000), qPrintable(m_server.errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket) || m_server.state() == QProcess::NotRunning, 10000);
         QVERIFY2(m_server.state() == QProcess::Running, "the sound server ended at once");

@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-
 #include <memory>
 
 using zvtest::Capture;

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cmath>
 #include <vector>
 
@@ -95,8 +94,8 @@ private slots:
         const int seam = int(kTuneSeconds * kRate);
         renderFrames(*renderer, seam - kRate);
         const std::vector<qint16> around = renderFrames(*renderer, 2 * kRate); // one second each side
-        QCOMPARE(around.size(), size_t(4 * kRate)); // it did not stop at the end
-        const size_t window = size_t(kRate) / 20 * 2; // 50 ms
+        QCOMPARE(around.size(), size_t(4 * kRate));                            // it did not stop at the end
+        const size_t window = size_t(kRate) / 20 * 2;                          // 50 ms
         for (size_t at = 0; at + window <= around.size(); at += window)
             QVERIFY2(rms(around.data() + at, window) > 300.0, qPrintable(QString::number(at)));
     }

@@ -9,7 +9,6 @@
 #include <QCommandLineParser>
 #include <QThread>
 #include <QTimer>
-
 #include <cstdio>
 
 int main(int argc, char *argv[])

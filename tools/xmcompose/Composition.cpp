@@ -10,8 +10,30 @@ namespace {
 constexpr int kRows = 64;
 constexpr int kBar = 16; // rows per bar: four beats of four rows
 
-enum Instrument { Lead = 1, Bass, Pad, Bell, Kick, Snare, Hat };
-enum Channel { LeadCh, HarmonyCh, EchoCh, BassCh, Pad1Ch, Pad2Ch, Pad3Ch, BellCh, DrumCh, HatCh, ChannelCount };
+enum Instrument
+{
+    Lead = 1,
+    Bass,
+    Pad,
+    Bell,
+    Kick,
+    Snare,
+    Hat
+};
+enum Channel
+{
+    LeadCh,
+    HarmonyCh,
+    EchoCh,
+    BassCh,
+    Pad1Ch,
+    Pad2Ch,
+    Pad3Ch,
+    BellCh,
+    DrumCh,
+    HatCh,
+    ChannelCount
+};
 
 constexpr uint8_t volume(int v)
 {
@@ -36,7 +58,7 @@ int noteNumber(const std::string &name)
 
 struct Chord
 {
-    std::string bass;  // root in the bass register
+    std::string bass; // root in the bass register
     std::string voicing[3];
     std::string arpeggio[3]; // the same chord an octave or two higher
 };
@@ -249,7 +271,7 @@ xm::Module composeCreditsTune()
     m.order = {0, 1, 2, 3, 4, 5, 6, 7};
     m.restartPosition = 0;
 
-    m.instruments = {synth::lead(), synth::bass(), synth::pad(),  synth::bell(),
+    m.instruments = {synth::lead(), synth::bass(),  synth::pad(),  synth::bell(),
                      synth::kick(), synth::snare(), synth::hihat()};
     return m;
 }

@@ -9,9 +9,9 @@ namespace synth {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kBaseRate = 8363.0;   // a sample plays at this rate on C-4
+constexpr double kBaseRate = 8363.0;     // a sample plays at this rate on C-4
 constexpr double kMiddleC = 261.6255653; // C-4
-constexpr int kDrumRelativeNote = 24;   // drums are drawn at 4 x 8363 Hz and played on C-4
+constexpr int kDrumRelativeNote = 24;    // drums are drawn at 4 x 8363 Hz and played on C-4
 
 int16_t clip(double v)
 {

@@ -47,8 +47,8 @@ std::vector<uint8_t> packPattern(const Pattern &p)
             continue;
         }
         // Packed form: a flag byte with the high bit set says which fields follow.
-        const unsigned flags = 0x80 | (c.note ? 1 : 0) | (c.instrument ? 2 : 0) | (c.volume ? 4 : 0)
-            | (c.effect ? 8 : 0) | (c.param ? 16 : 0);
+        const unsigned flags = 0x80 | (c.note ? 1 : 0) | (c.instrument ? 2 : 0) | (c.volume ? 4 : 0) |
+                               (c.effect ? 8 : 0) | (c.param ? 16 : 0);
         out.u8(flags);
         if (c.note)
             out.u8(c.note);
@@ -127,8 +127,8 @@ void writeInstrument(Bytes &out, const Instrument &ins)
 
 std::vector<uint8_t> encode(const Module &m)
 {
-    if (m.order.empty() || m.order.size() > 256 || m.patterns.empty() || m.instruments.size() > 128
-        || m.channels < 2 || m.channels > 32)
+    if (m.order.empty() || m.order.size() > 256 || m.patterns.empty() || m.instruments.size() > 128 || m.channels < 2 ||
+        m.channels > 32)
         throw std::runtime_error("module out of the format's limits");
 
     Bytes out;
