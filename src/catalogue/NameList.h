@@ -14,7 +14,7 @@ class NameList
 {
 public:
     // Takes the names in the store's order; names that compare equal keep that order.
-    void assign(const QStringList &names);
+    void assign(QStringList names);
     void clear() { assign({}); }
     // Inserts at the sorted place and returns that position.
     int insert(const QString &name);
@@ -41,8 +41,8 @@ private:
     std::pair<int, int> prefixRange(const QString &lowerPrefix) const;
 
     QStringList m_names;
-    QStringList m_lower;        // lower-case form of each name, by position
-    std::vector<int> m_byLower; // positions ordered by their lower-case form
+    QStringList m_lower;        // the lower-case forms of the names, sorted
+    std::vector<int> m_byLower; // the list position of each of them
     std::vector<int> m_tree;    // minimum position over ranges of m_byLower
 };
 

@@ -1,9 +1,9 @@
 #include "NameListModel.h"
 
-void NameListModel::assign(const QStringList &names)
+void NameListModel::assign(QStringList names)
 {
     beginResetModel();
-    m_names.assign(names);
+    m_names.assign(std::move(names));
     endResetModel();
 }
 

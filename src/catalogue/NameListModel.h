@@ -14,7 +14,7 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     const zv::NameList &names() const { return m_names; }
-    void assign(const QStringList &names);
+    void assign(QStringList names);
     int insert(const QString &name);
     void removeAt(int row);
 
