@@ -19,6 +19,12 @@ qint64 sizeCap(FileKind kind);
 
 struct DownloadJob
 {
+    DownloadJob() = default;
+    DownloadJob(QUrl from, QString to, FileKind what, QUrl fallback = QUrl())
+        : url(std::move(from)), target(std::move(to)), kind(what), fallbackUrl(std::move(fallback))
+    {
+    }
+
     QUrl url;
     QString target;     // full local path; its folder must exist
     FileKind kind = FileKind::Entry;
