@@ -81,7 +81,9 @@ private:
     QList<Transfer *> m_finishedTransfers;
     int m_nextId = 1;
     int m_timeoutMs;
-    int m_maxParallel = 6;
+    // Qt opens at most six connections to one host; a few more requests waiting there keep
+    // those connections busy between replies without opening a file per queued job.
+    int m_maxParallel = 24;
     QString m_lastError;
 };
 
