@@ -2,6 +2,7 @@
 #include "core/QtSeam.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -10,6 +11,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
+    // The windows are laid out for a small 8-point sans serif.
+    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
     QTranslator qtTranslator;

@@ -34,9 +34,3 @@ void ClearTopmost(QWidget *window)
 {
     setStaysOnTop(window, false);
 }
-
-bool Main()
-{
-    zv::initVersionValues();
-    return true;
-}

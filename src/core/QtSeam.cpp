@@ -61,7 +61,10 @@ MessageAnswer QtSeam::messageBox(QWidget *owner, const QString &text, MessageFor
 {
     QMessageBox box(owner);
     box.setWindowTitle(caption);
-    box.setText(text);
+    // Texts keep their CR line breaks as data; the label wants LF.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
     switch (form) {
     case MessageForm::Ok:
         box.setIcon(QMessageBox::NoIcon);

@@ -1,0 +1,43 @@
+#include "EditorWindow.h"
+
+#include "Twips.h"
+#include "core/IconMdl.h"
+#include "core/Seam.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QLabel>
+
+namespace zv {
+
+void setUpEditorWindow(QDialog *window, const QString &caption, int clientWidth, int clientHeight)
+{
+    window->setWindowTitle(caption);
+    window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, QColor(kWindowBackground));
+    palette.setColor(QPalette::Base, QColor(kWindowBackground));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    window->setFixedSize(twips(clientWidth), twips(clientHeight));
+}
+
+QLabel *addEmblem(QWidget *window, int left, int top)
+{
+    auto *image = new QLabel(window);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(iconGroup(QStringLiteral("AAA")).pixmap(48, 48));
+    placeTwips(image, left, top, 720, 720);
+    return image;
+}
+
+bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text)
+{
+    if (!name.isEmpty() && !text.isEmpty())
+        return false;
+    showMessage(owner, QStringLiteral("Поля не могут оставатся пустыми!"), MessageForm::OkExclamation,
+                QStringLiteral("Ошибка"));
+    return true;
+}
+
+} // namespace zv

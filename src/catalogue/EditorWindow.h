@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QLabel;
+class QWidget;
+
+namespace zv {
+
+// What the two entry editors share: the window's look and the decorative emblem.
+void setUpEditorWindow(QDialog *window, const QString &caption, int clientWidth, int clientHeight);
+QLabel *addEmblem(QWidget *window, int left, int top);
+
+// "Поля не могут оставатся пустыми!" when either field is empty (blanks count as content).
+bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text);
+
+inline const QString kForumAddPage = QStringLiteral("post.php?action=reply&forum=17&topic=13");
+inline const QString kForumEditPage = QStringLiteral("post.php?action=reply&forum=17&topic=15");
+
+} // namespace zv

@@ -1,0 +1,108 @@
+#include "frmAddNewField.h"
+
+#include "EditorWindow.h"
+#include "Twips.h"
+#include "frmMain.h"
+#include "core/APIandFunc.h"
+#include "core/Addresses.h"
+#include "core/IconMdl.h"
+#include "core/ProgramFolder.h"
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "ui/VistaButton.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using zv::placeTwips;
+
+frmAddNewField::frmAddNewField(frmMain *main)
+    : QDialog(main)
+    , LanguageAware(Window::AddNewField)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmAddNewField"));
+    zv::setUpEditorWindow(this, QStringLiteral("Добавление новой записи"), 5565, 5400);
+
+    Label1 = new QLabel(QStringLiteral("Имя:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(Label1, 120, 0, 3375, 255);
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    placeTwips(Text1, 120, 240, 3855, 285);
+    Label2 = new QLabel(QStringLiteral("Данные:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    placeTwips(Label2, 120, 720, 3495, 255);
+    Check1 = new QCheckBox(QStringLiteral("Отправить на сайт"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    placeTwips(Check1, 960, 640, 1815, 375);
+    txtText = new QPlainTextEdit(this);
+    txtText->setObjectName(QStringLiteral("txtText"));
+    txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    placeTwips(txtText, 120, 1080, 5295, 4215);
+    cmdCancel = new VistaButton(this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setCaption(QStringLiteral("Отмена"));
+    placeTwips(cmdCancel, 4200, 120, 1215, 375);
+    cmdAdd = new VistaButton(this);
+    cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
+    cmdAdd->setCaption(QStringLiteral("Добавить"));
+    placeTwips(cmdAdd, 4200, 600, 1215, 375);
+    zv::addEmblem(this, 3120, 480);
+
+    setTabOrder(Text1, txtText);
+    setTabOrder(txtText, cmdAdd);
+    setTabOrder(cmdAdd, cmdCancel);
+    setTabOrder(cmdCancel, Check1);
+
+    connect(cmdAdd, &VistaButton::Click, this, &frmAddNewField::cmdAdd_Click);
+    connect(cmdCancel, &VistaButton::Click, this, &QDialog::reject);
+
+    SetWindowIcon(this, QStringLiteral("AAA"), true);
+    GetSettingAddNew();
+    ApplyLanguage();
+}
+
+void frmAddNewField::GetSettingAddNew()
+{
+    ApplyWindowSettings(this);
+}
+
+void frmAddNewField::cmdAdd_Click()
+{
+    const QString name = Text1->text();
+    const QString text = txtText->toPlainText();
+    if (zv::refuseEmptyFields(this, name, text))
+        return;
+    if (m_main->listContainsName(name)) {
+        zv::showMessage(this, QStringLiteral("Такая запись уже существует!"), zv::MessageForm::OkExclamation);
+        return;
+    }
+    try {
+        AddEntry(OpenCatalogue(zv::programFile(QStringLiteral("Zorvanell.dat"))), CurrentTable, name, text);
+    } catch (const zv::CatalogueError &error) {
+        zv::showMessage(this, QStringLiteral("Не удалось добавить запись.\n") + error.message(),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    m_main->addListName(name);
+    m_main->setCountText(QStringLiteral("Количество: ") + QString::number(m_main->listCount()));
+    Text1->clear();
+    txtText->clear();
+    Text1->setFocus();
+    if (Check1->isChecked())
+        OpenWithShell(zv::addresses::kForum + zv::kForumAddPage, 2, this);
+}
+
+QList<LanguageAware::Caption> frmAddNewField::languageCaptions()
+{
+    return {
+        {QStringLiteral("Caption_AddNewField"), [this](const QString &t) { setWindowTitle(t); }},
+        {QStringLiteral("AddNewField_Name"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("AddNewField_Data"), [this](const QString &t) { Label2->setText(t); }},
+        {QStringLiteral("AddNewField_Add"), [this](const QString &t) { cmdAdd->setCaption(t); }},
+        {QStringLiteral("AddNewField_Cancel"), [this](const QString &t) { cmdCancel->setCaption(t); }},
+    };
+}

@@ -1,0 +1,103 @@
+#include "frmEditItem.h"
+
+#include "EditorWindow.h"
+#include "Twips.h"
+#include "frmMain.h"
+#include "core/APIandFunc.h"
+#include "core/Addresses.h"
+#include "core/IconMdl.h"
+#include "core/ProgramFolder.h"
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "ui/VistaButton.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using zv::placeTwips;
+
+frmEditItem::frmEditItem(frmMain *main)
+    : QDialog(main)
+    , LanguageAware(Window::EditItem)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmEditItem"));
+    zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
+
+    Label1 = new QLabel(QStringLiteral("Название:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(Label1, 120, 0, 3375, 255);
+    txtName = new QLineEdit(this);
+    txtName->setObjectName(QStringLiteral("txtName"));
+    placeTwips(txtName, 120, 240, 3735, 285);
+    Check1 = new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    placeTwips(Check1, 120, 600, 2655, 375);
+    txtText = new QPlainTextEdit(this);
+    txtText->setObjectName(QStringLiteral("txtText"));
+    txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    placeTwips(txtText, 120, 1080, 5295, 4455);
+    VistaButton2 = new VistaButton(this);
+    VistaButton2->setObjectName(QStringLiteral("VistaButton2"));
+    VistaButton2->setCaption(QStringLiteral("Отмена"));
+    placeTwips(VistaButton2, 4080, 120, 1335, 375);
+    VistaButton1 = new VistaButton(this);
+    VistaButton1->setObjectName(QStringLiteral("VistaButton1"));
+    VistaButton1->setCaption(QStringLiteral("Сохранить"));
+    placeTwips(VistaButton1, 4080, 600, 1335, 375);
+    zv::addEmblem(this, 3000, 480);
+
+    setTabOrder(txtName, txtText);
+    setTabOrder(txtText, VistaButton1);
+    setTabOrder(VistaButton1, VistaButton2);
+    setTabOrder(VistaButton2, Check1);
+
+    connect(VistaButton1, &VistaButton::Click, this, &frmEditItem::VistaButton1_Click);
+    connect(VistaButton2, &VistaButton::Click, this, &QDialog::reject);
+
+    SetWindowIcon(this, QStringLiteral("AAA"), true);
+    GetSettingEdit();
+    ApplyLanguage();
+}
+
+void frmEditItem::GetSettingEdit()
+{
+    ApplyWindowSettings(this);
+}
+
+void frmEditItem::VistaButton1_Click()
+{
+    const QString name = txtName->text();
+    const QString text = txtText->toPlainText();
+    if (zv::refuseEmptyFields(this, name, text))
+        return;
+    // The record changed is the first one of the name selected when the window opened.
+    const QString selected = m_main->selectedName();
+    try {
+        zv::FindResult record =
+            FindEntry(OpenCatalogue(zv::programFile(QStringLiteral("Zorvanell.dat"))), CurrentTable, selected);
+        UpdateEntry(record, name, text);
+    } catch (const zv::CatalogueError &error) {
+        zv::showMessage(this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") +
+                                  error.message(),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    m_main->LoadDB();
+    m_main->entryText()->setPlainText(QStringLiteral("Запись ") + name + QStringLiteral(" обновлена успешно."));
+    if (Check1->isChecked())
+        OpenWithShell(zv::addresses::kForum + zv::kForumEditPage, 2, this);
+    accept();
+}
+
+QList<LanguageAware::Caption> frmEditItem::languageCaptions()
+{
+    return {
+        {QStringLiteral("Caption_EditItem"), [this](const QString &t) { setWindowTitle(t); }},
+        {QStringLiteral("EditItem_Name"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("EditItem_Save"), [this](const QString &t) { VistaButton1->setCaption(t); }},
+        {QStringLiteral("EditItem_Cancel"), [this](const QString &t) { VistaButton2->setCaption(t); }},
+    };
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QWidget>
+
+// The splash window shown before the main window. For now it only names the program
+// and hands over to the main window after a moment; the growing splash comes later.
+class frmLogo : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmLogo(QWidget *parent = nullptr);
+
+    // Closes the splash and shows the main window.
+    void handOver();
+};
