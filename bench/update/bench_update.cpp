@@ -1,0 +1,179 @@
+// Times the catalogue update from the click on "Обновить базу" to "База обновлена!" against
+// nginx on loopback, and compares it with a baseline measured in the same run: one curl
+// process fetching the same entry files with six parallel transfers, plus a plain SQLite
+// insert of the same entries in one transaction.
+#include "FakeListView.h"
+#include "NginxServer.h"
+#include "ScriptedSeam.h"
+#include "TempHome.h"
+#include "catalogue/CatalogueStore.h"
+#include "core/TextCodec.h"
+#include "ui/VistaButton.h"
+#include "update/Publisher.h"
+#include "update/frmUpdate.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+struct Row
+{
+    int entries = 0;
+    qint64 updateMs = -1;
+    qint64 curlMs = -1;
+    qint64 sqliteMs = -1;
+};
+
+QString entryName(int i)
+{
+    return QStringLiteral("Пасхалка №%1 (игра)").arg(i, 5, 10, QLatin1Char('0'));
+}
+
+QString entryText(int i)
+{
+    return QStringLiteral("Запустите игру, в главном меню наберите IDDQD и нажмите Enter.\r\n"
+                          "Появится скрытое меню разработчиков, номер %1.\r\n")
+        .arg(i)
+        .repeated(3);
+}
+
+qint64 sqliteInsert(const QString &path, int count)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE Games (Name TEXT, Ref TEXT)", nullptr, nullptr, nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Games (Name, Ref) VALUES (?1, ?2)", -1, &insert, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = entryName(i).toUtf8();
+        const QByteArray text = entryText(i).toUtf8();
+        sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const qint64 ms = clock.elapsed();
+    sqlite3_close(db);
+    return ms;
+}
+
+qint64 curlFetch(const QString &server, const QString &outDir, int count)
+{
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty())
+        return -1;
+    QFile config(outDir + QStringLiteral("/curl.conf"));
+    if (!config.open(QIODevice::WriteOnly))
+        return -1;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = entryName(i).toUtf8();
+        config.write("url = \"" + server.toUtf8() + "zv_upd/Games/base/" + name.toPercentEncoding() + "\"\n");
+        config.write("output = \"" + QFile::encodeName(outDir) + "/e" + QByteArray::number(i) + "\"\n");
+    }
+    config.close();
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(curl, {QStringLiteral("--parallel"), QStringLiteral("--parallel-max"), QStringLiteral("6"),
+                         QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-K"), config.fileName()});
+    if (!process.waitForFinished(600000) || process.exitCode() != 0)
+        return -1;
+    return clock.elapsed();
+}
+
+Row run(int count)
+{
+    Row row;
+    row.entries = count;
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.dat"));
+    CreateCatalogue(source);
+    {
+        auto catalogue = OpenCatalogue(source);
+        zv::Catalogue::Transaction transaction(*catalogue);
+        for (int i = 0; i < count; ++i)
+            AddEntry(catalogue, QStringLiteral("Games"), entryName(i), entryText(i));
+        transaction.commit();
+    }
+    zv::update::PublishOptions options;
+    options.catalogue = source;
+    options.outDir = dir.filePath(QStringLiteral("www"));
+    if (!zv::update::publish(options).ok)
+        return row;
+
+    zvtest::NginxServer nginx(options.outDir);
+    QString error;
+    if (!nginx.start(&error)) {
+        std::fprintf(stderr, "bench_update: %s\n", qPrintable(error));
+        return row;
+    }
+
+    {
+        zvtest::TempHome home;
+        zvtest::ScriptedSeam seam;
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        zvtest::FakeListView view;
+        frmUpdate window(&view, QStringLiteral("Games"));
+        window.show();
+        window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(nginx.rootAddress());
+        seam.messageAnswers << zv::MessageAnswer::Yes;
+        QElapsedTimer clock;
+        seam.onMessage = [&](const zvtest::ScriptedSeam::Message &message) {
+            if (message.text == QStringLiteral("База обновлена!"))
+                row.updateMs = clock.elapsed();
+        };
+        clock.start();
+        emit window.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
+        if (ListNames(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), QStringLiteral("Games")).size() !=
+            count)
+            row.updateMs = -1;
+    }
+
+    QDir().mkpath(dir.filePath(QStringLiteral("curl")));
+    row.curlMs = curlFetch(nginx.rootAddress(), dir.filePath(QStringLiteral("curl")), count);
+    row.sqliteMs = sqliteInsert(dir.filePath(QStringLiteral("plain.sqlite")), count);
+    return row;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (zvtest::NginxServer::binary().isEmpty()) {
+        std::fprintf(stderr, "bench_update: nginx is not installed\n");
+        return 1;
+    }
+    QList<Row> rows;
+    for (const int count : {100, 10000})
+        rows << run(count);
+
+    std::printf("%8s %12s %10s %11s %13s %7s\n", "entries", "update ms", "curl ms", "sqlite ms", "baseline ms",
+                "ratio");
+    bool ok = true;
+    for (const Row &row : rows) {
+        const qint64 baseline = row.curlMs < 0 ? -1 : row.curlMs + row.sqliteMs;
+        const double ratio = (row.updateMs < 0 || baseline <= 0) ? -1.0 : double(row.updateMs) / double(baseline);
+        std::printf("%8d %12lld %10lld %11lld %13lld %7.2f\n", row.entries, row.updateMs, row.curlMs, row.sqliteMs,
+                    baseline, ratio);
+        ok = ok && row.updateMs >= 0 && baseline > 0;
+    }
+    std::printf("goal: ratio at most 1.50 at 10000 entries\n");
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,286 @@
+#include "Downloader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace zv::update {
+
+namespace {
+
+int g_defaultTimeoutMs = 30000;
+constexpr int kMaxRedirects = 5;
+constexpr qint64 kCopyChunk = 256 * 1024;
+
+} // namespace
+
+qint64 sizeCap(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::List:
+        return 16LL << 20;
+    case FileKind::Entry:
+        return 4LL << 20;
+    case FileKind::VersionFile:
+        return 64LL << 10;
+    case FileKind::Archive:
+        return 512LL << 20;
+    }
+    return 0;
+}
+
+struct Downloader::Transfer
+{
+    int id = 0;
+    DownloadJob job;
+    QNetworkReply *reply = nullptr;
+    std::unique_ptr<QFile> part;
+    QTimer timer;
+    qint64 received = 0;
+    bool triedFallback = false;
+    bool done = false;
+};
+
+Downloader::Downloader(QObject *parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
+    , m_timeoutMs(g_defaultTimeoutMs)
+{
+    // Entry files come fresh every time; a cache would only hide what the server holds.
+    m_network->setCache(nullptr);
+}
+
+Downloader::~Downloader()
+{
+    abortAll();
+    reap();
+}
+
+void Downloader::reap()
+{
+    qDeleteAll(m_finishedTransfers);
+    m_finishedTransfers.clear();
+}
+
+void Downloader::setDefaultTimeout(int ms)
+{
+    g_defaultTimeoutMs = ms;
+}
+
+int Downloader::defaultTimeout()
+{
+    return g_defaultTimeoutMs;
+}
+
+int Downloader::enqueue(const DownloadJob &job)
+{
+    const int id = m_nextId++;
+    m_waiting.enqueue({id, job});
+    // Started from the event loop, so finished() never arrives before the caller has the id.
+    QMetaObject::invokeMethod(this, &Downloader::startNext, Qt::QueuedConnection);
+    return id;
+}
+
+void Downloader::startNext()
+{
+    while (m_active.size() < m_maxParallel && !m_waiting.isEmpty()) {
+        auto [id, job] = m_waiting.dequeue();
+        auto *transfer = new Transfer;
+        transfer->id = id;
+        transfer->job = job;
+        transfer->timer.setSingleShot(true);
+        connect(&transfer->timer, &QTimer::timeout, this,
+                [this, transfer] { fail(transfer, QStringLiteral("time-out")); });
+        m_active.insert(id, transfer);
+        emit jobStarted(id, job);
+        if (transfer->done) // aborted from a jobStarted handler
+            continue;
+        const QString scheme = job.url.scheme().toLower();
+        if (job.url.isLocalFile())
+            copyLocal(transfer);
+        else if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            startNetwork(transfer, job.url);
+        else
+            fail(transfer, QStringLiteral("unsupported address"));
+    }
+}
+
+bool Downloader::openPart(Transfer *transfer)
+{
+    const QFileInfo target(transfer->job.target);
+    // Hidden, so a listing of the folder never takes an unfinished file for a finished one.
+    const QString partName = target.absolutePath() + QStringLiteral("/.zvpart-") +
+                             QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
+                             QString::number(transfer->id);
+    transfer->part = std::make_unique<QFile>(partName);
+    transfer->received = 0;
+    if (!transfer->part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        transfer->part.reset();
+        return false;
+    }
+    return true;
+}
+
+void Downloader::startNetwork(Transfer *transfer, const QUrl &url)
+{
+    if (!openPart(transfer)) {
+        fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
+        return;
+    }
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    QNetworkReply *reply = m_network->get(request);
+    transfer->reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, transfer] { onReadyRead(transfer); });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, transfer] {
+        const qint64 length = transfer->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (length > sizeCap(transfer->job.kind))
+            fail(transfer, QStringLiteral("too large"));
+        else
+            transfer->timer.start(m_timeoutMs);
+    });
+    connect(reply, &QNetworkReply::redirected, this, [this, transfer] { transfer->timer.start(m_timeoutMs); });
+    connect(reply, &QNetworkReply::finished, this, [this, transfer] { onFinished(transfer); });
+    transfer->timer.start(m_timeoutMs);
+}
+
+void Downloader::onReadyRead(Transfer *transfer)
+{
+    if (transfer->done)
+        return;
+    transfer->timer.start(m_timeoutMs);
+    const QByteArray chunk = transfer->reply->readAll();
+    transfer->received += chunk.size();
+    if (transfer->received > sizeCap(transfer->job.kind)) {
+        fail(transfer, QStringLiteral("too large"));
+        return;
+    }
+    if (transfer->part->write(chunk) != chunk.size())
+        fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
+}
+
+void Downloader::onFinished(Transfer *transfer)
+{
+    if (transfer->done)
+        return;
+    QNetworkReply *reply = transfer->reply;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 404 && !transfer->triedFallback && transfer->job.fallbackUrl.isValid()) {
+        transfer->triedFallback = true;
+        reply->disconnect(this);
+        reply->deleteLater();
+        transfer->reply = nullptr;
+        transfer->part->remove();
+        transfer->part.reset();
+        startNetwork(transfer, transfer->job.fallbackUrl);
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(transfer, reply->errorString());
+        return;
+    }
+    if (status < 200 || status > 299) {
+        fail(transfer, QStringLiteral("HTTP status ") + QString::number(status));
+        return;
+    }
+    onReadyRead(transfer);
+    if (transfer->done)
+        return;
+    complete(transfer, true);
+}
+
+void Downloader::copyLocal(Transfer *transfer)
+{
+    QFile source(transfer->job.url.toLocalFile());
+    const QFileInfo info(source);
+    if (!info.isFile() || !source.open(QIODevice::ReadOnly)) {
+        fail(transfer, QStringLiteral("not found"));
+        return;
+    }
+    if (source.size() > sizeCap(transfer->job.kind)) {
+        fail(transfer, QStringLiteral("too large"));
+        return;
+    }
+    if (!openPart(transfer)) {
+        fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
+        return;
+    }
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(kCopyChunk);
+        transfer->received += chunk.size();
+        if (chunk.isEmpty() || transfer->received > sizeCap(transfer->job.kind) ||
+            transfer->part->write(chunk) != chunk.size()) {
+            fail(transfer, QStringLiteral("copy failed"));
+            return;
+        }
+    }
+    // Reported from the event loop, as a network job would be.
+    QMetaObject::invokeMethod(
+        this, [this, transfer] { complete(transfer, true); }, Qt::QueuedConnection);
+    transfer->timer.stop();
+}
+
+void Downloader::fail(Transfer *transfer, const QString &why)
+{
+    if (transfer->done)
+        return;
+    m_lastError = transfer->job.url.toString() + QStringLiteral(": ") + why;
+    complete(transfer, false);
+}
+
+void Downloader::complete(Transfer *transfer, bool ok)
+{
+    if (transfer->done)
+        return;
+    transfer->done = true;
+    transfer->timer.stop();
+    if (transfer->reply) {
+        transfer->reply->disconnect(this);
+        transfer->reply->abort();
+        transfer->reply->deleteLater();
+        transfer->reply = nullptr;
+    }
+    if (transfer->part) {
+        ok = ok && transfer->part->flush();
+        transfer->part->close();
+        // rename(2) replaces an existing target in one step (a name listed twice arrives twice).
+        if (ok)
+            ok = std::rename(QFile::encodeName(transfer->part->fileName()).constData(),
+                             QFile::encodeName(transfer->job.target).constData()) == 0;
+        if (!ok)
+            transfer->part->remove();
+        transfer->part.reset();
+    }
+    const int id = transfer->id;
+    m_active.remove(id);
+    // The transfer may be inside one of its own signal handlers; delete it from the event loop.
+    m_finishedTransfers.append(transfer);
+    QMetaObject::invokeMethod(this, &Downloader::reap, Qt::QueuedConnection);
+    emit finished(id, ok);
+    if (!m_waiting.isEmpty())
+        QMetaObject::invokeMethod(this, &Downloader::startNext, Qt::QueuedConnection);
+    else if (m_active.isEmpty())
+        emit idle();
+}
+
+void Downloader::abortAll()
+{
+    const QList<std::pair<int, DownloadJob>> waiting(m_waiting.begin(), m_waiting.end());
+    m_waiting.clear();
+    for (Transfer *transfer : m_active.values())
+        fail(transfer, QStringLiteral("aborted"));
+    for (const auto &[id, job] : waiting)
+        emit finished(id, false);
+}
+
+} // namespace zv::update

@@ -1,0 +1,156 @@
+#include "HttpTestServer.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace zvtest {
+
+namespace {
+
+QByteArray reason(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 404:
+        return "Not Found";
+    default:
+        return "Status";
+    }
+}
+
+} // namespace
+
+HttpTestServer::HttpTestServer()
+    : m_server(new QTcpServer(this))
+{
+    m_server->listen(QHostAddress::LocalHost, 0);
+    connect(m_server, &QTcpServer::newConnection, this, &HttpTestServer::onConnection);
+}
+
+HttpTestServer::~HttpTestServer()
+{
+    for (QTcpSocket *socket : m_buffers.keys())
+        socket->abort();
+}
+
+quint16 HttpTestServer::port() const
+{
+    return m_server->serverPort();
+}
+
+QString HttpTestServer::root() const
+{
+    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + QLatin1Char('/');
+}
+
+void HttpTestServer::setRoute(const QByteArray &path, const Route &route)
+{
+    m_routes.insert(path, route);
+}
+
+void HttpTestServer::setFile(const QByteArray &path, const QByteArray &body)
+{
+    Route route;
+    route.body = body;
+    m_routes.insert(path, route);
+}
+
+void HttpTestServer::removeRoute(const QByteArray &path)
+{
+    m_routes.remove(path);
+}
+
+quint16 HttpTestServer::closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+void HttpTestServer::onConnection()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        m_buffers.insert(socket, QByteArray());
+        maxOpenConnections = qMax(maxOpenConnections, int(m_buffers.size()));
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_buffers.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void HttpTestServer::onReadyRead(QTcpSocket *socket)
+{
+    if (!m_buffers.contains(socket))
+        return;
+    QByteArray &buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    qsizetype end;
+    while ((end = buffer.indexOf("\r\n\r\n")) >= 0) {
+        const QByteArray head = buffer.left(end);
+        buffer.remove(0, end + 4);
+        const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
+        const QByteArray path = requestLine.value(1);
+        requests << path;
+        emit requested(path);
+        answer(socket, path);
+        if (!m_buffers.contains(socket))
+            return;
+    }
+}
+
+void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
+{
+    Route route;
+    if (m_routes.contains(path)) {
+        route = m_routes.value(path);
+    } else {
+        route.status = 404;
+        route.body = "not found";
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + reason(route.status) + "\r\n";
+    if (!route.location.isEmpty())
+        head += "Location: " + route.location + "\r\n";
+    head += "Content-Type: application/octet-stream\r\n";
+
+    switch (route.behaviour) {
+    case Behaviour::Silent:
+        return;
+    case Behaviour::Chunked: {
+        head += "Transfer-Encoding: chunked\r\n\r\n";
+        socket->write(head);
+        constexpr qsizetype kChunk = 64 * 1024;
+        for (qsizetype at = 0; at < route.body.size(); at += kChunk) {
+            const QByteArray part = route.body.mid(at, kChunk);
+            socket->write(QByteArray::number(part.size(), 16) + "\r\n" + part + "\r\n");
+        }
+        socket->write("0\r\n\r\n");
+        return;
+    }
+    case Behaviour::CutBody:
+    case Behaviour::Stall:
+        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
+        socket->write(head + route.body.left(route.body.size() / 2));
+        socket->flush();
+        if (route.behaviour == Behaviour::CutBody) {
+            socket->waitForBytesWritten(1000);
+            m_buffers.remove(socket);
+            socket->disconnectFromHost();
+        }
+        return;
+    case Behaviour::Normal:
+        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
+        socket->write(head + route.body);
+        return;
+    }
+}
+
+} // namespace zvtest

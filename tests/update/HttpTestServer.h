@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace zvtest {
+
+// A small HTTP/1.1 server on 127.0.0.1 for update tests. It serves what a test puts in it,
+// keeps connections alive, records every request path, and can misbehave on purpose.
+class HttpTestServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Behaviour {
+        Normal,
+        Chunked,  // body in chunks, without Content-Length
+        CutBody,  // announces the whole body, sends half, closes the connection
+        Stall,    // announces the whole body, sends half, then stays silent
+        Silent,   // accepts the request and never answers
+    };
+    struct Route
+    {
+        int status = 200;
+        QByteArray body;
+        Behaviour behaviour = Behaviour::Normal;
+        QByteArray location; // for redirects
+    };
+
+    HttpTestServer();
+    ~HttpTestServer() override;
+
+    quint16 port() const;
+    // "http://127.0.0.1:PORT/", a host root with its trailing slash like the built-in servers.
+    QString root() const;
+
+    // `path` as it travels on the wire (percent-encoded); unknown paths answer 404.
+    void setRoute(const QByteArray &path, const Route &route);
+    void setFile(const QByteArray &path, const QByteArray &body);
+    void removeRoute(const QByteArray &path);
+
+    QList<QByteArray> requests;   // request paths, in arrival order
+    int maxOpenConnections = 0;   // the most connections open at one time
+
+    // A port on which nothing listens (connecting is refused).
+    static quint16 closedPort();
+
+signals:
+    void requested(const QByteArray &path);
+
+private:
+    void onConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QByteArray &path);
+
+    QTcpServer *m_server;
+    QHash<QByteArray, Route> m_routes;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+} // namespace zvtest
