@@ -13,6 +13,7 @@
 #include "core/SharedState.h"
 #include "core/Seam.h"
 #include "ui/VistaButton.h"
+#include "update/frmUpdate.h"
 #include "windows/Form1.h"
 #include "windows/frmLogo2.h"
 
@@ -229,7 +230,8 @@ void frmMain::EditButton_Click()
 
 void frmMain::cmdUpdate_Click()
 {
-    notBuiltYet();
+    frmUpdate updater(this, CurrentTable, this);
+    updater.exec();
 }
 
 QString frmMain::categoryDisplayName() const
