@@ -336,6 +336,8 @@ void frmMain::showEvent(QShowEvent *event)
             const QRect area = screen->availableGeometry();
             move(area.center() - QPoint(width() / 2, height() / 2));
         }
+        // Typing goes straight into the search box.
+        txtSearch->setFocus();
     }
     QWidget::showEvent(event);
 }
