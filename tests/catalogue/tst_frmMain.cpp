@@ -317,6 +317,21 @@ private slots:
         QVERIFY(!w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
+    void alternativeCaptions()
+    {
+        MainWindowFixture f;
+        WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
+        // AddItem is missing from this file: its caption is emptied.
+        f.home.write(QStringLiteral("Language.ini"),
+                     QByteArray("[\xcf\xe0\xe4\xee\xed\xe0\xea]\r\nCaption=X\r\nConfig=\xd4\xf1\xb8\r\n"));
+        auto w = f.openMain();
+        QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdConfig"))->Caption(), QStringLiteral("Фсё"));
+        QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdAddItem"))->Caption(), QString());
+        // The load sets its own title after the captions.
+        QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
+        QVERIFY(f.seam.messages.isEmpty());
+    }
+
     void missingTableSaysSo()
     {
         MainWindowFixture f;

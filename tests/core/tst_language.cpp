@@ -96,6 +96,26 @@ private slots:
         ApplyLanguage();
         QCOMPARE(first.config, QStringLiteral("Настройки"));
     }
+
+    void shippedCaptionSetHasEveryKey()
+    {
+        const QString path = QStringLiteral(ZV_SOURCE_DIR "/data/Language.ini");
+        const QStringList keys = {
+            QStringLiteral("Welcome"), QStringLiteral("Caption"), QStringLiteral("AddItem"), QStringLiteral("ViewScreen"), QStringLiteral("Config"), QStringLiteral("Update"), QStringLiteral("About"), QStringLiteral("Caption_f1"), QStringLiteral("Exit_f1"),
+            QStringLiteral("Open_f1"), QStringLiteral("Close_f1"), QStringLiteral("Clear_f1"), QStringLiteral("Label_f1"), QStringLiteral("Caption_About"), QStringLiteral("Program_version_About"), QStringLiteral("Author_About"),
+            QStringLiteral("Programmers_About"), QStringLiteral("Reklama_About"), QStringLiteral("Add_egg_About"), QStringLiteral("Compile_About"), QStringLiteral("Team_About"), QStringLiteral("Frame1_About"),
+            QStringLiteral("Caption_AddNewField"), QStringLiteral("AddNewField_Name"), QStringLiteral("AddNewField_Data"), QStringLiteral("AddNewField_Add"), QStringLiteral("AddNewField_Cancel"),
+            QStringLiteral("Caption_EditItem"), QStringLiteral("EditItem_Name"), QStringLiteral("EditItem_Save"), QStringLiteral("EditItem_Cancel"), QStringLiteral("Caption_frmOptions"),
+            QStringLiteral("frmOptions_Transparent"), QStringLiteral("frmOptions_Language"), QStringLiteral("frmOptions_Count_Show"), QStringLiteral("frmOptions_Splash"),
+            QStringLiteral("frmOptions_Ontop"), QStringLiteral("frmOptions_Taskkill"), QStringLiteral("Caption_frmSelectScreenShot"), QStringLiteral("frmSelectScreenShot_ChooseSCR"),
+            QStringLiteral("frmSelectScreenShot_Show"), QStringLiteral("frmSelectScreenShot_Delete"), QStringLiteral("Caption_frmUpdate"), QStringLiteral("frmUpdate_Greet"),
+            QStringLiteral("frmUpdate_Download")};
+        for (const QString &key : keys)
+            QVERIFY2(!ReadIniValue(path, QStringLiteral("Падонак"), key, QString()).isEmpty(), qPrintable(key));
+        // Windows-1251 on disk: the Cyrillic comes back as written.
+        QCOMPARE(ReadIniValue(path, QStringLiteral("Падонак"), QStringLiteral("AddNewField_Cancel"), QString()),
+                 QStringLiteral("Отбой"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLanguage)
