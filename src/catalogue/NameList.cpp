@@ -3,7 +3,6 @@
 #include "NameCollation.h"
 
 #include <cstring>
-#include <thread>
 
 #include <algorithm>
 #include <numeric>
@@ -16,32 +15,45 @@ namespace {
 constexpr qsizetype kParallelFrom = 20000;
 
 // Sorting a million names is dominated by the comparisons; each entry carries the first
-// bytes of its key as one number, so most comparisons never look further.
+// sixteen bytes of what it is sorted by, so most comparisons never look further.
 struct SortEntry
 {
-    std::uint64_t head;
+    std::uint64_t head[2];
     int index;
+
+    bool headLess(const SortEntry &other) const
+    {
+        return head[0] != other.head[0] ? head[0] < other.head[0] : head[1] < other.head[1];
+    }
+    bool headEqual(const SortEntry &other) const { return head[0] == other.head[0] && head[1] == other.head[1]; }
 };
 
-std::uint64_t headOfKey(const std::uint8_t *key)
+// The first sixteen bytes of a zero-ended key, big-endian, padded with zeros (which sort first).
+void setHeadOfKey(SortEntry &entry, const std::uint8_t *key)
 {
-    std::uint64_t head = 0;
-    for (int i = 0; i < 8; ++i) {
-        head = (head << 8) | key[i];
-        if (key[i] == 0) { // the key ends here: pad with zeros, which sort first
-            head <<= 8 * (7 - i);
-            break;
+    bool ended = false;
+    for (int part = 0; part < 2; ++part) {
+        std::uint64_t head = 0;
+        for (int i = 0; i < 8; ++i) {
+            const std::uint8_t byte = ended ? 0 : key[part * 8 + i];
+            ended = ended || byte == 0;
+            head = (head << 8) | byte;
         }
+        entry.head[part] = head;
     }
-    return head;
 }
 
-std::uint64_t headOfText(const QString &text)
+// The first eight UTF-16 units of a text, padded with zeros.
+void setHeadOfText(SortEntry &entry, const QString &text)
 {
-    std::uint64_t head = 0;
-    for (int i = 0; i < 4; ++i)
-        head = (head << 16) | (i < text.size() ? text.at(i).unicode() : 0);
-    return head;
+    const qsizetype size = text.size();
+    const QChar *chars = text.constData();
+    for (int part = 0; part < 2; ++part) {
+        std::uint64_t head = 0;
+        for (int i = part * 4; i < part * 4 + 4; ++i)
+            head = (head << 16) | (i < size ? chars[i].unicode() : 0);
+        entry.head[part] = head;
+    }
 }
 
 // Positions 0..n-1 in the collation order of `names`; equal names keep their order.
@@ -56,13 +68,14 @@ std::vector<int> collationOrder(const QStringList &names)
         appendCollationKey(names.at(i), keys);
     }
     offsets[n] = keys.size();
-    keys.resize(keys.size() + 8, 0); // so reading eight bytes from any key start stays inside
     std::vector<SortEntry> entries(n);
-    for (qsizetype i = 0; i < n; ++i)
-        entries[i] = {headOfKey(keys.data() + offsets[i]), int(i)};
+    for (qsizetype i = 0; i < n; ++i) {
+        setHeadOfKey(entries[i], keys.data() + offsets[i]);
+        entries[i].index = int(i);
+    }
     std::sort(entries.begin(), entries.end(), [&](const SortEntry &a, const SortEntry &b) {
-        if (a.head != b.head)
-            return a.head < b.head;
+        if (!a.headEqual(b))
+            return a.headLess(b);
         const int c = std::strcmp(reinterpret_cast<const char *>(keys.data() + offsets[a.index]),
                                   reinterpret_cast<const char *>(keys.data() + offsets[b.index]));
         return c != 0 ? c < 0 : a.index < b.index;
@@ -85,53 +98,77 @@ bool NameList::sortsBefore(const QString &a, const QString &b)
     return collatesBefore(a, b);
 }
 
-void NameList::assign(QStringList names)
+NameList::~NameList()
+{
+    finishIndex();
+}
+
+NameList::LowerIndex NameList::buildLowerIndex(const QStringList &names)
 {
     const qsizetype n = names.size();
-    // The collation sort and the lower-case sort are independent; a large list does them side by side.
-    std::vector<int> order;
-    std::thread collating;
-    if (n >= kParallelFrom)
-        collating = std::thread([&] { order = collationOrder(names); });
-    else
-        order = collationOrder(names);
-
     QStringList lower;
     lower.reserve(n);
-    for (const QString &name : std::as_const(names))
+    for (const QString &name : names)
         lower.append(lowerForSearch(name));
     std::vector<SortEntry> entries(n);
-    for (qsizetype i = 0; i < n; ++i)
-        entries[i] = {headOfText(lower.at(i)), int(i)};
+    for (qsizetype i = 0; i < n; ++i) {
+        setHeadOfText(entries[i], lower.at(i));
+        entries[i].index = int(i);
+    }
     std::sort(entries.begin(), entries.end(), [&](const SortEntry &a, const SortEntry &b) {
-        if (a.head != b.head)
-            return a.head < b.head;
+        if (!a.headEqual(b))
+            return a.headLess(b);
         return QStringView(lower.at(a.index)).compare(QStringView(lower.at(b.index))) < 0;
     });
-    if (collating.joinable())
-        collating.join();
+    LowerIndex index;
+    index.lower.reserve(n);
+    index.sourceOrder.resize(n);
+    for (qsizetype k = 0; k < n; ++k) {
+        const int i = entries[k].index;
+        index.lower.append(std::move(lower[i]));
+        index.sourceOrder[k] = i;
+    }
+    return index;
+}
 
-    std::vector<int> position(n);
+void NameList::assign(QStringList names)
+{
+    finishIndex();
+    const qsizetype n = names.size();
+    // The search index does not hold up the list: a large list builds it on a second thread,
+    // and the first search or change waits for it.
+    if (n >= kParallelFrom)
+        m_pendingIndex = std::async(std::launch::async, [names] { return buildLowerIndex(names); });
+    else
+        m_pendingIndex = std::async(std::launch::deferred, [names] { return buildLowerIndex(names); });
+
+    const std::vector<int> order = collationOrder(names);
+    m_positionOfSource.assign(n, 0);
     m_names.clear();
     m_names.reserve(n);
     for (qsizetype p = 0; p < n; ++p) {
         const int i = order[p];
-        position[i] = int(p);
-        m_names.append(std::move(names[i]));
+        m_positionOfSource[i] = int(p);
+        m_names.append(names.at(i));
     }
-    m_lower.clear();
-    m_lower.reserve(n);
-    m_byLower.resize(n);
-    for (qsizetype k = 0; k < n; ++k) {
-        const int i = entries[k].index;
-        m_lower.append(std::move(lower[i]));
-        m_byLower[k] = position[i];
-    }
+}
+
+void NameList::finishIndex() const
+{
+    if (!m_pendingIndex.valid())
+        return;
+    LowerIndex index = m_pendingIndex.get();
+    m_lower = std::move(index.lower);
+    m_byLower.resize(index.sourceOrder.size());
+    for (size_t k = 0; k < index.sourceOrder.size(); ++k)
+        m_byLower[k] = m_positionOfSource[index.sourceOrder[k]];
+    m_positionOfSource = {};
     rebuildTree();
 }
 
 int NameList::insert(const QString &name)
 {
+    finishIndex();
     const auto at = std::upper_bound(m_names.cbegin(), m_names.cend(), name, &NameList::sortsBefore);
     const int position = int(at - m_names.cbegin());
     m_names.insert(position, name);
@@ -149,6 +186,7 @@ int NameList::insert(const QString &name)
 
 void NameList::removeAt(int position)
 {
+    finishIndex();
     if (position < 0 || position >= size())
         return;
     m_names.removeAt(position);
@@ -162,7 +200,7 @@ void NameList::removeAt(int position)
     rebuildTree();
 }
 
-void NameList::rebuildTree()
+void NameList::rebuildTree() const
 {
     const size_t n = m_byLower.size();
     m_tree.assign(2 * n, 0);
@@ -186,6 +224,7 @@ int NameList::minPosition(int from, int to) const
 
 std::pair<int, int> NameList::prefixRange(const QString &lowerPrefix) const
 {
+    finishIndex();
     const auto first = std::lower_bound(m_lower.cbegin(), m_lower.cend(), lowerPrefix);
     const auto last =
         std::partition_point(first, m_lower.cend(), [&](const QString &lower) { return lower.startsWith(lowerPrefix); });

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
 #include <vector>
 
 namespace zv {
@@ -13,6 +14,11 @@ namespace zv {
 class NameList
 {
 public:
+    NameList() = default;
+    ~NameList();
+    NameList(const NameList &) = delete;
+    NameList &operator=(const NameList &) = delete;
+
     // Takes the names in the store's order; names that compare equal keep that order.
     void assign(QStringList names);
     void clear() { assign({}); }
@@ -35,15 +41,26 @@ public:
     static bool sortsBefore(const QString &a, const QString &b);
 
 private:
-    void rebuildTree();
+    struct LowerIndex
+    {
+        QStringList lower;            // lower-case forms, sorted
+        std::vector<int> sourceOrder; // where each came from in the names given to assign()
+    };
+    static LowerIndex buildLowerIndex(const QStringList &names);
+    // Waits for an index still being built and puts it in place.
+    void finishIndex() const;
+    void rebuildTree() const;
     int minPosition(int from, int to) const; // over m_byLower[from, to)
     // The range of m_byLower whose lower-case names start with `lowerPrefix`.
     std::pair<int, int> prefixRange(const QString &lowerPrefix) const;
 
     QStringList m_names;
-    QStringList m_lower;        // the lower-case forms of the names, sorted
-    std::vector<int> m_byLower; // the list position of each of them
-    std::vector<int> m_tree;    // minimum position over ranges of m_byLower
+    // The search index, completed on first use after assign().
+    mutable QStringList m_lower;        // the lower-case forms of the names, sorted
+    mutable std::vector<int> m_byLower; // the list position of each of them
+    mutable std::vector<int> m_tree;    // minimum position over ranges of m_byLower
+    mutable std::future<LowerIndex> m_pendingIndex;
+    mutable std::vector<int> m_positionOfSource; // list position of each name given to assign()
 };
 
 QString lowerForSearch(const QString &text);

@@ -73,6 +73,25 @@ private slots:
         QCOMPARE(empty.firstWithPrefix(QString()), -1);
         QCOMPARE(empty.firstWithPrefix(QStringLiteral("a")), -1);
     }
+
+    void largeListIndexedOnTheSideStaysInStep()
+    {
+        // Large enough for the search index to be built on a second thread.
+        QStringList names;
+        for (int i = 0; i < 30000; ++i)
+            names << (i % 2 ? QStringLiteral("Ёлка %1") : QStringLiteral("doom %1")).arg(i * 7919 % 30011);
+        zv::NameList list;
+        list.assign(names);
+        // A change right after the load must wait for the index, not race it.
+        const int at = list.insert(QStringLiteral("DOOM 0000"));
+        QCOMPARE(list.at(at), QStringLiteral("DOOM 0000"));
+        for (const QString &probe : {QStringLiteral("doom 0"), QStringLiteral("ЁЛКА 29"), QStringLiteral("елка"),
+                                     QStringLiteral("doom 30010"), QStringLiteral("zzz")})
+            QCOMPARE(list.firstWithPrefix(probe), firstByWalking(list, probe));
+        list.assign(names); // a second load while nothing is pending
+        list.assign({});
+        QCOMPARE(list.firstWithPrefix(QStringLiteral("d")), -1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNameList)
