@@ -12,7 +12,7 @@ namespace zv {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+int g_busyTimeoutMs = 5000;
 const char kFoldFunction[] = "zv_fold";
 
 // Unicode case folding for the name index: SQLite's own NOCASE folds Latin letters only.
@@ -42,7 +42,7 @@ sqlite3 *openHandle(const QString &path, int flags)
         throw CatalogueError(QStringLiteral("Не удалось открыть файл каталога «") + path + QStringLiteral("»: ") +
                              detail + QLatin1Char('.'));
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, g_busyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
                                nullptr, nullptr, nullptr);
@@ -76,9 +76,15 @@ QString badFileMessage(const QString &path, const QString &reason)
 
 } // namespace
 
-CatalogueError::CatalogueError(const QString &message)
+void setCatalogueBusyTimeout(int ms)
+{
+    g_busyTimeoutMs = ms;
+}
+
+CatalogueError::CatalogueError(const QString &message, int sqliteCode)
     : std::runtime_error(message.toStdString())
     , m_message(message)
+    , m_sqliteCode(sqliteCode)
 {
 }
 
@@ -189,8 +195,12 @@ CatalogueConnection zv::openCatalogue(const QString &path)
             if (present.contains(table) && hasNameAndRef(catalogue->handle(), table))
                 catalogue->m_tables << table;
         }
-    } catch (const CatalogueError &) {
-        throw CatalogueError(badFileMessage(path, QStringLiteral("файл повреждён")));
+    } catch (const CatalogueError &e) {
+        // Only a file SQLite cannot read is damaged; a lock or a read error says so itself.
+        const int primary = e.sqliteCode() & 0xff;
+        if (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB && primary != SQLITE_FORMAT)
+            throw;
+        throw CatalogueError(badFileMessage(path, QStringLiteral("файл повреждён")), e.sqliteCode());
     }
     if (catalogue->m_tables.isEmpty())
         throw CatalogueError(badFileMessage(path, QStringLiteral("в нём нет ни одного раздела каталога, "

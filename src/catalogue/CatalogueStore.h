@@ -14,11 +14,14 @@ namespace zv {
 class CatalogueError : public std::runtime_error
 {
 public:
-    explicit CatalogueError(const QString &message);
+    explicit CatalogueError(const QString &message, int sqliteCode = 0);
     QString message() const { return m_message; }
+    // The SQLite result code behind it, or 0.
+    int sqliteCode() const { return m_sqliteCode; }
 
 private:
     QString m_message;
+    int m_sqliteCode = 0;
 };
 
 // One connection to the catalogue file. Every save is committed at once, so the next read
@@ -73,6 +76,9 @@ struct FindResult
 
     bool found() const { return rowId >= 0; }
 };
+
+// How long a connection waits for another program's lock before giving up (5 s by default).
+void setCatalogueBusyTimeout(int ms);
 
 // Why `path` cannot be opened as a catalogue, or an empty text when it can be tried.
 // Looks at the file only; never changes it.

@@ -261,6 +261,27 @@ private slots:
         QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), foreign);
     }
 
+    void lockedIsNotDamaged()
+    {
+        zvtest::TempHome home;
+        const QString path = catalogueIn(home);
+        zv::setCatalogueBusyTimeout(20);
+        sqlite3 *holder = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &holder, SQLITE_OPEN_READWRITE, nullptr);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        try {
+            OpenCatalogue(path);
+            QFAIL("a locked catalogue cannot be read");
+        } catch (const CatalogueError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("занят")), qPrintable(e.message()));
+            QVERIFY(!e.message().contains(QStringLiteral("повреждён")));
+        }
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        zv::setCatalogueBusyTimeout(5000);
+        QVERIFY(OpenCatalogue(path)->hasTable(QStringLiteral("Games")));
+    }
+
     void folderInPlaceOfTheFile()
     {
         zvtest::TempHome home;

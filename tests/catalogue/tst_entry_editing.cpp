@@ -226,6 +226,34 @@ private slots:
         QVERIFY(namesIn(f.db, QStringLiteral("Programs")).isEmpty());
     }
 
+    void lockedCatalogueIsReportedAndNothingIsLost()
+    {
+        MainWindowFixture f;
+        zv::setCatalogueBusyTimeout(50);
+        f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
+        auto w = f.openMain();
+        frmAddNewField editor(w.get());
+        editor.Text1->setText(QStringLiteral("Word"));
+        editor.txtText->setPlainText(QStringLiteral("pinball"));
+        f.search(*w)->setText(QStringLiteral("pa"));
+        // Another program holds the catalogue locked.
+        QCOMPARE(sqlite3_exec(f.db->handle(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 1);
+        QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("занят другой программой")));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Paint")});
+        QCOMPARE(editor.Text1->text(), QStringLiteral("Word")); // the typed entry is still there to retry
+        w->moveAction(QStringLiteral("Games"))->trigger();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QVERIFY(f.seam.messages[1].text.contains(QStringLiteral("Запись осталась на месте")));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Paint")});
+        sqlite3_exec(f.db->handle(), "COMMIT", nullptr, nullptr, nullptr);
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), (QStringList{QStringLiteral("Paint"), QStringLiteral("Word")}));
+        zv::setCatalogueBusyTimeout(5000);
+    }
+
     void everythingSurvivesARestart()
     {
         MainWindowFixture f;
