@@ -1,5 +1,7 @@
 #include "Downloader.h"
 
+#include "HttpClient.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -36,8 +38,26 @@ qint64 sizeCap(FileKind kind)
     return 0;
 }
 
-struct Downloader::Transfer
+struct Downloader::Transfer : HttpReceiver
 {
+    void httpHead(int status, qint64 length, const QByteArray &location) override
+    {
+        httpStatus = status;
+        redirect = status >= 300 && status < 400 && !location.isEmpty() ? location : QByteArray();
+        owner->timer(this);
+        if (status >= 200 && status < 300 && length > sizeCap(job.kind))
+            owner->fail(this, QStringLiteral("too large"));
+    }
+    void httpBody(const QByteArray &data) override
+    {
+        owner->timer(this);
+        // Only the body of a 2xx answer is the file; error pages and redirect notes are not.
+        if (httpStatus >= 200 && httpStatus < 300)
+            owner->write(this, data);
+    }
+    void httpDone(bool ok, const QString &error) override { owner->onHttpDone(this, ok, error); }
+
+    Downloader *owner = nullptr;
     int id = 0;
     DownloadJob job;
     QNetworkReply *reply = nullptr;
@@ -45,12 +65,18 @@ struct Downloader::Transfer
     QTimer timer;
     qint64 received = 0;
     bool triedFallback = false;
+    bool viaHttp = false; // the request is with m_http
+    int httpStatus = 0;
+    QByteArray redirect;
+    QUrl url;             // the address being fetched now
+    int redirects = 0;
     bool done = false;
 };
 
 Downloader::Downloader(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
+    , m_http(new HttpClient(this))
     , m_timeoutMs(g_defaultTimeoutMs)
 {
     // Entry files come fresh every time; a cache would only hide what the server holds.
@@ -93,6 +119,7 @@ void Downloader::startNext()
     while (m_active.size() < m_maxParallel && !m_waiting.isEmpty()) {
         auto [id, job] = m_waiting.dequeue();
         auto *transfer = new Transfer;
+        transfer->owner = this;
         transfer->id = id;
         transfer->job = job;
         transfer->timer.setSingleShot(true);
@@ -120,7 +147,6 @@ bool Downloader::openPart(Transfer *transfer)
                              QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
                              QString::number(transfer->id);
     transfer->part = std::make_unique<QFile>(partName);
-    transfer->received = 0;
     if (!transfer->part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         transfer->part.reset();
         return false;
@@ -130,13 +156,94 @@ bool Downloader::openPart(Transfer *transfer)
 
 void Downloader::startNetwork(Transfer *transfer, const QUrl &url)
 {
-    if (!openPart(transfer)) {
+    transfer->url = url;
+    transfer->httpStatus = 0;
+    transfer->redirect.clear();
+    if (url.scheme().toLower() == QLatin1String("http")) {
+        transfer->viaHttp = true;
+        m_http->setTimeout(m_timeoutMs);
+        m_http->get(url, transfer);
+        transfer->timer.start(m_timeoutMs);
+    } else {
+        startQnam(transfer, url);
+    }
+}
+
+void Downloader::timer(Transfer *transfer)
+{
+    transfer->timer.start(m_timeoutMs);
+}
+
+void Downloader::write(Transfer *transfer, const QByteArray &chunk)
+{
+    if (transfer->done)
+        return;
+    transfer->received += chunk.size();
+    if (transfer->received > sizeCap(transfer->job.kind)) {
+        fail(transfer, QStringLiteral("too large"));
+        return;
+    }
+    // The part file is made only once there is something to keep.
+    if (!transfer->part && !openPart(transfer)) {
         fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
         return;
     }
+    if (transfer->part->write(chunk) != chunk.size())
+        fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
+}
+
+void Downloader::onHttpDone(Transfer *transfer, bool ok, const QString &error)
+{
+    transfer->viaHttp = false;
+    if (transfer->done)
+        return;
+    if (!ok) {
+        fail(transfer, error);
+        return;
+    }
+    const int status = transfer->httpStatus;
+    if (!transfer->redirect.isEmpty()) {
+        if (++transfer->redirects > kMaxRedirects) {
+            fail(transfer, QStringLiteral("too many redirects"));
+            return;
+        }
+        const QUrl next = transfer->url.resolved(QUrl::fromEncoded(transfer->redirect));
+        const QString scheme = next.scheme().toLower();
+        // From http only http and https are as safe; a server must never lead to a local file.
+        if (!next.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+            fail(transfer, QStringLiteral("redirect to a less safe address"));
+            return;
+        }
+        if (transfer->part) {
+            transfer->part->remove();
+            transfer->part.reset();
+            transfer->received = 0;
+        }
+        startNetwork(transfer, next);
+        return;
+    }
+    if (status == 404 && !transfer->triedFallback && transfer->job.fallbackUrl.isValid()) {
+        transfer->triedFallback = true;
+        if (transfer->part) {
+            transfer->part->remove();
+            transfer->part.reset();
+            transfer->received = 0;
+        }
+        startNetwork(transfer, transfer->job.fallbackUrl);
+        return;
+    }
+    if (status < 200 || status > 299) {
+        fail(transfer, QStringLiteral("HTTP status ") + QString::number(status));
+        return;
+    }
+    complete(transfer, true);
+}
+
+void Downloader::startQnam(Transfer *transfer, const QUrl &url)
+{
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setMaximumRedirectsAllowed(kMaxRedirects - transfer->redirects);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     QNetworkReply *reply = m_network->get(request);
@@ -159,14 +266,7 @@ void Downloader::onReadyRead(Transfer *transfer)
     if (transfer->done)
         return;
     transfer->timer.start(m_timeoutMs);
-    const QByteArray chunk = transfer->reply->readAll();
-    transfer->received += chunk.size();
-    if (transfer->received > sizeCap(transfer->job.kind)) {
-        fail(transfer, QStringLiteral("too large"));
-        return;
-    }
-    if (transfer->part->write(chunk) != chunk.size())
-        fail(transfer, QStringLiteral("cannot write ") + transfer->job.target);
+    write(transfer, transfer->reply->readAll());
 }
 
 void Downloader::onFinished(Transfer *transfer)
@@ -180,8 +280,11 @@ void Downloader::onFinished(Transfer *transfer)
         reply->disconnect(this);
         reply->deleteLater();
         transfer->reply = nullptr;
-        transfer->part->remove();
-        transfer->part.reset();
+        if (transfer->part) {
+            transfer->part->remove();
+            transfer->part.reset();
+            transfer->received = 0;
+        }
         startNetwork(transfer, transfer->job.fallbackUrl);
         return;
     }
@@ -244,12 +347,19 @@ void Downloader::complete(Transfer *transfer, bool ok)
         return;
     transfer->done = true;
     transfer->timer.stop();
+    if (transfer->viaHttp) {
+        transfer->viaHttp = false;
+        m_http->cancel(transfer);
+    }
     if (transfer->reply) {
         transfer->reply->disconnect(this);
         transfer->reply->abort();
         transfer->reply->deleteLater();
         transfer->reply = nullptr;
     }
+    // An empty answer still makes a file.
+    if (ok && !transfer->part && !openPart(transfer))
+        ok = false;
     if (transfer->part) {
         ok = ok && transfer->part->flush();
         transfer->part->close();

@@ -12,6 +12,10 @@
 class QNetworkAccessManager;
 
 namespace zv::update {
+class HttpClient;
+}
+
+namespace zv::update {
 
 // What is being fetched decides how large it may be, so a hostile server cannot fill the disk.
 enum class FileKind { List, Entry, VersionFile, Archive };
@@ -67,6 +71,10 @@ private:
 
     void startNext();
     void startNetwork(Transfer *transfer, const QUrl &url);
+    void startQnam(Transfer *transfer, const QUrl &url);
+    void onHttpDone(Transfer *transfer, bool ok, const QString &error);
+    void write(Transfer *transfer, const QByteArray &chunk);
+    void timer(Transfer *transfer);
     void copyLocal(Transfer *transfer);
     void onReadyRead(Transfer *transfer);
     void onFinished(Transfer *transfer);
@@ -76,13 +84,14 @@ private:
     void reap();
 
     QNetworkAccessManager *m_network = nullptr;
+    // Plain http goes through a lighter client; https still through QNetworkAccessManager.
+    HttpClient *m_http = nullptr;
     QQueue<std::pair<int, DownloadJob>> m_waiting;
     QHash<int, Transfer *> m_active;
     QList<Transfer *> m_finishedTransfers;
     int m_nextId = 1;
     int m_timeoutMs;
-    // Qt opens at most six connections to one host; a few more requests waiting there keep
-    // those connections busy between replies without opening a file per queued job.
+    // Six connections to one host, each with a few requests pipelined, keep the server busy.
     int m_maxParallel = 24;
     QString m_lastError;
 };

@@ -150,6 +150,14 @@ void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
         head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
         socket->write(head + route.body);
         return;
+    case Behaviour::CloseAfter:
+        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
+        socket->write(head + route.body);
+        socket->flush();
+        socket->waitForBytesWritten(1000);
+        m_buffers.remove(socket);
+        socket->disconnectFromHost();
+        return;
     }
 }
 

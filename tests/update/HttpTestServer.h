@@ -24,6 +24,7 @@ public:
         CutBody,  // announces the whole body, sends half, closes the connection
         Stall,    // announces the whole body, sends half, then stays silent
         Silent,   // accepts the request and never answers
+        CloseAfter, // answers whole, then closes the connection without saying so beforehand
     };
     struct Route
     {
