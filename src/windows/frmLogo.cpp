@@ -5,6 +5,7 @@
 #include "core/SharedState.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -31,6 +32,8 @@ frmLogo::frmLogo(QWidget *parent)
     note->setAlignment(Qt::AlignCenter);
     layout->addWidget(note);
     resize(420, 180);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     QTimer::singleShot(kHandOverMs, this, &frmLogo::handOver);
 }
 
