@@ -214,21 +214,13 @@ void Downloader::onHttpDone(Transfer *transfer, bool ok, const QString &error)
             fail(transfer, QStringLiteral("redirect to a less safe address"));
             return;
         }
-        if (transfer->part) {
-            transfer->part->remove();
-            transfer->part.reset();
-            transfer->received = 0;
-        }
+        discardPart(transfer);
         startNetwork(transfer, next);
         return;
     }
     if (status == 404 && !transfer->triedFallback && transfer->job.fallbackUrl.isValid()) {
         transfer->triedFallback = true;
-        if (transfer->part) {
-            transfer->part->remove();
-            transfer->part.reset();
-            transfer->received = 0;
-        }
+        discardPart(transfer);
         startNetwork(transfer, transfer->job.fallbackUrl);
         return;
     }
@@ -237,6 +229,15 @@ void Downloader::onHttpDone(Transfer *transfer, bool ok, const QString &error)
         return;
     }
     complete(transfer, true);
+}
+
+void Downloader::discardPart(Transfer *transfer)
+{
+    if (!transfer->part)
+        return;
+    transfer->part->remove();
+    transfer->part.reset();
+    transfer->received = 0;
 }
 
 void Downloader::startQnam(Transfer *transfer, const QUrl &url)
@@ -280,11 +281,7 @@ void Downloader::onFinished(Transfer *transfer)
         reply->disconnect(this);
         reply->deleteLater();
         transfer->reply = nullptr;
-        if (transfer->part) {
-            transfer->part->remove();
-            transfer->part.reset();
-            transfer->received = 0;
-        }
+        discardPart(transfer);
         startNetwork(transfer, transfer->job.fallbackUrl);
         return;
     }

@@ -71,6 +71,8 @@ private:
 
     void startNext();
     void startNetwork(Transfer *transfer, const QUrl &url);
+    // Drops what a transfer has written so far, before it starts over from another address.
+    void discardPart(Transfer *transfer);
     void startQnam(Transfer *transfer, const QUrl &url);
     void onHttpDone(Transfer *transfer, bool ok, const QString &error);
     void write(Transfer *transfer, const QByteArray &chunk);
