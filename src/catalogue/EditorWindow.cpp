@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QLabel>
+#include <QScreen>
 
 namespace zv {
 
@@ -20,6 +21,8 @@ void setUpEditorWindow(QDialog *window, const QString &caption, int clientWidth,
     window->setPalette(palette);
     window->setAutoFillBackground(true);
     window->setFixedSize(twips(clientWidth), twips(clientHeight));
+    if (const QScreen *screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
 QLabel *addEmblem(QWidget *window, int left, int top)

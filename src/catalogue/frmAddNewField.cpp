@@ -41,6 +41,7 @@ frmAddNewField::frmAddNewField(frmMain *main)
     txtText = new QPlainTextEdit(this);
     txtText->setObjectName(QStringLiteral("txtText"));
     txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtText->setTabChangesFocus(true);
     placeTwips(txtText, 120, 1080, 5295, 4215);
     cmdCancel = new VistaButton(this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));

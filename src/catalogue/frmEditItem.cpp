@@ -38,6 +38,7 @@ frmEditItem::frmEditItem(frmMain *main)
     txtText = new QPlainTextEdit(this);
     txtText->setObjectName(QStringLiteral("txtText"));
     txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtText->setTabChangesFocus(true);
     placeTwips(txtText, 120, 1080, 5295, 4455);
     VistaButton2 = new VistaButton(this);
     VistaButton2->setObjectName(QStringLiteral("VistaButton2"));

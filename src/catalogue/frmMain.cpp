@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 
@@ -125,6 +126,7 @@ void frmMain::createControls()
     txtText = new QPlainTextEdit(this);
     txtText->setObjectName(QStringLiteral("txtText"));
     txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtText->setTabChangesFocus(true);
     placeTwips(txtText, 5640, 480, 6615, 7275);
 
     Label1 = new QLabel(QStringLiteral("Программа запущена ХЗ раз"), this);
@@ -137,6 +139,11 @@ void frmMain::createControls()
     setFixedSize(twips(kFullClientWidth), twips(kClientHeight));
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1_Click);
+    // Choosing the category already shown reloads it as well.
+    connect(Combo1, &QComboBox::activated, this, [this](int index) {
+        if (index == m_loadedComboIndex)
+            Combo1_Click();
+    });
     // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
     connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::List1_Click);
     connect(List1, &QListView::doubleClicked, this, &frmMain::List1_DblClick);
@@ -315,6 +322,12 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
             }
         }
     }
+    // A right press on the list must not select what is under the pointer: the menu acts on the
+    // entry that was selected before, and with none selected there is no menu.
+    if (watched == List1->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
+        return true;
     if (watched == lblCount && event->type() == QEvent::MouseButtonRelease)
         lblCount_Click();
     return QWidget::eventFilter(watched, event);

@@ -5,6 +5,7 @@
 #include "core/Language.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class NameListModel;
@@ -116,6 +117,9 @@ private:
     NameListModel *m_model = nullptr;
     zv::CatalogueConnection m_db;
     zv::FindResult m_currentRecord;
+    int m_loadedComboIndex = -1;
+    QPointer<QWidget> m_smallTool; // the hidden windows are shown again, not opened twice
+    QPointer<QWidget> m_logo;
     bool m_compact = false;
     bool m_shownOnce = false;
 };

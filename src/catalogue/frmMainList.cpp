@@ -29,6 +29,16 @@ namespace {
 
 const QString kWelcome = QStringLiteral("Приветствуем в программе Zorvanell");
 
+// One window of each hidden kind: a command word typed again shows the same one again.
+template <typename Window>
+void showHiddenWindow(QPointer<QWidget> &window)
+{
+    if (!window)
+        window = new Window;
+    window->show();
+    window->raise();
+}
+
 QString catalogueFile()
 {
     return zv::programFile(QStringLiteral("Zorvanell.dat"));
@@ -40,6 +50,7 @@ void frmMain::Combo1_Click()
 {
     const auto category = zv::categoryByDisplayName(Combo1->currentText());
     CurrentTable = category ? category->table : QString();
+    m_loadedComboIndex = Combo1->currentIndex();
     AllMenu();
     if (QAction *own = m_moveActions.value(CurrentTable))
         own->setVisible(false);
@@ -120,13 +131,13 @@ void frmMain::txtSearch_Change()
     const QString text = txtSearch->text();
     if (text == QLatin1String("small_tool") || text == QStringLiteral("іьфдд_ещщд") ||
         text == QStringLiteral("ыьфдд_ещщд"))
-        (new Form1)->show();
+        showHiddenWindow<Form1>(m_smallTool);
     if (text == zv::addresses::kPartnerDomain) {
         zv::showMessage(this, QStringLiteral("Добро пожаловать на сайт"));
         OpenWithShell(QStringLiteral("http://") + zv::addresses::kPartnerDomain + QLatin1Char('/'), 2, this);
     }
     if (text == QLatin1String("logo"))
-        (new frmLogo2)->show();
+        showHiddenWindow<frmLogo2>(m_logo);
     if (text == QStringLiteral("падонак"))
         WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
     SearchInList();

@@ -60,8 +60,11 @@ void ShowTitleBar(QWidget *window, bool show)
     const QRect outer = window->frameGeometry();
     const bool visible = window->isVisible();
     if (show) {
-        window->setWindowTitle(window->property("tag").toString());
-        window->setWindowFlag(Qt::FramelessWindowHint, false);
+        const QString caption = window->property("tag").toString();
+        window->setWindowTitle(caption);
+        // A window without a caption gets no title bar back.
+        if (!caption.isEmpty())
+            window->setWindowFlag(Qt::FramelessWindowHint, false);
     } else {
         window->setProperty("tag", window->windowTitle());
         window->setWindowTitle(QString());

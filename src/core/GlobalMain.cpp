@@ -1,26 +1,23 @@
 #include "GlobalMain.h"
 
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
 void setStaysOnTop(QWidget *window, bool on)
 {
-    if (!window || window->testAttribute(Qt::WA_WState_Created) == false) {
-        if (window)
-            window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (!window)
         return;
-    }
-    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    if (flags == window->windowFlags())
         return;
-    // Changing the flag re-creates a shown window hidden; show it again where it was.
-    const bool visible = window->isVisible();
-    const QPoint position = window->pos();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible) {
-        window->move(position);
-        window->show();
-    }
+    // setWindowFlags() would hide and re-create a shown window, which ends a running dialog;
+    // the platform window takes the new stacking in place instead.
+    window->overrideWindowFlags(flags);
+    if (QWindow *handle = window->windowHandle())
+        handle->setFlags(flags);
 }
 
 } // namespace

@@ -177,7 +177,8 @@ private slots:
             search->setText(word);
             search->clear();
         }
-        QCOMPARE(openWindows<Form1>(), 3);
+        // Typed again, a word shows the same window again rather than another one.
+        QCOMPARE(openWindows<Form1>(), 1);
         search->setText(QStringLiteral("logo"));
         QCOMPARE(openWindows<frmLogo2>(), 1);
         search->setText(QStringLiteral("Падонак"));
@@ -193,8 +194,11 @@ private slots:
     {
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Zip"), QStringLiteral("z"));
         auto w = f.openMain();
         QListView *list = f.list(*w);
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(w->selectedRow(), -1);
         // No selection: no menu.
         emit list->customContextMenuRequested(QPoint(5, 5));
         QVERIFY(!w->listMenu()->isVisible());
@@ -202,6 +206,11 @@ private slots:
         emit list->customContextMenuRequested(QPoint(5, 5));
         QVERIFY(w->listMenu()->isVisible());
         w->listMenu()->close();
+        // A right press does not select what is under the pointer.
+        const QRect other = list->visualRect(list->model()->index(1, 0));
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, other.center());
+        QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, other.center());
+        QCOMPARE(w->selectedName(), QStringLiteral("Word"));
         QStringList items;
         for (QAction *a : w->listMenu()->actions())
             items << a->objectName();
@@ -209,6 +218,17 @@ private slots:
                                      QStringLiteral("mnuDeleteItem"), QString(), QStringLiteral("mnuPrint"),
                                      QStringLiteral("mnuSaveItem"), QStringLiteral("mnuSaveList"), QString(),
                                      QStringLiteral("mnuAddScreenShot"), QStringLiteral("mnu_move")}));
+    }
+
+    void choosingTheShownCategoryReloadsIt()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        auto *combo = w->findChild<QComboBox *>(QStringLiteral("Combo1"));
+        f.text(*w)->setPlainText(QStringLiteral("typed"));
+        emit combo->activated(combo->currentIndex());
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Приветствуем в программе Zorvanell"));
     }
 
     void googleEarthTitleAndLink()

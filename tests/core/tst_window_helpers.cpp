@@ -4,7 +4,9 @@
 #include "core/IconMdl.h"
 #include "core/INI.h"
 
+#include <QDialog>
 #include <QDir>
+#include <QTimer>
 #include <QIcon>
 #include <QTest>
 #include <QWidget>
@@ -45,6 +47,23 @@ private slots:
         QVERIFY(onTop.isVisible());
     }
 
+    void topmostLeavesARunningDialogOpen()
+    {
+        QDialog dialog;
+        bool visibleAfterBoth = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            SetTopmost(&dialog);
+            const bool onTop = dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            ClearTopmost(&dialog);
+            visibleAfterBoth = onTop && dialog.isVisible() &&
+                               !dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            dialog.done(7);
+        });
+        // Re-creating the window would end exec() early with 0.
+        QCOMPARE(dialog.exec(), 7);
+        QVERIFY(visibleAfterBoth);
+    }
+
     void fileExistsWithWildcards()
     {
         zvtest::TempHome home;
@@ -81,6 +100,11 @@ private slots:
         ShowTitleBar(&window, true);
         QCOMPARE(window.windowTitle(), QStringLiteral("Скриншот к Doom"));
         QVERIFY(!window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        // Without a caption the title bar stays away.
+        QWidget untitled;
+        ShowTitleBar(&untitled, false);
+        ShowTitleBar(&untitled, true);
+        QVERIFY(untitled.windowFlags().testFlag(Qt::FramelessWindowHint));
     }
 
     void iconHasAllSizes()

@@ -82,6 +82,7 @@ void HttpTestServer::onConnection()
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
+            m_stuck.remove(socket);
             socket->deleteLater();
         });
     }
@@ -101,6 +102,8 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
         const QByteArray path = requestLine.value(1);
         requests << path;
         emit requested(path);
+        if (m_stuck.contains(socket))
+            continue;
         answer(socket, path);
         if (!m_buffers.contains(socket))
             return;
@@ -123,6 +126,7 @@ void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
 
     switch (route.behaviour) {
     case Behaviour::Silent:
+        m_stuck.insert(socket);
         return;
     case Behaviour::Chunked: {
         head += "Transfer-Encoding: chunked\r\n\r\n";
@@ -140,6 +144,8 @@ void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
         head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
         socket->write(head + route.body.left(route.body.size() / 2));
         socket->flush();
+        if (route.behaviour == Behaviour::Stall)
+            m_stuck.insert(socket);
         if (route.behaviour == Behaviour::CutBody) {
             socket->waitForBytesWritten(1000);
             m_buffers.remove(socket);

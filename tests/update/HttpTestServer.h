@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -63,6 +64,8 @@ private:
     QTcpServer *m_server;
     QHash<QByteArray, Route> m_routes;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    // Connections whose answer never ends: like a real server, they answer nothing after it.
+    QSet<QTcpSocket *> m_stuck;
 };
 
 } // namespace zvtest
