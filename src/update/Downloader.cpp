@@ -38,6 +38,9 @@ qint64 sizeCap(FileKind kind)
     return 0;
 }
 
+// More than this of an error page or redirect note is not an honest answer.
+constexpr qint64 kErrorBodyCap = 64 * 1024;
+
 struct Downloader::Transfer : HttpReceiver
 {
     void httpHead(int status, qint64 length, const QByteArray &location) override
@@ -51,9 +54,15 @@ struct Downloader::Transfer : HttpReceiver
     void httpBody(const QByteArray &data) override
     {
         owner->timer(this);
-        // Only the body of a 2xx answer is the file; error pages and redirect notes are not.
-        if (httpStatus >= 200 && httpStatus < 300)
+        // Only the body of a 2xx answer is the file; error pages and redirect notes are not,
+        // and a server that never stops sending one is cut off.
+        if (httpStatus >= 200 && httpStatus < 300) {
             owner->write(this, data);
+        } else {
+            discarded += data.size();
+            if (discarded > kErrorBodyCap)
+                owner->fail(this, QStringLiteral("endless error answer"));
+        }
     }
     void httpDone(bool ok, const QString &error) override { owner->onHttpDone(this, ok, error); }
 
@@ -64,6 +73,7 @@ struct Downloader::Transfer : HttpReceiver
     std::unique_ptr<QFile> part;
     QTimer timer;
     qint64 received = 0;
+    qint64 discarded = 0; // bytes of a non-2xx answer's body
     bool triedFallback = false;
     bool viaHttp = false; // the request is with m_http
     int httpStatus = 0;

@@ -17,7 +17,18 @@ HttpConnection::HttpConnection(HttpClient *client, const QString &host, quint16 
     connect(m_socket, &QTcpSocket::disconnected, this, &HttpConnection::onClosed);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &HttpConnection::onClosed);
     connect(m_socket, &QTcpSocket::connected, this, [this] { m_timer.start(m_client->timeout()); });
-    m_socket->connectToHost(host, port);
+    // Connecting can fail at once (no route, no IPv6); that must not happen before the client
+    // has taken this connection in, so it starts from the event loop.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_dead)
+                return;
+            m_socket->connectToHost(m_host, m_port);
+            if (!m_unsent.isEmpty() && m_socket->state() != QAbstractSocket::UnconnectedState)
+                m_socket->write(std::exchange(m_unsent, {}));
+        },
+        Qt::QueuedConnection);
     m_timer.start(m_client->timeout());
 }
 
@@ -32,8 +43,12 @@ void HttpConnection::send(const HttpClient::Request &request)
     if (m_inFlight.isEmpty())
         m_timer.start(m_client->timeout());
     m_inFlight.enqueue(request);
-    // QTcpSocket keeps what is written before the connection is up and sends it once it is.
-    m_socket->write(request.head);
+    // QTcpSocket keeps what is written while it connects and sends it once it is up; before
+    // connecting has begun the request waits here.
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        m_unsent += request.head;
+    else
+        m_socket->write(request.head);
 }
 
 bool HttpConnection::cancel(HttpReceiver *receiver)

@@ -47,6 +47,7 @@ private:
     QQueue<HttpClient::Request> m_inFlight;
     HttpResponseParser m_parser;
     QByteArray m_buffer;
+    QByteArray m_unsent; // requests queued before connecting began
     QByteArray m_body;
     bool m_headTold = false;
     int m_answered = 0; // complete answers on this connection

@@ -21,6 +21,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScopeGuard>
 
 using namespace zv::update;
@@ -49,6 +50,8 @@ frmUpdate::frmUpdate(CatalogueListView *mainList, const QString &table, QWidget 
     setWindowTitle(QStringLiteral("Менеджер обновлений Zorvanell"));
     setModal(true);
     setFixedSize(4920 / 15, 1770 / 15);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(240, 238, 224));
     setPalette(background);

@@ -116,6 +116,34 @@ private slots:
         QVERIFY(folderEmpty());
     }
 
+    void addressThatFailsAtOnce()
+    {
+        // A broadcast address cannot be connected to; the failure comes while connecting starts. Several
+        // jobs make the client open and lose connections while others still wait.
+        Downloader downloader;
+        downloader.setTimeout(5000);
+        QSignalSpy spy(&downloader, &Downloader::finished);
+        for (int i = 0; i < 8; ++i)
+            downloader.enqueue({QUrl(QStringLiteral("http://255.255.255.255:80/x")), target(), FileKind::Entry});
+        QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 8, 4000);
+        for (const QList<QVariant> &result : spy)
+            QVERIFY(!result.at(1).toBool());
+        QVERIFY(downloader.isIdle());
+        QVERIFY(folderEmpty());
+    }
+
+    void endlessErrorPageIsCutOff()
+    {
+        HttpTestServer server;
+        // A 404 that announces a megabyte, sends half of it and then never ends.
+        server.setRoute("/gone", {404, QByteArray(1 << 20, 'e'), HttpTestServer::Behaviour::Stall, {}});
+        Downloader downloader;
+        downloader.setTimeout(60000);
+        QVERIFY(!fetch(downloader, {at(server, "/gone"), target(), FileKind::Entry}));
+        QVERIFY(downloader.lastError().contains(QLatin1String("endless")));
+        QVERIFY(folderEmpty());
+    }
+
     void redirects()
     {
         HttpTestServer server;
