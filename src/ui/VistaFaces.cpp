@@ -222,10 +222,9 @@ QImage nineSlice(const QImage &picture, QSize deviceSize, int scale)
             } else if (dx >= dw - corner) {
                 line[dx] = picture.pixel(kFaceWidth - 3 + (dx - (dw - corner)) / scale, sy);
             } else {
-                const double u = std::clamp(3.0 + (dx - corner + 0.5) * 12.0 / (dw - 2 * corner) - 0.5, 3.0, 14.0);
-                const int x0 = static_cast<int>(std::floor(u));
-                const int x1 = std::min(x0 + 1, 14);
-                line[dx] = mix(picture.pixel(x0, sy), picture.pixel(x1, sy), u - x0);
+                // Stretched by repeating picture columns, not by blending neighbours.
+                const int column = 3 + static_cast<int>(std::floor((dx - corner + 0.5) * 12.0 / (dw - 2 * corner)));
+                line[dx] = picture.pixel(std::min(column, kFaceWidth - 4), sy);
             }
         }
     }
