@@ -210,6 +210,15 @@ private slots:
             QVERIFY(qRed(out.pixel(x, 12)) <= qRed(out.pixel(x + 1, 12)));
         COMPARE_RGB(out.pixel(3, 2), face.pixel(3, 2));
         COMPARE_RGB(out.pixel(37, 0), face.pixel(8, 0));
+        // Columns are stretched like rows: every pixel of the middle is a colour of its picture row.
+        int sourceRow = 3;
+        while (sourceRow < 17 && !(face.pixel(8, sourceRow) == out.pixel(37, 10) && face.pixel(1, sourceRow) == out.pixel(1, 10)))
+            ++sourceRow;
+        QSet<QRgb> pictureRow;
+        for (int column = 3; column <= 14; ++column)
+            pictureRow.insert(face.pixel(column, sourceRow));
+        for (int x = 3; x < 72; ++x)
+            QVERIFY2(pictureRow.contains(out.pixel(x, 10)), qPrintable(QStringLiteral("device column %1").arg(x)));
     }
 
     void nineSliceStaysCrispAtTwiceTheDensity()
