@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "SqlStatement.h"
+#include "core/ProgramFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,6 +76,11 @@ QString badFileMessage(const QString &path, const QString &reason)
 }
 
 } // namespace
+
+QString cataloguePath()
+{
+    return programFile(QStringLiteral("Zorvanell.dat"));
+}
 
 void setCatalogueBusyTimeout(int ms)
 {

@@ -77,6 +77,9 @@ struct FindResult
     bool found() const { return rowId >= 0; }
 };
 
+// The catalogue file of the program folder, Zorvanell.dat.
+QString cataloguePath();
+
 // How long a connection waits for another program's lock before giving up (5 s by default).
 void setCatalogueBusyTimeout(int ms);
 

@@ -6,7 +6,6 @@
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/IconMdl.h"
-#include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "ui/VistaButton.h"
@@ -82,7 +81,7 @@ void frmAddNewField::cmdAdd_Click()
         return;
     }
     try {
-        AddEntry(OpenCatalogue(zv::programFile(QStringLiteral("Zorvanell.dat"))), CurrentTable, name, text);
+        AddEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, name, text);
     } catch (const zv::CatalogueError &error) {
         zv::showMessage(this, QStringLiteral("Не удалось добавить запись.\n") + error.message(),
                         zv::MessageForm::OkExclamation);

@@ -6,7 +6,6 @@
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/IconMdl.h"
-#include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "ui/VistaButton.h"
@@ -78,7 +77,7 @@ void frmEditItem::VistaButton1_Click()
     const QString selected = m_main->selectedName();
     try {
         zv::FindResult record =
-            FindEntry(OpenCatalogue(zv::programFile(QStringLiteral("Zorvanell.dat"))), CurrentTable, selected);
+            FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
         UpdateEntry(record, name, text);
     } catch (const zv::CatalogueError &error) {
         zv::showMessage(this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") +

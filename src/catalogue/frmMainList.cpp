@@ -39,11 +39,6 @@ void showHiddenWindow(QPointer<QWidget> &window)
     window->raise();
 }
 
-QString catalogueFile()
-{
-    return zv::programFile(QStringLiteral("Zorvanell.dat"));
-}
-
 } // namespace
 
 void frmMain::Combo1_Click()
@@ -71,7 +66,7 @@ void frmMain::LoadDB()
     EditButton->setEnabled(false);
     cmdViewScreen->setEnabled(false);
     try {
-        m_db = OpenCatalogue(catalogueFile());
+        m_db = OpenCatalogue(zv::cataloguePath());
         m_model->assign(ListNames(m_db, CurrentTable));
     } catch (const zv::CatalogueError &error) {
         storeFailed(QStringLiteral("Не удалось загрузить список записей."), error);
@@ -84,7 +79,7 @@ void frmMain::LoadDB()
 zv::CatalogueConnection frmMain::connection()
 {
     if (!m_db)
-        m_db = OpenCatalogue(catalogueFile());
+        m_db = OpenCatalogue(zv::cataloguePath());
     return m_db;
 }
 

@@ -23,7 +23,7 @@ void refuse(const QString &reason)
 // Makes sure the catalogue exists and can be opened; false (after telling the user) when not.
 bool ensureCatalogue()
 {
-    const QString path = zv::programFile(QStringLiteral("Zorvanell.dat"));
+    const QString path = zv::cataloguePath();
     const QFileInfo info(path);
     try {
         if (!info.exists() && !info.isSymLink()) {

@@ -5,7 +5,6 @@
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/IconMdl.h"
-#include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
@@ -284,7 +283,7 @@ bool frmUpdate::adding()
     const QString base = tempBaseFolder();
     QStringList added;
     try {
-        const zv::CatalogueConnection catalogue = OpenCatalogue(zv::programFile(QStringLiteral("Zorvanell.dat")));
+        const zv::CatalogueConnection catalogue = OpenCatalogue(zv::cataloguePath());
         added = importEntries(catalogue, m_table, base, entryFilesIn(base),
                               m_mainList ? m_mainList->listNames() : QStringList(),
                               [this](const QString &name) { setStat(QStringLiteral("Добавляем ") + name); });
