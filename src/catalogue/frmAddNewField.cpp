@@ -2,6 +2,7 @@
 
 #include "EditorWindow.h"
 #include "Twips.h"
+#include "WindowParts.h"
 #include "frmMain.h"
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
@@ -15,7 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-using zv::placeTwips;
+using zv::placed;
 
 frmAddNewField::frmAddNewField(frmMain *main)
     : QDialog(main)
@@ -25,31 +26,14 @@ frmAddNewField::frmAddNewField(frmMain *main)
     setObjectName(QStringLiteral("frmAddNewField"));
     zv::setUpEditorWindow(this, QStringLiteral("Добавление новой записи"), 5565, 5400);
 
-    Label1 = new QLabel(QStringLiteral("Имя:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    placeTwips(Label1, 120, 0, 3375, 255);
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    placeTwips(Text1, 120, 240, 3855, 285);
-    Label2 = new QLabel(QStringLiteral("Данные:"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    placeTwips(Label2, 120, 720, 3495, 255);
-    Check1 = new QCheckBox(QStringLiteral("Отправить на сайт"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    placeTwips(Check1, 960, 640, 1815, 375);
-    txtText = new QPlainTextEdit(this);
-    txtText->setObjectName(QStringLiteral("txtText"));
-    txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtText->setTabChangesFocus(true);
-    placeTwips(txtText, 120, 1080, 5295, 4215);
-    cmdCancel = new VistaButton(this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setCaption(QStringLiteral("Отмена"));
-    placeTwips(cmdCancel, 4200, 120, 1215, 375);
-    cmdAdd = new VistaButton(this);
-    cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
-    cmdAdd->setCaption(QStringLiteral("Добавить"));
-    placeTwips(cmdAdd, 4200, 600, 1215, 375);
+    Label1 = placed(new QLabel(QStringLiteral("Имя:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    Text1 = placed(new QLineEdit(this), QStringLiteral("Text1"), 120, 240, 3855, 285);
+    Label2 = placed(new QLabel(QStringLiteral("Данные:"), this), QStringLiteral("Label2"), 120, 720, 3495, 255);
+    Check1 = placed(new QCheckBox(QStringLiteral("Отправить на сайт"), this), QStringLiteral("Check1"), 960, 640,
+                    1815, 375);
+    txtText = zv::entryTextBox(this, 120, 1080, 5295, 4215);
+    cmdCancel = zv::styledButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Отмена"), 4200, 120, 1215, 375);
+    cmdAdd = zv::styledButton(this, QStringLiteral("cmdAdd"), QStringLiteral("Добавить"), 4200, 600, 1215, 375);
     zv::addEmblem(this, 3120, 480);
 
     setTabOrder(Text1, txtText);

@@ -2,6 +2,7 @@
 
 #include "EditorWindow.h"
 #include "Twips.h"
+#include "WindowParts.h"
 #include "frmMain.h"
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
@@ -15,7 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-using zv::placeTwips;
+using zv::placed;
 
 frmEditItem::frmEditItem(frmMain *main)
     : QDialog(main)
@@ -25,28 +26,15 @@ frmEditItem::frmEditItem(frmMain *main)
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
 
-    Label1 = new QLabel(QStringLiteral("Название:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    placeTwips(Label1, 120, 0, 3375, 255);
-    txtName = new QLineEdit(this);
-    txtName->setObjectName(QStringLiteral("txtName"));
-    placeTwips(txtName, 120, 240, 3735, 285);
-    Check1 = new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    placeTwips(Check1, 120, 600, 2655, 375);
-    txtText = new QPlainTextEdit(this);
-    txtText->setObjectName(QStringLiteral("txtText"));
-    txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtText->setTabChangesFocus(true);
-    placeTwips(txtText, 120, 1080, 5295, 4455);
-    VistaButton2 = new VistaButton(this);
-    VistaButton2->setObjectName(QStringLiteral("VistaButton2"));
-    VistaButton2->setCaption(QStringLiteral("Отмена"));
-    placeTwips(VistaButton2, 4080, 120, 1335, 375);
-    VistaButton1 = new VistaButton(this);
-    VistaButton1->setObjectName(QStringLiteral("VistaButton1"));
-    VistaButton1->setCaption(QStringLiteral("Сохранить"));
-    placeTwips(VistaButton1, 4080, 600, 1335, 375);
+    Label1 = placed(new QLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    txtName = placed(new QLineEdit(this), QStringLiteral("txtName"), 120, 240, 3735, 285);
+    Check1 = placed(new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this), QStringLiteral("Check1"), 120,
+                    600, 2655, 375);
+    txtText = zv::entryTextBox(this, 120, 1080, 5295, 4455);
+    VistaButton2 =
+        zv::styledButton(this, QStringLiteral("VistaButton2"), QStringLiteral("Отмена"), 4080, 120, 1335, 375);
+    VistaButton1 =
+        zv::styledButton(this, QStringLiteral("VistaButton1"), QStringLiteral("Сохранить"), 4080, 600, 1335, 375);
     zv::addEmblem(this, 3000, 480);
 
     setTabOrder(txtName, txtText);

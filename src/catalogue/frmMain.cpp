@@ -3,6 +3,7 @@
 #include "Category.h"
 #include "NameListModel.h"
 #include "Twips.h"
+#include "WindowParts.h"
 #include "core/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/GlobalMain.h"
@@ -34,16 +35,6 @@ namespace {
 constexpr int kFullClientWidth = 12375;
 constexpr int kCompactClientWidth = 10905 - 75;
 constexpr int kClientHeight = 7905;
-
-VistaButton *makeButton(QWidget *parent, const QString &name, const QString &caption, int left, int top, int width,
-                        int height)
-{
-    auto *button = new VistaButton(parent);
-    button->setObjectName(name);
-    button->setCaption(caption);
-    placeTwips(button, left, top, width, height);
-    return button;
-}
 
 } // namespace
 
@@ -82,18 +73,18 @@ void frmMain::createControls()
     Label3->setObjectName(QStringLiteral("Label3"));
     placeTwips(Label3, 0, 0, 1575, 255);
 
-    Print_cmd = makeButton(Frame2, QStringLiteral("Print_cmd"), QStringLiteral("Печать"), 0, 320, 1455, 375);
+    Print_cmd = zv::styledButton(Frame2, QStringLiteral("Print_cmd"), QStringLiteral("Печать"), 0, 320, 1455, 375);
     Print_cmd->setEnabled(false);
-    cmdViewScreen = makeButton(Frame2, QStringLiteral("cmdViewScreen"), QStringLiteral("Скриншот"), 0, 800, 1455, 375);
+    cmdViewScreen = zv::styledButton(Frame2, QStringLiteral("cmdViewScreen"), QStringLiteral("Скриншот"), 0, 800, 1455, 375);
     cmdViewScreen->setEnabled(false);
-    cmdAddItem = makeButton(Frame2, QStringLiteral("cmdAddItem"), QStringLiteral("Добавить запись"), 0, 1280, 1455, 375);
-    EditButton = makeButton(Frame2, QStringLiteral("EditButton"), QStringLiteral("Редактировать"), 0, 1760, 1455, 375);
+    cmdAddItem = zv::styledButton(Frame2, QStringLiteral("cmdAddItem"), QStringLiteral("Добавить запись"), 0, 1280, 1455, 375);
+    EditButton = zv::styledButton(Frame2, QStringLiteral("EditButton"), QStringLiteral("Редактировать"), 0, 1760, 1455, 375);
     EditButton->setEnabled(false);
-    DeleteButton = makeButton(Frame2, QStringLiteral("DeleteButton"), QStringLiteral("Удалить запись"), 0, 2240, 1455, 375);
-    VistaButton3 = makeButton(Frame2, QStringLiteral("VistaButton3"), QStringLiteral("Компактно"), 0, 5000, 1455, 375);
-    cmdConfig = makeButton(Frame2, QStringLiteral("cmdConfig"), QStringLiteral("Конфигурация"), 0, 5480, 1455, 375);
-    cmdUpdate = makeButton(Frame2, QStringLiteral("cmdUpdate"), QStringLiteral("Обновить базу"), 0, 5960, 1455, 375);
-    cmdAbout = makeButton(Frame2, QStringLiteral("cmdAbout"), QStringLiteral("О программе..."), 0, 6440, 1455, 375);
+    DeleteButton = zv::styledButton(Frame2, QStringLiteral("DeleteButton"), QStringLiteral("Удалить запись"), 0, 2240, 1455, 375);
+    VistaButton3 = zv::styledButton(Frame2, QStringLiteral("VistaButton3"), QStringLiteral("Компактно"), 0, 5000, 1455, 375);
+    cmdConfig = zv::styledButton(Frame2, QStringLiteral("cmdConfig"), QStringLiteral("Конфигурация"), 0, 5480, 1455, 375);
+    cmdUpdate = zv::styledButton(Frame2, QStringLiteral("cmdUpdate"), QStringLiteral("Обновить базу"), 0, 5960, 1455, 375);
+    cmdAbout = zv::styledButton(Frame2, QStringLiteral("cmdAbout"), QStringLiteral("О программе..."), 0, 6440, 1455, 375);
 
     chkOnTop = new QCheckBox(QStringLiteral("Поверх окон"), Frame2);
     chkOnTop->setObjectName(QStringLiteral("chkOnTop"));
@@ -123,17 +114,13 @@ void frmMain::createControls()
         Combo1->addItem(category.displayName);
     placeTwips(Combo1, 5640, 120, 2655, 315);
 
-    txtText = new QPlainTextEdit(this);
-    txtText->setObjectName(QStringLiteral("txtText"));
-    txtText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtText->setTabChangesFocus(true);
-    placeTwips(txtText, 5640, 480, 6615, 7275);
+    txtText = zv::entryTextBox(this, 5640, 480, 6615, 7275);
 
     Label1 = new QLabel(QStringLiteral("Программа запущена ХЗ раз"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     placeTwips(Label1, 9840, 120, 2415, 255);
 
-    FullButton = makeButton(this, QStringLiteral("FullButton"), QStringLiteral("Дополнительно"), 8400, 120, 1335, 255);
+    FullButton = zv::styledButton(this, QStringLiteral("FullButton"), QStringLiteral("Дополнительно"), 8400, 120, 1335, 255);
     FullButton->hide();
 
     setFixedSize(twips(kFullClientWidth), twips(kClientHeight));
