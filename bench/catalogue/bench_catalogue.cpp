@@ -1,11 +1,11 @@
 // Category switch, search keystroke and start-up of the main window on catalogues of
 // 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run.
 // Usage: bench_catalogue [largest size, default 1000000]
-#include "catalogue/CatalogueStore.h"
-#include "catalogue/NameList.h"
-#include "catalogue/frmMain.h"
-#include "core/GlobalMain.h"
-#include "core/QtSeam.h"
+#include "core/store/CatalogueStore.h"
+#include "core/store/NameList.h"
+#include "gui/catalogue/frmMain.h"
+#include "app/GlobalMain.h"
+#include "gui/QtSeam.h"
 #include "core/SharedState.h"
 
 #include <QApplication>

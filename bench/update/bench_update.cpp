@@ -6,11 +6,11 @@
 #include "NginxServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
-#include "catalogue/CatalogueStore.h"
+#include "core/store/CatalogueStore.h"
 #include "core/TextCodec.h"
-#include "ui/VistaButton.h"
-#include "update/Publisher.h"
-#include "update/frmUpdate.h"
+#include "gui/controls/VistaButton.h"
+#include "core/update/Publisher.h"
+#include "gui/update/frmUpdate.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -12,8 +12,6 @@ inline const QString kPartnerDomain = QStringLiteral("pasxalki.example.net");
 inline const QString kPartnerPortal = QStringLiteral("http://") + kPartnerDomain + QStringLiteral("/");
 // A mirror of the update files on the makers' second site.
 inline const QString kMirror = QStringLiteral("http://mirror.zorvanell.example.com/");
-// The what's-new page, on the project's site whatever server an update used.
-inline const QString kWhatsNew = QStringLiteral("http://zorvanell.example.org/zv_upd/whatsnew.txt");
 // The page behind the "Секреты Google Earth" title of the main window.
 inline const QString kGoogleEarthPage = QStringLiteral("http://zorvanell.example.org/redir/google_earth.php");
 // The forum pages the entry editor offers after a save.

@@ -1,4 +1,4 @@
-#include "Files.h"
+#include "core/Files.h"
 
 #include <QDir>
 #include <QDirIterator>

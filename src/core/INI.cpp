@@ -1,7 +1,7 @@
-#include "INI.h"
+#include "core/INI.h"
 
-#include "IniFile.h"
-#include "ProgramFolder.h"
+#include "core/IniFile.h"
+#include "core/ProgramFolder.h"
 
 #include <QRegularExpression>
 

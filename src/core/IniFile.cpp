@@ -1,6 +1,6 @@
-#include "IniFile.h"
+#include "core/IniFile.h"
 
-#include "TextCodec.h"
+#include "core/TextCodec.h"
 
 #include <QFile>
 #include <QSaveFile>

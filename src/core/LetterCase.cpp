@@ -1,4 +1,4 @@
-#include "LetterCase.h"
+#include "core/LetterCase.h"
 
 namespace zv {
 

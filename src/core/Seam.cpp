@@ -1,4 +1,4 @@
-#include "Seam.h"
+#include "core/Seam.h"
 
 #include <QProcess>
 

@@ -1,4 +1,6 @@
-#include "SharedState.h"
+#include "core/SharedState.h"
+
+#include "core/Version.h"
 
 qint32 VersionNumber = 0;
 QString ShortVersion;
@@ -12,9 +14,9 @@ namespace zv {
 
 void initVersionValues()
 {
-    VersionNumber = kVersionNumber;
-    ShortVersion = QString::number(ZV_VERSION_MAJOR) + QLatin1Char('.') + QString::number(ZV_VERSION_MINOR);
-    FullVersion = ShortVersion + QLatin1Char('.') + QString::number(ZV_VERSION_REVISION);
+    VersionNumber = version::kUpdateNumber;
+    ShortVersion = QLatin1String(version::kShort);
+    FullVersion = QLatin1String(version::kFull);
 }
 
 } // namespace zv

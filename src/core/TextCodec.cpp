@@ -1,4 +1,4 @@
-#include "TextCodec.h"
+#include "core/TextCodec.h"
 
 namespace zv {
 

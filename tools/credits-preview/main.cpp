@@ -2,8 +2,8 @@
 // zorvanell-credits-preview [--close-after MS] [--linger MS]
 //   --close-after  closes the window by itself after MS milliseconds
 //   --linger       keeps the process alive MS milliseconds after the window closed
-#include "core/QtSeam.h"
-#include "windows/frmTitles.h"
+#include "gui/QtSeam.h"
+#include "gui/windows/frmTitles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "update/Publisher.h"
+#include "core/update/Publisher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Four buttons held in the four states (normal, hover, pressed, disabled) through the
 // button's test hooks, so that the faces can be looked at and photographed.
-#include "ui/VistaButton.h"
+#include "gui/controls/VistaButton.h"
 
 #include <QApplication>
 #include <QGridLayout>

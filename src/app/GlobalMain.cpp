@@ -1,0 +1,93 @@
+#include "app/GlobalMain.h"
+
+#include "core/INI.h"
+#include "core/ProgramFolder.h"
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "core/Version.h"
+#include "core/store/CatalogueStore.h"
+#include "gui/QtSeam.h"
+#include "gui/catalogue/frmMain.h"
+#include "gui/windows/frmLogo.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+
+const QString kMissingCatalogueMessage = QStringLiteral("Главний файл программы не найден!") + QLatin1Char('\r') +
+                                         QStringLiteral("       Создан новый, Вы можете загрузить базу с сервера "
+                                                        "обновлений!");
+
+void refuse(const QString &reason)
+{
+    zv::showMessage(nullptr, reason + QStringLiteral("\nПрограмма будет закрыта."), zv::MessageForm::OkExclamation);
+}
+
+// Makes sure the catalogue exists and can be opened; false (after telling the user) when not.
+bool ensureCatalogue()
+{
+    const QString path = zv::cataloguePath();
+    const QFileInfo info(path);
+    try {
+        if (!info.exists() && !info.isSymLink()) {
+            zv::showMessage(nullptr, kMissingCatalogueMessage, zv::MessageForm::OkExclamation);
+            CreateCatalogue(path);
+        }
+        // Opened once here so that a file that is not a catalogue stops the program before any window.
+        OpenCatalogue(path);
+    } catch (const zv::CatalogueError &e) {
+        refuse(e.message());
+        return false;
+    }
+    return true;
+}
+
+void showMainWindow()
+{
+    (new frmMain)->show();
+}
+
+} // namespace
+
+bool Main()
+{
+    VersionNumber = zv::version::kUpdateNumber;
+    if (!ensureCatalogue())
+        return false;
+    zv::initVersionValues();
+    if (zv::optionAsFlag(ReadOption(QStringLiteral("SplashScreen"), QStringLiteral("True")), true))
+        (new frmLogo(showMainWindow))->show();
+    else
+        showMainWindow();
+    return true;
+}
+
+namespace zv {
+
+int runApplication(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zorvanell"));
+    // The windows are laid out for a small 8-point sans serif.
+    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+
+    // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    QtSeam seam;
+    setSeam(&seam);
+
+    if (!Main())
+        return 1;
+    return app.exec();
+}
+
+} // namespace zv

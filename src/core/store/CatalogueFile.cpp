@@ -1,0 +1,53 @@
+#include "core/store/CatalogueStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+namespace zv {
+
+namespace {
+
+constexpr int kSqliteHeaderSize = 100;
+
+} // namespace
+
+QString catalogueFileProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return QStringLiteral("файл не найден");
+    if (info.isDir())
+        return QStringLiteral("на месте файла находится папка");
+    if (!info.isFile())
+        return QStringLiteral("это не обычный файл");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("нет прав на чтение файла");
+    const qint64 size = file.size();
+    if (size == 0)
+        return QStringLiteral("файл пуст");
+    const QByteArray head = file.read(kSqliteHeaderSize);
+    // The Windows version of the program kept its catalogue in a Microsoft Jet database.
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        return QStringLiteral("это каталог старой версии программы для Windows (база данных Microsoft Jet), "
+                              "эта версия его не читает");
+    if (!head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return QStringLiteral("файл не является каталогом Zorvanell (неизвестный формат)");
+    if (head.size() < kSqliteHeaderSize)
+        return QStringLiteral("файл обрезан");
+    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
+    qint64 pageSize = qFromBigEndian<quint16>(bytes + 16);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint32 pageCount = qFromBigEndian<quint32>(bytes + 28);
+    const quint32 changeCounter = qFromBigEndian<quint32>(bytes + 24);
+    const quint32 validFor = qFromBigEndian<quint32>(bytes + 92);
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return QStringLiteral("файл повреждён");
+    if (size % pageSize != 0 || (changeCounter == validFor && pageCount > 0 && size < qint64(pageCount) * pageSize))
+        return QStringLiteral("файл обрезан");
+    return QString();
+}
+
+} // namespace zv

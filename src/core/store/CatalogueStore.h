@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+struct sqlite3;
+
+namespace zv {
+
+// A store failure, with a message for the user in Russian.
+class CatalogueError : public std::runtime_error
+{
+public:
+    explicit CatalogueError(const QString &message, int sqliteCode = 0);
+    QString message() const { return m_message; }
+    // The SQLite result code behind it, or 0.
+    int sqliteCode() const { return m_sqliteCode; }
+
+private:
+    QString m_message;
+    int m_sqliteCode = 0;
+};
+
+// One connection to the catalogue file. Every save is committed at once, so the next read
+// through any other connection sees it.
+class Catalogue
+{
+public:
+    ~Catalogue();
+    Catalogue(const Catalogue &) = delete;
+    Catalogue &operator=(const Catalogue &) = delete;
+
+    const QString &path() const { return m_path; }
+    bool hasTable(const QString &table) const;
+    sqlite3 *handle() const { return m_db; }
+
+    // Groups several saves into one: either all of them land or none.
+    class Transaction
+    {
+    public:
+        explicit Transaction(Catalogue &catalogue);
+        ~Transaction(); // rolls back unless committed
+        void commit();
+
+    private:
+        Catalogue &m_catalogue;
+        bool m_done = false;
+    };
+
+private:
+    friend std::shared_ptr<Catalogue> openCatalogue(const QString &path);
+    Catalogue(QString path, sqlite3 *db);
+    void ensureNameIndexes();
+
+    QString m_path;
+    sqlite3 *m_db = nullptr;
+    QStringList m_tables; // the category tables this file has
+};
+
+using CatalogueConnection = std::shared_ptr<Catalogue>;
+CatalogueConnection openCatalogue(const QString &path);
+
+// The outcome of a lookup by name: the first matching record of the table, if any.
+// Update and delete act on exactly that record; after a delete it refers to none.
+struct FindResult
+{
+    CatalogueConnection catalogue;
+    QString table;
+    qint64 rowId = -1;
+    QString name;
+    QString ref;
+    int matches = 0; // how many records carry the name
+
+    bool found() const { return rowId >= 0; }
+};
+
+// The catalogue file of the program folder, Zorvanell.dat.
+QString cataloguePath();
+
+// How long a connection waits for another program's lock before giving up (5 s by default).
+void setCatalogueBusyTimeout(int ms);
+
+// Why `path` cannot be opened as a catalogue, or an empty text when it can be tried.
+// Looks at the file only; never changes it.
+QString catalogueFileProblem(const QString &path);
+
+} // namespace zv
+
+// Creates a new catalogue with the nine empty category tables; fails on an existing file.
+void CreateCatalogue(const QString &path);
+// Opens an existing catalogue; throws zv::CatalogueError when the file is not one.
+zv::CatalogueConnection OpenCatalogue(const QString &path);
+// All names of the table in the store's own order (records without a name are left out).
+QStringList ListNames(const zv::CatalogueConnection &catalogue, const QString &table);
+// Calls `visit` with name and text of every entry of the table, in the store's own order
+// (records without a name are left out); one entry at a time is held in memory.
+void ListEntries(const zv::CatalogueConnection &catalogue, const QString &table,
+                 const std::function<void(const QString &name, const QString &text)> &visit);
+// Letter case is ignored, Cyrillic included; the name is data, never part of the query text.
+zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name);
+// Appends an entry and saves it; returns its record id.
+qint64 AddEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
+                const QString &text);
+// Replaces name and text of the found record; throws when there is none or it has gone.
+void UpdateEntry(zv::FindResult &result, const QString &name, const QString &text);
+// Deletes the found record; afterwards `result` refers to no record.
+void DeleteEntry(zv::FindResult &result);

@@ -1,0 +1,45 @@
+#include "core/update/EntryImport.h"
+
+#include "core/update/UpdateLayout.h"
+#include "core/LetterCase.h"
+#include "core/TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace zv::update {
+
+QStringList entryFilesIn(const QString &folder)
+{
+    // Links are left out: only what the download itself wrote counts.
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+    files.removeIf([](const QString &name) { return !isPlainFileName(name); });
+    return files;
+}
+
+QStringList importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+                          const QStringList &files, const QStringList &presentNames,
+                          const std::function<void(const QString &)> &beforeEach)
+{
+    QSet<QString> known = foldedNameSet(presentNames);
+    QStringList added;
+    Catalogue::Transaction transaction(*catalogue);
+    for (const QString &name : files) {
+        QFile file(folder + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = fromCp1251(file.readAll());
+        if (beforeEach)
+            beforeEach(name);
+        const QString folded = foldCase(name);
+        if (known.contains(folded))
+            continue;
+        AddEntry(catalogue, table, name, text);
+        known.insert(folded);
+        added << name;
+    }
+    transaction.commit();
+    return added;
+}
+
+} // namespace zv::update

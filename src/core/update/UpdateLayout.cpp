@@ -1,0 +1,223 @@
+#include "core/update/UpdateLayout.h"
+
+#include "core/Addresses.h"
+#include "core/LetterCase.h"
+#include "core/ProgramFolder.h"
+#include "core/TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace zv::update {
+
+QStringList builtInServers()
+{
+    return {addresses::kPartnerPortal, addresses::kProjectSite, addresses::kMirror};
+}
+
+QString defaultServer()
+{
+    return addresses::kProjectSite;
+}
+
+namespace published {
+
+namespace {
+const QString kRoot = QStringLiteral("zv_upd/");
+}
+
+QString listFile(const QString &table)
+{
+    return kRoot + table + QStringLiteral("/spisok.txt");
+}
+
+QString entryFolder(const QString &table)
+{
+    return kRoot + table + QStringLiteral("/base/");
+}
+
+QString versionFile()
+{
+    return kRoot + QStringLiteral("ProgVer.ini");
+}
+
+QString archiveFile()
+{
+    return kRoot + QStringLiteral("update.rar");
+}
+
+QString whatsNewFile()
+{
+    return kRoot + QStringLiteral("whatsnew.txt");
+}
+
+} // namespace published
+
+// The program has always asked for the list, entries and archive with a slash after the
+// address and for the version file without one; servers set up for it expect exactly that.
+QString listAddress(const QString &server, const QString &table)
+{
+    return server + QLatin1Char('/') + published::listFile(table);
+}
+
+QString entryFolderAddress(const QString &server, const QString &table)
+{
+    return server + QLatin1Char('/') + published::entryFolder(table);
+}
+
+QString versionAddress(const QString &server)
+{
+    return server + published::versionFile();
+}
+
+QString archiveAddress(const QString &server)
+{
+    return server + QLatin1Char('/') + published::archiveFile();
+}
+
+QString whatsNewAddress()
+{
+    return addresses::kProjectSite + published::whatsNewFile();
+}
+
+QUrl toUrl(const QString &address)
+{
+    QUrl url(address, QUrl::TolerantMode);
+    if (url.scheme().isEmpty())
+        return QUrl();
+    return url;
+}
+
+namespace {
+
+QUrl entryUrlWith(const QString &server, const QString &table, const QByteArray &encodedName)
+{
+    // The name is encoded whole ("#", "?", "%" and "/" included), so it can only ever be the last path part.
+    return toUrl(entryFolderAddress(server, table) + QString::fromLatin1(encodedName.toPercentEncoding()));
+}
+
+} // namespace
+
+QUrl entryUrl(const QString &server, const QString &table, const QString &name)
+{
+    return entryUrlWith(server, table, name.toUtf8());
+}
+
+QUrl entryUrlCp1251(const QString &server, const QString &table, const QString &name)
+{
+    return entryUrlWith(server, table, toCp1251(name));
+}
+
+QStringList parseList(const QString &text)
+{
+    QStringList names;
+    const QString all = text + QLatin1Char('\r');
+    qsizetype start = 0;
+    while (start < all.size()) {
+        const qsizetype cr = all.indexOf(QLatin1Char('\r'), start);
+        if (cr < 0)
+            break;
+        names << all.mid(start, cr - start);
+        start = cr + 2; // the CR and the one character after it
+    }
+    return names;
+}
+
+bool isPlainFileName(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar ch : name) {
+        if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.unicode() < 0x20 || ch.unicode() == 0x7F)
+            return false;
+    }
+    // Longer names than the file system takes would fail anyway; refuse them up front.
+    return QFile::encodeName(name).size() <= 255;
+}
+
+QSet<QString> foldedNameSet(const QStringList &names)
+{
+    QSet<QString> set;
+    set.reserve(names.size());
+    for (const QString &name : names)
+        set.insert(foldCase(name));
+    return set;
+}
+
+QStringList newNames(const QStringList &listed, const QStringList &present)
+{
+    const QSet<QString> known = foldedNameSet(present);
+    QStringList result;
+    for (const QString &name : listed) {
+        if (!known.contains(foldCase(name)))
+            result << name;
+    }
+    return result;
+}
+
+QString tempFolder()
+{
+    return programFile(QStringLiteral("tmp"));
+}
+
+QString tempBaseFolder()
+{
+    return programFile(QStringLiteral("tmp/base"));
+}
+
+QString tempListFile()
+{
+    return programFile(QStringLiteral("tmp/list.txt"));
+}
+
+QString versionFile()
+{
+    return programFile(QStringLiteral("ProgVer.ini"));
+}
+
+QString archiveFile()
+{
+    return programFile(QStringLiteral("update.rar"));
+}
+
+QString installScript()
+{
+    return programFile(QStringLiteral("instupd.cmd"));
+}
+
+namespace {
+
+void removeFilesOf(const QString &folder)
+{
+    QDir dir(folder);
+    // A link to a folder counts as a file here: removing it removes the link, never the folder it names.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System |
+                                                    QDir::NoDotAndDotDot);
+    for (const QFileInfo &info : entries) {
+        if (info.isDir() && !info.isSymLink())
+            continue;
+        QFile::remove(folder + QLatin1Char('/') + info.fileName());
+    }
+}
+
+} // namespace
+
+void removeTempFolders()
+{
+    const QString base = tempBaseFolder();
+    const QString tmp = tempFolder();
+    // Never walk into a link: tmp or tmp/base being one would lead outside the program folder.
+    if (!QFileInfo(tmp).isSymLink()) {
+        if (!QFileInfo(base).isSymLink()) {
+            removeFilesOf(base);
+            QDir().rmdir(base);
+        }
+        removeFilesOf(tmp);
+        QDir().rmdir(tmp);
+    } else {
+        QFile::remove(tmp);
+    }
+}
+
+} // namespace zv::update

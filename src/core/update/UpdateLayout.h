@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+// Where the update files lie on the server and in the program folder, and how the list
+// file reads. The server address is used as typed: the paths are appended to it as they are.
+namespace zv::update {
+
+// The server choices offered in cmbServer, in list order; the first shown is the project's site.
+QStringList builtInServers();
+QString defaultServer();
+
+// The published files, relative to the folder a server serves (and to the address typed
+// into the update manager). The publisher writes them, the program reads them.
+namespace published {
+QString listFile(const QString &table);     // zv_upd/<table>/spisok.txt
+QString entryFolder(const QString &table);  // zv_upd/<table>/base/
+QString versionFile();                      // zv_upd/ProgVer.ini
+QString archiveFile();                      // zv_upd/update.rar
+QString whatsNewFile();                     // zv_upd/whatsnew.txt
+} // namespace published
+
+// Text addresses built by plain concatenation.
+QString listAddress(const QString &server, const QString &table);
+QString entryFolderAddress(const QString &server, const QString &table);
+QString versionAddress(const QString &server);
+QString archiveAddress(const QString &server);
+// The what's-new page, on the project's site whatever server an update used.
+QString whatsNewAddress();
+
+// The entry address with the name percent-encoded as UTF-8, and the same address with the
+// name encoded as Windows-1251 (what servers set up for the old Windows program expect).
+QUrl entryUrl(const QString &server, const QString &table, const QString &name);
+QUrl entryUrlCp1251(const QString &server, const QString &table, const QString &name);
+// A typed address turned into a URL; an address without a scheme is invalid.
+QUrl toUrl(const QString &address);
+
+// Splits the list file the way the old program did: a CR is appended, then each CR ends a
+// name and the character after it is dropped. An LF-only file therefore gives one name.
+QStringList parseList(const QString &text);
+
+// True when `name` can be stored as one plain file of tmp/base: not empty, not "." or "..",
+// no "/", "\" or control characters, not starting with "." (hidden files are never listed).
+bool isPlainFileName(const QString &name);
+
+// The names of `listed` that the catalogue lacks, in list order (duplicates kept: each counts).
+// Compared ignoring letter case, Cyrillic included.
+QStringList newNames(const QStringList &listed, const QStringList &present);
+QSet<QString> foldedNameSet(const QStringList &names);
+
+// Folders and files of a catalogue update and a program update in the program folder.
+QString tempFolder();         // tmp
+QString tempBaseFolder();     // tmp/base
+QString tempListFile();       // tmp/list.txt
+QString versionFile();        // ProgVer.ini
+QString archiveFile();        // update.rar
+QString installScript();      // instupd.cmd
+
+// Deletes the files of tmp/base and tmp, then the two folders. Only files directly in those
+// two folders are deleted; sub-folders, and whatever a link points to, are left alone.
+// Never fails: whatever cannot be removed stays.
+void removeTempFolders();
+
+} // namespace zv::update

@@ -1,0 +1,42 @@
+#include "gui/catalogue/EditorWindow.h"
+
+#include "gui/WindowGeometry.h"
+#include "gui/IconMdl.h"
+#include "core/Seam.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QLabel>
+#include <QScreen>
+
+namespace zv {
+
+void setUpEditorWindow(QDialog *window, const QString &caption, int clientWidth, int clientHeight)
+{
+    window->setWindowTitle(caption);
+    window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowBackground(window, TextBoxBackground::Window);
+    window->setFixedSize(twips(clientWidth), twips(clientHeight));
+    if (const QScreen *screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+}
+
+QLabel *addEmblem(QWidget *window, int left, int top)
+{
+    auto *image = new QLabel(window);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(iconGroup(QStringLiteral("AAA")).pixmap(48, 48));
+    placeTwips(image, left, top, 720, 720);
+    return image;
+}
+
+bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text)
+{
+    if (!name.isEmpty() && !text.isEmpty())
+        return false;
+    showMessage(owner, QStringLiteral("Поля не могут оставатся пустыми!"), MessageForm::OkExclamation,
+                QStringLiteral("Ошибка"));
+    return true;
+}
+
+} // namespace zv

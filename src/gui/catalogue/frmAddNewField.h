@@ -1,0 +1,37 @@
+#pragma once
+
+#include "gui/Language.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class VistaButton;
+class frmMain;
+
+// Adds entries to the category the main window shows, one after another, until closed.
+class frmAddNewField : public QDialog, public LanguageAware
+{
+    Q_OBJECT
+
+public:
+    explicit frmAddNewField(frmMain *main);
+
+    void cmdAdd_Click();
+    QList<Caption> languageCaptions() override;
+
+    QLabel *Label1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QPlainTextEdit *txtText = nullptr;
+    VistaButton *cmdCancel = nullptr;
+    VistaButton *cmdAdd = nullptr;
+
+private:
+    void GetSettingAddNew();
+
+    frmMain *m_main;
+};

@@ -1,0 +1,91 @@
+#include "gui/catalogue/frmEditItem.h"
+
+#include "gui/catalogue/EditorWindow.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/WindowParts.h"
+#include "gui/catalogue/frmMain.h"
+#include "gui/APIandFunc.h"
+#include "core/Addresses.h"
+#include "gui/IconMdl.h"
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "gui/controls/VistaButton.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using zv::placed;
+
+frmEditItem::frmEditItem(frmMain *main)
+    : QDialog(main)
+    , LanguageAware(Window::EditItem)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmEditItem"));
+    zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
+
+    Label1 = placed(new QLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    txtName = placed(new QLineEdit(this), QStringLiteral("txtName"), 120, 240, 3735, 285);
+    Check1 = placed(new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this), QStringLiteral("Check1"), 120,
+                    600, 2655, 375);
+    txtText = zv::entryTextBox(this, 120, 1080, 5295, 4455);
+    VistaButton2 =
+        zv::styledButton(this, QStringLiteral("VistaButton2"), QStringLiteral("Отмена"), 4080, 120, 1335, 375);
+    VistaButton1 =
+        zv::styledButton(this, QStringLiteral("VistaButton1"), QStringLiteral("Сохранить"), 4080, 600, 1335, 375);
+    zv::addEmblem(this, 3000, 480);
+
+    setTabOrder(txtName, txtText);
+    setTabOrder(txtText, VistaButton1);
+    setTabOrder(VistaButton1, VistaButton2);
+    setTabOrder(VistaButton2, Check1);
+
+    connect(VistaButton1, &VistaButton::Click, this, &frmEditItem::VistaButton1_Click);
+    connect(VistaButton2, &VistaButton::Click, this, &QDialog::reject);
+
+    SetWindowIcon(this, QStringLiteral("AAA"), true);
+    GetSettingEdit();
+    ApplyLanguage();
+}
+
+void frmEditItem::GetSettingEdit()
+{
+    ApplyWindowSettings(this);
+}
+
+void frmEditItem::VistaButton1_Click()
+{
+    const QString name = txtName->text();
+    const QString text = txtText->toPlainText();
+    if (zv::refuseEmptyFields(this, name, text))
+        return;
+    // The record changed is the first one of the name selected when the window opened.
+    const QString selected = m_main->selectedName();
+    try {
+        zv::FindResult record =
+            FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
+        UpdateEntry(record, name, text);
+    } catch (const zv::CatalogueError &error) {
+        zv::showMessage(this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") +
+                                  error.message(),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    m_main->LoadDB();
+    m_main->entryText()->setPlainText(QStringLiteral("Запись ") + name + QStringLiteral(" обновлена успешно."));
+    if (Check1->isChecked())
+        OpenWithShell(zv::addresses::kForum + zv::kForumEditPage, 2, this);
+    accept();
+}
+
+QList<LanguageAware::Caption> frmEditItem::languageCaptions()
+{
+    return {
+        {QStringLiteral("Caption_EditItem"), [this](const QString &t) { setWindowTitle(t); }},
+        {QStringLiteral("EditItem_Name"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("EditItem_Save"), [this](const QString &t) { VistaButton1->setCaption(t); }},
+        {QStringLiteral("EditItem_Cancel"), [this](const QString &t) { VistaButton2->setCaption(t); }},
+    };
+}

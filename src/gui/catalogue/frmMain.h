@@ -1,0 +1,125 @@
+#pragma once
+
+#include "gui/catalogue/CatalogueListView.h"
+#include "core/store/CatalogueStore.h"
+#include "gui/Language.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QWidget>
+
+class NameListModel;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class VistaButton;
+
+// The main window: the category selector, the list of entry names, the selected entry's
+// text, the search box with its hidden commands, the button column and the list's menu.
+class frmMain : public QWidget, public CatalogueListView, public LanguageAware
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Reloads the list from CurrentTable.
+    void LoadDB();
+    void GetSettingsMain();
+    // Makes all nine move-to items visible.
+    void AllMenu();
+    void SearchInList();
+    void MoveItem(const QString &sText, const QString &sName, const QString &Kuda);
+    // The confirmed delete of the selected entry.
+    void DeleteSelected();
+    void setCompactLayout(bool compact);
+    bool isCompactLayout() const { return m_compact; }
+
+    // The name selected in List1, or an empty text.
+    QString selectedName() const;
+    int selectedRow() const;
+    const zv::FindResult &CurrentRecord() const { return m_currentRecord; }
+    QPlainTextEdit *entryText() const { return txtText; }
+    QLineEdit *searchBox() const { return txtSearch; }
+    QLabel *countLabel() const { return lblCount; }
+    QMenu *listMenu() const { return lstMenu; }
+    QAction *moveAction(const QString &table) const { return m_moveActions.value(table); }
+
+    // CatalogueListView
+    QString categoryDisplayName() const override;
+    QStringList listNames() const override;
+    int listCount() const override;
+    bool listContainsName(const QString &name) const override;
+    void addListName(const QString &name) override;
+    void setCountText(const QString &text) override;
+    QWidget *ownerWindow() override { return this; }
+
+    // LanguageAware
+    QList<Caption> languageCaptions() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void createListMenu();
+    void Form_Load();
+    bool windowKey(QKeyEvent *event);
+
+    void Combo1_Click();
+    void List1_Click();
+    void List1_DblClick();
+    void List1_MouseDown(const QPoint &position);
+    void txtSearch_Change();
+    void chkOnTop_Click();
+    void lblCount_Click();
+    void cmdAddItem_Click();
+    void EditButton_Click();
+    void cmdUpdate_Click();
+    void notBuiltYet();
+    // Takes the selected row out of the list and resets the search box, counter and text box.
+    void dropSelectedRow();
+    // Shows a store failure; the window goes on.
+    void storeFailed(const QString &what, const zv::CatalogueError &error);
+    zv::CatalogueConnection connection();
+
+    QWidget *Frame2 = nullptr;
+    QLabel *Label3 = nullptr;
+    VistaButton *Print_cmd = nullptr;
+    VistaButton *cmdViewScreen = nullptr;
+    VistaButton *cmdAddItem = nullptr;
+    VistaButton *EditButton = nullptr;
+    VistaButton *DeleteButton = nullptr;
+    VistaButton *VistaButton3 = nullptr;
+    VistaButton *cmdConfig = nullptr;
+    VistaButton *cmdUpdate = nullptr;
+    VistaButton *cmdAbout = nullptr;
+    QCheckBox *chkOnTop = nullptr;
+    QLabel *lblCount = nullptr;
+    QLineEdit *txtSearch = nullptr;
+    QListView *List1 = nullptr;
+    QComboBox *Combo1 = nullptr;
+    QPlainTextEdit *txtText = nullptr;
+    QLabel *Label1 = nullptr;
+    VistaButton *FullButton = nullptr;
+    QMenu *lstMenu = nullptr;
+    QAction *mnuScrShot = nullptr;
+    QHash<QString, QAction *> m_moveActions; // by table
+
+    NameListModel *m_model = nullptr;
+    zv::CatalogueConnection m_db;
+    zv::FindResult m_currentRecord;
+    int m_loadedComboIndex = -1;
+    QPointer<QWidget> m_smallTool; // the hidden windows are shown again, not opened twice
+    QPointer<QWidget> m_logo;
+    bool m_compact = false;
+    bool m_shownOnce = false;
+};

@@ -1,0 +1,345 @@
+#include "gui/update/frmUpdate.h"
+
+#include "gui/catalogue/CatalogueListView.h"
+#include "core/store/CatalogueStore.h"
+#include "gui/APIandFunc.h"
+#include "core/Addresses.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "core/TextCodec.h"
+#include "gui/controls/VistaButton.h"
+#include "core/update/EntryImport.h"
+#include "core/update/ProgramUpdate.h"
+#include "core/update/UpdateLayout.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QScopeGuard>
+
+using namespace zv::update;
+
+namespace {
+
+const QString kGreeting = QStringLiteral("Вас приветстует менеджер обновлений Zorvanell!");
+
+} // namespace
+
+frmUpdate::frmUpdate(CatalogueListView *mainList, const QString &table, QWidget *parent)
+    : QDialog(parent ? parent : (mainList ? mainList->ownerWindow() : nullptr),
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , LanguageAware(Window::Update)
+    , m_mainList(mainList)
+    , m_table(table)
+    , m_downloader(new Downloader(this))
+{
+    setObjectName(QStringLiteral("frmUpdate"));
+    setWindowTitle(QStringLiteral("Менеджер обновлений Zorvanell"));
+    setModal(true);
+    setFixedSize(zv::twips(4920), zv::twips(1770));
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    zv::setWindowBackground(this);
+
+    stat = new QLabel(kGreeting, this);
+    stat->setObjectName(QStringLiteral("stat"));
+    stat->setGeometry(zv::twipsRect(120, 120, 4695, 255));
+
+    Label1 = new QLabel(QStringLiteral("Сервер:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(zv::twipsRect(120, 480, 735, 255));
+
+    // Shows how many entry files have arrived; only visible while they download.
+    prgEntries = new QProgressBar(this);
+    prgEntries->setObjectName(QStringLiteral("prgEntries"));
+    prgEntries->setGeometry(zv::twipsRect(960, 510, 2535, 195));
+    prgEntries->setTextVisible(false);
+    prgEntries->hide();
+
+    cmbServer = new QComboBox(this);
+    cmbServer->setObjectName(QStringLiteral("cmbServer"));
+    cmbServer->setEditable(true);
+    cmbServer->setInsertPolicy(QComboBox::NoInsert);
+    cmbServer->addItems(builtInServers());
+    cmbServer->setCurrentText(defaultServer());
+    cmbServer->setGeometry(zv::twipsRect(120, 720, 3375, 315));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(zv::twipsRect(3960, 720, 720, 720));
+    Image1->setPixmap(zv::iconGroup(QStringLiteral("AAA")).pixmap(48, 48));
+
+    Command1 = new VistaButton(this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setCaption(QStringLiteral("Обновить базу"));
+    Command1->setGeometry(zv::twipsRect(120, 1200, 1695, 375));
+    connect(Command1, &VistaButton::Click, this, &frmUpdate::Command1_Click);
+
+    VistaButton1 = new VistaButton(this);
+    VistaButton1->setObjectName(QStringLiteral("VistaButton1"));
+    VistaButton1->setCaption(QStringLiteral("Обновить программу"));
+    VistaButton1->setGeometry(zv::twipsRect(1920, 1200, 1815, 375));
+    connect(VistaButton1, &VistaButton::Click, this, &frmUpdate::VistaButton1_Click);
+
+    Form_Load();
+}
+
+frmUpdate::~frmUpdate()
+{
+    Form_Unload();
+}
+
+void frmUpdate::Form_Load()
+{
+    SetWindowIcon(this);
+    ApplyWindowSettings(this);
+    setWindowTitle(QStringLiteral("Обновление базы - ") + (m_mainList ? m_mainList->categoryDisplayName() : QString()));
+    ApplyLanguage();
+}
+
+QList<LanguageAware::Caption> frmUpdate::languageCaptions()
+{
+    return {
+        {QStringLiteral("Caption_frmUpdate"), [this](const QString &text) { setWindowTitle(text); }},
+        {QStringLiteral("frmUpdate_Greet"), [this](const QString &text) { stat->setText(text); }},
+        {QStringLiteral("frmUpdate_Download"), [this](const QString &text) { Command1->setCaption(text); }},
+    };
+}
+
+void frmUpdate::done(int result)
+{
+    Form_Unload();
+    QDialog::done(result);
+}
+
+void frmUpdate::Form_Unload()
+{
+    // Transfers still running are stopped first, so nothing writes into tmp once it is cleaned.
+    if (m_busy) {
+        m_aborted = true;
+        m_downloader->abortAll();
+    }
+    RemoveTEMP();
+}
+
+void frmUpdate::RemoveTEMP()
+{
+    removeTempFolders();
+}
+
+void frmUpdate::setStat(const QString &text)
+{
+    stat->setText(text);
+}
+
+void frmUpdate::setBusy(bool busy)
+{
+    m_busy = busy;
+    Command1->setEnabled(!busy);
+    VistaButton1->setEnabled(!busy);
+    cmbServer->setEnabled(!busy);
+    if (busy)
+        m_aborted = false;
+}
+
+bool frmUpdate::DownloadFile(const QString &from, const QString &to, FileKind kind)
+{
+    const QUrl url = toUrl(from);
+    if (!url.isValid() || m_aborted)
+        return false;
+    bool ok = false;
+    QEventLoop loop;
+    const int id = m_downloader->enqueue({url, to, kind, QUrl()});
+    const auto connection = connect(m_downloader, &Downloader::finished, &loop, [&](int finishedId, bool result) {
+        if (finishedId == id) {
+            ok = result;
+            loop.quit();
+        }
+    });
+    loop.exec();
+    disconnect(connection);
+    return ok && !m_aborted;
+}
+
+void frmUpdate::Command1_Click()
+{
+    if (m_busy)
+        return;
+    setBusy(true);
+    const auto idle = qScopeGuard([this] { setBusy(false); });
+
+    RemoveTEMP();
+    m_serverAddress = cmbServer->currentText();
+    const bool folders = QDir().mkpath(tempBaseFolder());
+    setStat(QStringLiteral("Загружаем список..."));
+    if (!folders || !DownloadFile(listAddress(m_serverAddress, m_table), tempListFile(), FileKind::List)) {
+        if (m_aborted)
+            return;
+        zv::showMessage(this, QStringLiteral("Произошла ошибка!"));
+        setStat(QStringLiteral("Ошибка обновления!"));
+        return;
+    }
+    ToSpiskok();
+    setStat(QStringLiteral("Проверяем наличие обновлений"));
+    CheckNewItems();
+    if (m_list2.isEmpty()) {
+        zv::showMessage(this, QStringLiteral("У вас самая свежая база данных!"), zv::MessageForm::OkInformation);
+        setStat(QStringLiteral("Обновлений нет."));
+        return;
+    }
+    const QString offer =
+        QStringLiteral("Новых записей ") + QString::number(m_list2.size()) + QStringLiteral(", обновить?");
+    if (zv::showMessage(this, offer, zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes) {
+        m_list1.clear();
+        m_list2.clear();
+        RemoveTEMP();
+        return;
+    }
+    updbase();
+    if (m_aborted)
+        return;
+    if (!adding())
+        return;
+    Whatsnew();
+}
+
+void frmUpdate::ToSpiskok()
+{
+    QFile list(tempListFile());
+    m_list1.clear();
+    if (list.open(QIODevice::ReadOnly))
+        m_list1 = parseList(zv::fromCp1251(list.readAll()));
+}
+
+void frmUpdate::CheckNewItems()
+{
+    m_list2 = newNames(m_list1, m_mainList ? m_mainList->listNames() : QStringList());
+}
+
+void frmUpdate::updbase()
+{
+    prgEntries->setRange(0, int(m_list2.size()));
+    prgEntries->setValue(0);
+    prgEntries->show();
+    const QString base = tempBaseFolder();
+    QHash<int, QString> pending;
+    int arrived = 0;
+    for (const QString &name : std::as_const(m_list2)) {
+        // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
+        if (!isPlainFileName(name)) {
+            ++arrived;
+            continue;
+        }
+        const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
+        const QUrl url = entryUrl(m_serverAddress, m_table, name);
+        if (!url.isValid()) {
+            ++arrived;
+            continue;
+        }
+        pending.insert(m_downloader->enqueue({url, base + QLatin1Char('/') + name, FileKind::Entry,
+                                              fallback != url ? fallback : QUrl()}),
+                       name);
+    }
+    prgEntries->setValue(arrived);
+    if (!pending.isEmpty()) {
+        QEventLoop loop;
+        const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
+            if (pending.contains(id))
+                setStat(QStringLiteral("Загружаю ") + pending.value(id));
+        });
+        const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
+            if (pending.remove(id)) {
+                prgEntries->setValue(++arrived);
+                if (pending.isEmpty())
+                    loop.quit();
+            }
+        });
+        loop.exec();
+        disconnect(started);
+        disconnect(finished);
+    }
+    prgEntries->hide();
+    if (!m_aborted)
+        setStat(QStringLiteral("Загрузка завершена."));
+}
+
+bool frmUpdate::adding()
+{
+    const QString base = tempBaseFolder();
+    QStringList added;
+    try {
+        const zv::CatalogueConnection catalogue = OpenCatalogue(zv::cataloguePath());
+        added = importEntries(catalogue, m_table, base, entryFilesIn(base),
+                              m_mainList ? m_mainList->listNames() : QStringList(),
+                              [this](const QString &name) { setStat(QStringLiteral("Добавляем ") + name); });
+    } catch (const zv::CatalogueError &e) {
+        zv::showMessage(this, e.message(), zv::MessageForm::OkExclamation);
+        setStat(QStringLiteral("Ошибка обновления!"));
+        return false;
+    }
+    if (m_mainList) {
+        for (const QString &name : std::as_const(added))
+            m_mainList->addListName(name);
+    }
+    zv::showMessage(this, QStringLiteral("База обновлена!"));
+    if (m_mainList)
+        m_mainList->setCountText(QStringLiteral("Количество записей: ") + QString::number(m_mainList->listCount()));
+    close();
+    return true;
+}
+
+void frmUpdate::Whatsnew()
+{
+    QWidget *owner = m_mainList ? m_mainList->ownerWindow() : nullptr;
+    if (zv::showMessage(owner, QStringLiteral("Читать что нового? (будет выполнен переход на сайт)"),
+                        zv::MessageForm::YesNoQuestion) == zv::MessageAnswer::Yes)
+        OpenWithShell(whatsNewAddress(), 2, owner);
+}
+
+void frmUpdate::VistaButton1_Click()
+{
+    if (m_busy)
+        return;
+    setBusy(true);
+    const auto idle = qScopeGuard([this] { setBusy(false); });
+
+    m_serverAddress = cmbServer->currentText();
+    const QString versionPath = versionFile();
+    if (!DownloadFile(versionAddress(m_serverAddress), versionPath, FileKind::VersionFile)) {
+        if (!m_aborted)
+            zv::showMessage(this, kNoConnectionText, zv::MessageForm::OkExclamation);
+        return;
+    }
+    const VersionCheck check = checkVersionFile(versionPath, VersionNumber);
+    QFile::remove(versionPath);
+    if (check.verdict == VersionCheck::Verdict::Unreadable) {
+        zv::showMessage(this, kUnreadableVersionText, zv::MessageForm::OkExclamation);
+        return;
+    }
+    if (check.verdict == VersionCheck::Verdict::UpToDate) {
+        zv::showMessage(this, kUpToDateText, zv::MessageForm::OkInformation);
+        return;
+    }
+    if (zv::showMessage(this, offerText(check.textVersion), zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
+        return;
+    // An archive left from an earlier attempt must never be installed in place of this one.
+    QFile::remove(archiveFile());
+    if (!DownloadFile(archiveAddress(m_serverAddress), archiveFile(), FileKind::Archive)) {
+        if (!m_aborted)
+            zv::showMessage(this, kArchiveFailedText, zv::MessageForm::OkExclamation);
+        return;
+    }
+    if (!zv::seam().startProcess(QStringLiteral("/bin/sh"), {installScript()})) {
+        zv::showMessage(this, QStringLiteral("Не удалось запустить сценарий установки instupd.cmd."),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    zv::seam().exitProcess(0);
+}

@@ -1,0 +1,275 @@
+#include "MainWindowFixture.h"
+#include "gui/catalogue/frmAddNewField.h"
+#include "gui/catalogue/frmEditItem.h"
+#include "core/INI.h"
+#include "gui/controls/VistaButton.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace {
+
+QStringList namesIn(const zv::CatalogueConnection &db, const QString &table)
+{
+    return ListNames(db, table);
+}
+
+} // namespace
+
+class TestEntryEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addRefusesEmptyFieldsAndDuplicatesInTheShownCategory()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Doom"), QStringLiteral("not a program, really"));
+        auto w = f.openMain();
+        frmAddNewField editor(w.get());
+        QCOMPARE(editor.windowTitle(), QStringLiteral("Добавление новой записи"));
+
+        editor.Text1->setText(QStringLiteral("Quake"));
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 1);
+        QCOMPARE(f.seam.messages[0].text, QStringLiteral("Поля не могут оставатся пустыми!"));
+        QCOMPARE(f.seam.messages[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(f.seam.messages[0].form, zv::MessageForm::OkExclamation);
+
+        editor.Text1->setText(QStringLiteral("doom"));
+        editor.txtText->setPlainText(QStringLiteral("IDKFA"));
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(f.seam.messages[1].text, QStringLiteral("Такая запись уже существует!"));
+        QCOMPARE(f.seam.messages[1].caption, QStringLiteral("Zorvanell"));
+        QCOMPARE(editor.Text1->text(), QStringLiteral("doom"));
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")).size(), 1);
+
+        // The same name is fine in another category.
+        w->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("Игры"));
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(namesIn(f.db, QStringLiteral("Games")), QStringList{QStringLiteral("doom")});
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("doom")});
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Количество: 1"));
+        QCOMPARE(editor.Text1->text(), QString());
+        QCOMPARE(editor.txtText->toPlainText(), QString());
+    }
+
+    void addAcceptsBlanksAndOpensTheForumEveryTime()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        frmAddNewField editor(w.get());
+        editor.Check1->setChecked(true);
+        editor.Text1->setText(QStringLiteral("   "));
+        editor.txtText->setPlainText(QStringLiteral(" "));
+        emit editor.cmdAdd->Click();
+        editor.Text1->setText(QStringLiteral("Access"));
+        editor.txtText->setPlainText(QStringLiteral("Line one\nLine two"));
+        emit editor.cmdAdd->Click();
+        QVERIFY(f.seam.messages.isEmpty());
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("   "), QStringLiteral("Access"), QStringLiteral("Word")}));
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Количество: 3"));
+        QCOMPARE(f.seam.opened.size(), 2);
+        QVERIFY(f.seam.opened[1].endsWith(QLatin1String("/forum/post.php?action=reply&forum=17&topic=13")));
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("access")).ref,
+                 QStringLiteral("Line one\nLine two"));
+        QVERIFY(editor.Check1->isChecked());
+    }
+
+    void editToAnExistingNameIsAllowed()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("flight"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("word"));
+        frmEditItem editor(w.get());
+        editor.txtName->setText(w->selectedName());
+        editor.txtText->setPlainText(QStringLiteral("changed"));
+        editor.txtName->setText(QStringLiteral("Excel"));
+        editor.Check1->setChecked(true);
+        emit editor.VistaButton1->Click();
+        QVERIFY(f.seam.messages.isEmpty());
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Excel"), QStringLiteral("Excel")}));
+        // The search box was not empty: the reload selects the first entry, the text box reports the save.
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Запись Excel обновлена успешно."));
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Excel")).matches, 2);
+        QVERIFY(f.seam.opened.value(0).endsWith(QLatin1String("topic=15")));
+        QCOMPARE(editor.result(), int(QDialog::Accepted));
+    }
+
+    void editRefusesEmptyAndReportsAGoneRecord()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        frmEditItem editor(w.get());
+        editor.txtName->setText(QStringLiteral("Word"));
+        emit editor.VistaButton1->Click();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Поля не могут оставатся пустыми!")});
+        // The entry disappears behind the window's back: a clear message, nothing else changes.
+        auto gone = FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Word"));
+        DeleteEntry(gone);
+        editor.txtText->setPlainText(QStringLiteral("new"));
+        emit editor.VistaButton1->Click();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QVERIFY(f.seam.messages[1].text.startsWith(QStringLiteral("Не удалось сохранить запись Word")));
+        QVERIFY(namesIn(f.db, QStringLiteral("Programs")).isEmpty());
+    }
+
+    void deleteAsksAndNoChangesNothing()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("flight"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("do"));
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::No);
+        QTest::keyClick(f.list(*w), Qt::Key_Delete);
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Вы действительно хотите удалить запись Doom ?")});
+        QCOMPARE(f.seam.messages[0].form, zv::MessageForm::YesNoQuestion);
+        QCOMPARE(w->listCount(), 2);
+        QCOMPARE(f.search(*w)->text(), QStringLiteral("do"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("IDDQD"));
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 2"));
+    }
+
+    void deleteWithYes()
+    {
+        MainWindowFixture f;
+        for (const char *name : {"Access", "Doom", "Excel"})
+            f.add(QStringLiteral("Programs"), QString::fromLatin1(name), QStringLiteral("t"));
+        auto w = f.openMain();
+        // Picked with the mouse, the search box empty: afterwards nothing is selected.
+        QListView *list = f.list(*w);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(w->selectedName(), QStringLiteral("Doom"));
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        emit static_cast<VistaButton *>(f.control(*w, "DeleteButton"))->Click();
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Access"), QStringLiteral("Excel")}));
+        QCOMPARE(w->selectedRow(), -1);
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 2"));
+        QCOMPARE(f.text(*w)->toPlainText(), QString());
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), (QStringList{QStringLiteral("Access"), QStringLiteral("Excel")}));
+        // With nothing selected a second delete neither asks nor touches anything.
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(f.seam.messages.size(), 1);
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")).size(), 2);
+
+        // With text in the search box, the first entry is selected afterwards and the text box stays empty.
+        f.search(*w)->setText(QStringLiteral("ex"));
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        w->findChild<QAction *>(QStringLiteral("mnuDeleteItem"))->trigger();
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Access")});
+        QCOMPARE(w->selectedName(), QStringLiteral("Access"));
+        QCOMPARE(f.search(*w)->text(), QString());
+        QCOMPARE(f.text(*w)->toPlainText(), QString());
+        QCOMPARE(w->CurrentRecord().name, QStringLiteral("Access"));
+    }
+
+    void duplicatesRemoveTheFirstRecordAndTheSelectedItem()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Twin"), QStringLiteral("first"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("twin"), QStringLiteral("second"));
+        auto w = f.openMain();
+        QListView *list = f.list(*w);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(w->selectedRow(), 1);
+        // Both items show the first record's text.
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("first"));
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        w->DeleteSelected();
+        QCOMPARE(w->listCount(), 1);
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("TWIN")).ref, QStringLiteral("second"));
+    }
+
+    void moveStoresTheEditedText()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("pa"));
+        f.text(*w)->setPlainText(QStringLiteral("edited before the move"));
+        w->moveAction(QStringLiteral("Other"))->trigger();
+        QVERIFY(f.seam.messages.isEmpty());
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Word")});
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 1"));
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Other"), QStringLiteral("Paint")).ref,
+                 QStringLiteral("edited before the move"));
+        QVERIFY(!FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Paint")).found());
+        // The search box held text, so the first entry is selected now; a move acts on it, not on Paint.
+        QCOMPARE(w->selectedName(), QStringLiteral("Word"));
+    }
+
+    void failedMoveKeepsTheEntry()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
+        sqlite3_exec(f.db->handle(), "DROP TABLE Movie", nullptr, nullptr, nullptr);
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("pa"));
+        w->MoveItem(QStringLiteral("text"), QStringLiteral("Paint"), QStringLiteral("Movie"));
+        QCOMPARE(f.seam.messages.size(), 1);
+        QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("Запись осталась на месте")));
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Paint")).ref, QStringLiteral("original"));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Paint")});
+        // The record is still the current one: a later delete still works.
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        w->DeleteSelected();
+        QVERIFY(namesIn(f.db, QStringLiteral("Programs")).isEmpty());
+    }
+
+    void lockedCatalogueIsReportedAndNothingIsLost()
+    {
+        MainWindowFixture f;
+        zv::setCatalogueBusyTimeout(50);
+        f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
+        auto w = f.openMain();
+        frmAddNewField editor(w.get());
+        editor.Text1->setText(QStringLiteral("Word"));
+        editor.txtText->setPlainText(QStringLiteral("pinball"));
+        f.search(*w)->setText(QStringLiteral("pa"));
+        // Another program holds the catalogue locked.
+        QCOMPARE(sqlite3_exec(f.db->handle(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 1);
+        QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("занят другой программой")));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Paint")});
+        QCOMPARE(editor.Text1->text(), QStringLiteral("Word")); // the typed entry is still there to retry
+        w->moveAction(QStringLiteral("Games"))->trigger();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QVERIFY(f.seam.messages[1].text.contains(QStringLiteral("Запись осталась на месте")));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Paint")});
+        sqlite3_exec(f.db->handle(), "COMMIT", nullptr, nullptr, nullptr);
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), (QStringList{QStringLiteral("Paint"), QStringLiteral("Word")}));
+        zv::setCatalogueBusyTimeout(5000);
+    }
+
+    void everythingSurvivesARestart()
+    {
+        MainWindowFixture f;
+        {
+            auto w = f.openMain();
+            frmAddNewField editor(w.get());
+            editor.Text1->setText(QStringLiteral("Калькулятор"));
+            editor.txtText->setPlainText(QStringLiteral("1+1"));
+            emit editor.cmdAdd->Click();
+        }
+        auto w = f.openMain();
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Калькулятор")});
+        f.search(*w)->setText(QStringLiteral("к"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("1+1"));
+    }
+};
+
+QTEST_MAIN(TestEntryEditing)
+#include "tst_entry_editing.moc"

@@ -1,0 +1,371 @@
+#include "MainWindowFixture.h"
+#include "core/INI.h"
+#include "core/SharedState.h"
+#include "gui/controls/VistaButton.h"
+#include "gui/windows/Form1.h"
+#include "gui/windows/frmLogo2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+
+namespace {
+
+template <typename Window>
+int openWindows()
+{
+    int count = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        count += qobject_cast<Window *>(w) && w->isVisible();
+    return count;
+}
+
+void closeTopLevels()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (!qobject_cast<frmMain *>(w))
+            w->close();
+    }
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { closeTopLevels(); }
+
+    void startUpState()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("winamp"), QStringLiteral("It really whips"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Ёмкость"), QStringLiteral("ё"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel 97"), QStringLiteral("flight"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("арфа"), QStringLiteral("а"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        auto w = f.openMain();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
+        QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Программы"));
+        QCOMPARE(CurrentTable, QStringLiteral("Programs"));
+        // Alphabetical ignoring case, Latin before Cyrillic, ё beside е.
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Excel 97"), QStringLiteral("winamp"),
+                                              QStringLiteral("арфа"), QStringLiteral("Ёмкость")}));
+        QVERIFY(!w->moveAction(QStringLiteral("Programs"))->isVisible());
+        QVERIFY(w->moveAction(QStringLiteral("Games"))->isVisible());
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Приветствуем в программе Zorvanell"));
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 4"));
+        QVERIFY(!f.control(*w, "EditButton")->isEnabled());
+        QVERIFY(!f.control(*w, "cmdViewScreen")->isEnabled());
+        QVERIFY(!f.control(*w, "Print_cmd")->isEnabled());
+        QCOMPARE(w->selectedRow(), -1);
+        QCOMPARE(w->size(), QSize(825, 527));
+        QCOMPARE(f.control(*w, "List1")->geometry(), QRect(112, 32, 257, 485));
+    }
+
+    void runCounterOnFirstAndSeventhStart()
+    {
+        MainWindowFixture f;
+        {
+            auto w = f.openMain();
+            QCOMPARE(f.label(*w, "Label1")->text(), QStringLiteral("Программа запущена 1й раз"));
+            QVERIFY(f.label(*w, "Label1")->isVisible());
+        }
+        QCOMPARE(ReadOption(QStringLiteral("RunCount"), QString()), QStringLiteral("2"));
+        WriteOption(QStringLiteral("RunCount"), QStringLiteral("7"));
+        WriteOption(QStringLiteral("ShowRun"), QStringLiteral("0"));
+        auto w = f.openMain();
+        QCOMPARE(f.label(*w, "Label1")->text(), QStringLiteral("Программа запущена 7й раз"));
+        QVERIFY(!f.label(*w, "Label1")->isVisible());
+        QCOMPARE(ReadOption(QStringLiteral("RunCount"), QString()), QStringLiteral("8"));
+    }
+
+    void yeahBabyOnlyForTheExactWords()
+    {
+        MainWindowFixture f;
+        WriteOption(QStringLiteral("Sex"), QStringLiteral("Yeah baby"));
+        f.openMain();
+        QVERIFY(f.seam.messages.isEmpty());
+        WriteOption(QStringLiteral("Sex"), QStringLiteral("yeah baby"));
+        f.openMain();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("yeah baby!")});
+    }
+
+    void emptyCategoryAndCategorySwitch()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Quake"), QStringLiteral("q"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        auto w = f.openMain();
+        auto *combo = w->findChild<QComboBox *>(QStringLiteral("Combo1"));
+        combo->setCurrentText(QStringLiteral("Фильмы"));
+        QCOMPARE(w->listCount(), 0);
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 0"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Приветствуем в программе Zorvanell"));
+        QVERIFY(!w->moveAction(QStringLiteral("Movie"))->isVisible());
+        QVERIFY(w->moveAction(QStringLiteral("Programs"))->isVisible());
+
+        // With text in the search box, a switch empties it and selects the first entry.
+        combo->setCurrentText(QStringLiteral("Программы"));
+        f.search(*w)->setText(QStringLiteral("wo"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Word"));
+        combo->setCurrentText(QStringLiteral("Игры"));
+        QCOMPARE(f.search(*w)->text(), QString());
+        QCOMPARE(w->selectedName(), QStringLiteral("Doom"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("IDDQD"));
+    }
+
+    void searchSelectsTheFirstMatch()
+    {
+        MainWindowFixture f;
+        for (const char *name : {"Paint", "Photoshop", "paint shop", "Проводник", "пасьянс", "Пасьянс Паук"})
+            f.add(QStringLiteral("Programs"), QString::fromUtf8(name), QStringLiteral("text of ") + QString::fromUtf8(name));
+        auto w = f.openMain();
+        QLineEdit *search = f.search(*w);
+        search->setText(QStringLiteral("P"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Paint"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("text of Paint"));
+        QVERIFY(f.control(*w, "EditButton")->isEnabled());
+        QVERIFY(f.control(*w, "Print_cmd")->isEnabled());
+        QCOMPARE(CurrentEntry, QStringLiteral("Paint"));
+        search->setText(QStringLiteral("PAINT S"));
+        QCOMPARE(w->selectedName(), QStringLiteral("paint shop"));
+        search->setText(QStringLiteral("ПАСЬ"));
+        QCOMPARE(w->selectedName(), QStringLiteral("пасьянс"));
+        // Longer than any matching name: the selection stays.
+        search->setText(QStringLiteral("пасьянс паук и ещё"));
+        QCOMPARE(w->selectedName(), QStringLiteral("пасьянс"));
+        // Clearing the box selects the first entry of the list.
+        search->clear();
+        QCOMPARE(w->selectedName(), QStringLiteral("Paint"));
+    }
+
+    void doubleClickSearchesNameAndBlank()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word 97"), QStringLiteral("w97"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("WordPad"), QStringLiteral("wp"));
+        auto w = f.openMain();
+        QListView *list = f.list(*w);
+        const QRect second = list->visualRect(list->model()->index(1, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(w->selectedName(), QStringLiteral("Word 97"));
+        // "Word 97 " matches nothing: the selection stays.
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(f.search(*w)->text(), QStringLiteral("Word 97 "));
+        QCOMPARE(w->selectedName(), QStringLiteral("Word 97"));
+        // "Word " finds "Word 97", the first name beginning with it.
+        const QRect first = list->visualRect(list->model()->index(0, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+        QCOMPARE(w->selectedName(), QStringLiteral("Word 97"));
+    }
+
+    void commandWordsInExactCaseOnly()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        QLineEdit *search = f.search(*w);
+        search->setText(QStringLiteral("Small_tool"));
+        QCOMPARE(openWindows<Form1>(), 0);
+        for (const QString &word : {QStringLiteral("small_tool"), QStringLiteral("іьфдд_ещщд"), QStringLiteral("ыьфдд_ещщд")}) {
+            search->setText(word);
+            search->clear();
+        }
+        // Typed again, a word shows the same window again rather than another one.
+        QCOMPARE(openWindows<Form1>(), 1);
+        search->setText(QStringLiteral("logo"));
+        QCOMPARE(openWindows<frmLogo2>(), 1);
+        search->setText(QStringLiteral("Падонак"));
+        QCOMPARE(ReadOption(QStringLiteral("Lang"), QString()), QString());
+        search->setText(QStringLiteral("падонак"));
+        QCOMPARE(ReadOption(QStringLiteral("Lang"), QString()), QStringLiteral("падонак"));
+        // The captions stay until a window loads anew.
+        QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdAddItem"))->Caption(), QStringLiteral("Добавить запись"));
+        QVERIFY(f.seam.opened.isEmpty());
+    }
+
+    void moveMenuAndRightClick()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Zip"), QStringLiteral("z"));
+        auto w = f.openMain();
+        QListView *list = f.list(*w);
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(w->selectedRow(), -1);
+        // No selection: no menu.
+        emit list->customContextMenuRequested(QPoint(5, 5));
+        QVERIFY(!w->listMenu()->isVisible());
+        f.search(*w)->setText(QStringLiteral("w"));
+        emit list->customContextMenuRequested(QPoint(5, 5));
+        QVERIFY(w->listMenu()->isVisible());
+        w->listMenu()->close();
+        // A right press does not select what is under the pointer.
+        const QRect other = list->visualRect(list->model()->index(1, 0));
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, other.center());
+        QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, other.center());
+        QCOMPARE(w->selectedName(), QStringLiteral("Word"));
+        QStringList items;
+        for (QAction *a : w->listMenu()->actions())
+            items << a->objectName();
+        QCOMPARE(items, (QStringList{QStringLiteral("mnuScrShot"), QStringLiteral("mnuEditItem"),
+                                     QStringLiteral("mnuDeleteItem"), QString(), QStringLiteral("mnuPrint"),
+                                     QStringLiteral("mnuSaveItem"), QStringLiteral("mnuSaveList"), QString(),
+                                     QStringLiteral("mnuAddScreenShot"), QStringLiteral("mnu_move")}));
+    }
+
+    void choosingTheShownCategoryReloadsIt()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        auto *combo = w->findChild<QComboBox *>(QStringLiteral("Combo1"));
+        f.text(*w)->setPlainText(QStringLiteral("typed"));
+        emit combo->activated(combo->currentIndex());
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Приветствуем в программе Zorvanell"));
+    }
+
+    void googleEarthTitleAndLink()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Google Earth"), QStringLiteral("flight simulator"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Windows 7"), QStringLiteral("seven"));
+        auto w = f.openMain();
+        QLabel *count = f.label(*w, "lblCount");
+        f.search(*w)->setText(QStringLiteral("google"));
+        QCOMPARE(count->text(), QStringLiteral("Секреты Google Earth"));
+        QTest::mouseClick(count, Qt::LeftButton);
+        QCOMPARE(f.seam.opened.size(), 1);
+        QVERIFY(f.seam.opened[0].endsWith(QLatin1String("/redir/google_earth.php")));
+        f.search(*w)->setText(QStringLiteral("windows"));
+        QCOMPARE(count->text(), QStringLiteral("Windows 7"));
+        QTest::mouseClick(count, Qt::LeftButton);
+        QCOMPARE(f.seam.opened.size(), 1);
+    }
+
+    void screenshotButtonFollowsTheFiles()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("e"));
+        f.home.write(QStringLiteral("ScreenShots/word2.jpg"), "jpg");
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        QVERIFY(f.control(*w, "cmdViewScreen")->isEnabled());
+        QVERIFY(w->listMenu()->actions().at(0)->isEnabled());
+        f.search(*w)->setText(QStringLiteral("Excel"));
+        QVERIFY(!f.control(*w, "cmdViewScreen")->isEnabled());
+        QVERIFY(!w->listMenu()->actions().at(0)->isEnabled());
+    }
+
+    void compactLayoutSurvivesARestart()
+    {
+        MainWindowFixture f;
+        {
+            auto w = f.openMain();
+            QVERIFY(!f.control(*w, "FullButton")->isVisible());
+            emit static_cast<VistaButton *>(f.control(*w, "VistaButton3"))->Click();
+            QVERIFY(w->isCompactLayout());
+            QCOMPARE(ReadOption(QStringLiteral("Compact"), QString()), QStringLiteral("1"));
+        }
+        auto w = f.openMain();
+        QVERIFY(w->isCompactLayout());
+        QVERIFY(!f.control(*w, "Frame2")->isVisible());
+        QVERIFY(f.control(*w, "FullButton")->isVisible());
+        QCOMPARE(f.control(*w, "List1")->x(), 8);
+        QCOMPARE(f.control(*w, "txtText")->x(), 272);
+        QCOMPARE(f.control(*w, "Label1")->x(), 552);
+        QCOMPARE(f.control(*w, "FullButton")->x(), 456);
+        QCOMPARE(w->width(), 722);
+        emit static_cast<VistaButton *>(f.control(*w, "FullButton"))->Click();
+        QCOMPARE(ReadOption(QStringLiteral("Compact"), QString()), QStringLiteral("0"));
+        QCOMPARE(w->width(), 825);
+        QCOMPARE(f.control(*w, "List1")->x(), 112);
+        QVERIFY(!f.control(*w, "FullButton")->isVisible());
+
+        // Only the exact text "1" selects the compact layout.
+        WriteOption(QStringLiteral("Compact"), QStringLiteral(" 1"));
+        QVERIFY(!f.openMain()->isCompactLayout());
+        WriteOption(QStringLiteral("Compact"), QStringLiteral("True"));
+        QVERIFY(!f.openMain()->isCompactLayout());
+    }
+
+    void windowKeys()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(f.search(*w), Qt::Key_A, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Это не пасхальное яйцо!!")});
+        QCOMPARE(f.seam.messages[0].form, zv::MessageForm::OkInformation);
+        QCOMPARE(f.seam.opened, QStringList{f.home.path()});
+        QCOMPARE(f.search(*w)->text(), QString());
+        QVERIFY(f.seam.exits.isEmpty());
+        QTest::keyClick(f.list(*w), Qt::Key_Escape);
+        QCOMPARE(f.seam.exits, QList<int>{0});
+    }
+
+    void closingEndsTheProgram()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        w->close();
+        QCOMPARE(f.seam.exits, QList<int>{0});
+    }
+
+    void onTopSwitch()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        auto *box = w->findChild<QCheckBox *>(QStringLiteral("chkOnTop"));
+        QVERIFY(!box->isChecked());
+        box->click();
+        QCOMPARE(ReadOption(QStringLiteral("OnTop"), QString()), QStringLiteral("1"));
+        QVERIFY(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        auto again = f.openMain();
+        QVERIFY(again->findChild<QCheckBox *>(QStringLiteral("chkOnTop"))->isChecked());
+        QVERIFY(again->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        box->click();
+        QCOMPARE(ReadOption(QStringLiteral("OnTop"), QString()), QStringLiteral("0"));
+        QVERIFY(!w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void alternativeCaptions()
+    {
+        MainWindowFixture f;
+        WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
+        // AddItem is missing from this file: its caption is emptied.
+        f.home.write(QStringLiteral("Language.ini"),
+                     QByteArray("[\xcf\xe0\xe4\xee\xed\xe0\xea]\r\nCaption=X\r\nConfig=\xd4\xf1\xb8\r\n"));
+        auto w = f.openMain();
+        QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdConfig"))->Caption(), QStringLiteral("Фсё"));
+        QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdAddItem"))->Caption(), QString());
+        // The load sets its own title after the captions.
+        QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
+        QVERIFY(f.seam.messages.isEmpty());
+    }
+
+    void missingTableSaysSo()
+    {
+        MainWindowFixture f;
+        sqlite3_exec(f.db->handle(), "DROP TABLE Tech", nullptr, nullptr, nullptr);
+        f.db.reset();
+        auto w = f.openMain();
+        QVERIFY(f.seam.messages.isEmpty());
+        w->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("Бытовая техника"));
+        QCOMPARE(f.seam.messages.size(), 1);
+        QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("Бытовая техника")));
+        QCOMPARE(w->listCount(), 0);
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 0"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_frmMain.moc"

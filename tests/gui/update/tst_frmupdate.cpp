@@ -1,0 +1,501 @@
+#include "FakeListView.h"
+#include "HttpTestServer.h"
+#include "ScriptedSeam.h"
+#include "TempHome.h"
+#include "core/store/CatalogueStore.h"
+#include "core/Addresses.h"
+#include "core/INI.h"
+#include "core/SharedState.h"
+#include "core/TextCodec.h"
+#include "gui/controls/VistaButton.h"
+#include "core/update/Downloader.h"
+#include "core/update/ProgramUpdate.h"
+#include "core/update/UpdateLayout.h"
+#include "gui/update/frmUpdate.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+using zv::MessageAnswer;
+using zv::MessageForm;
+using zvtest::HttpTestServer;
+
+namespace {
+
+const QString kTable = QStringLiteral("Games");
+
+QByteArray entryPath(const QString &name)
+{
+    return "/zv_upd/Games/base/" + name.toUtf8().toPercentEncoding();
+}
+
+// Every file below the program folder except the temporary ones, with its content.
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (relative.startsWith(QLatin1String("tmp/")))
+            continue;
+        QFile file(path);
+        files.insert(relative, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return files;
+}
+
+} // namespace
+
+class TestFrmUpdate : public QObject
+{
+    Q_OBJECT
+
+    // One update window over a fresh program folder, a catalogue and a local server.
+    struct Fixture
+    {
+        zvtest::TempHome home;
+        zvtest::ScriptedSeam seam;
+        HttpTestServer server;
+        zvtest::FakeListView view;
+        std::unique_ptr<frmUpdate> window;
+
+        explicit Fixture(const QStringList &present = {})
+            : view(QStringLiteral("Игры"), present)
+        {
+            CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+            auto catalogue = OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+            for (const QString &name : present)
+                AddEntry(catalogue, kTable, name, QStringLiteral("old ") + name);
+            home.write(QStringLiteral("Options.ini"), "[Main]\r\nRunCount=5\r\n");
+            window = std::make_unique<frmUpdate>(&view, kTable);
+            window->show();
+            server_box()->setCurrentText(server.root());
+        }
+
+        QComboBox *server_box() { return window->findChild<QComboBox *>(QStringLiteral("cmbServer")); }
+        VistaButton *button(const char *name) { return window->findChild<VistaButton *>(QLatin1String(name)); }
+        QString stat() { return window->findChild<QLabel *>(QStringLiteral("stat"))->text(); }
+        void serveList(const QString &text) { server.setFile("/zv_upd/Games/spisok.txt", zv::toCp1251(text)); }
+        void serveEntry(const QString &name, const QString &text)
+        {
+            server.setFile(entryPath(name), zv::toCp1251(text));
+        }
+        void clickUpdate() { emit button("Command1")->Click(); }
+        void clickProgram() { emit button("VistaButton1")->Click(); }
+        QStringList names() { return ListNames(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), kTable); }
+        QString ref(const QString &name)
+        {
+            return FindEntry(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), kTable, name).ref;
+        }
+        bool tmpExists() { return QFileInfo::exists(home.file(QStringLiteral("tmp"))); }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        zv::initVersionValues();
+        zv::update::Downloader::setDefaultTimeout(1000);
+    }
+
+    void windowAsLoaded()
+    {
+        Fixture f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Обновление базы - Игры"));
+        QCOMPARE(f.stat(), QStringLiteral("Вас приветстует менеджер обновлений Zorvanell!"));
+        QCOMPARE(f.button("Command1")->Caption(), QStringLiteral("Обновить базу"));
+        QCOMPARE(f.button("VistaButton1")->Caption(), QStringLiteral("Обновить программу"));
+        QCOMPARE(f.window->size(), QSize(328, 118));
+        zv::update::removeTempFolders();
+        frmUpdate fresh(&f.view, kTable);
+        QComboBox *box = fresh.findChild<QComboBox *>(QStringLiteral("cmbServer"));
+        QVERIFY(box->isEditable());
+        QCOMPARE(box->currentText(), zv::addresses::kProjectSite);
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, (QStringList{zv::addresses::kPartnerPortal, zv::addresses::kProjectSite, zv::addresses::kMirror}));
+        for (const char *name : {"stat", "Label1", "Image1", "prgEntries"})
+            QVERIFY2(fresh.findChild<QWidget *>(QLatin1String(name)), name);
+    }
+
+    void alternativeCaptions()
+    {
+        Fixture f;
+        f.home.write(QStringLiteral("Options.ini"), zv::toCp1251(QStringLiteral("[Main]\r\nLang=падонак\r\n")));
+        f.home.write(QStringLiteral("Language.ini"),
+                     zv::toCp1251(QStringLiteral("[Падонак]\r\nCaption=Зорванел\r\nCaption_frmUpdate=Апдейт\r\n"
+                                                 "frmUpdate_Greet=Превед\r\nfrmUpdate_Download=Качнуть\r\n")));
+        frmUpdate window(&f.view, kTable);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Апдейт"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("stat"))->text(), QStringLiteral("Превед"));
+        QCOMPARE(window.findChild<VistaButton *>(QStringLiteral("Command1"))->Caption(), QStringLiteral("Качнуть"));
+    }
+
+    void listCannotBeFetched_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("404") << 0;
+        QTest::newRow("connection refused") << 1;
+        QTest::newRow("cut in the middle") << 2;
+        QTest::newRow("server stops sending") << 3;
+        QTest::newRow("over the size cap") << 4;
+        QTest::newRow("redirect loop") << 5;
+        QTest::newRow("no scheme") << 6;
+    }
+
+    void listCannotBeFetched()
+    {
+        QFETCH(int, how);
+        Fixture f({QStringLiteral("Старая")});
+        const QByteArray list = "/zv_upd/Games/spisok.txt";
+        using B = HttpTestServer::Behaviour;
+        switch (how) {
+        case 1:
+            f.server_box()->setCurrentText(QStringLiteral("http://127.0.0.1:%1/").arg(HttpTestServer::closedPort()));
+            break;
+        case 2:
+            f.server.setRoute(list, {200, QByteArray(200000, 'x'), B::CutBody, {}});
+            break;
+        case 3:
+            f.server.setRoute(list, {200, QByteArray(200000, 'x'), B::Stall, {}});
+            break;
+        case 4:
+            f.server.setRoute(list, {200, QByteArray(zv::update::sizeCap(zv::update::FileKind::List) + 1, 'x'), B::Chunked, {}});
+            break;
+        case 5:
+            f.server.setRoute(list, {302, {}, B::Normal, list});
+            break;
+        case 6:
+            f.server_box()->setCurrentText(QStringLiteral("127.0.0.1/"));
+            break;
+        }
+        const auto before = snapshot(f.home.path());
+        f.clickUpdate();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Произошла ошибка!")});
+        QCOMPARE(f.seam.messages.at(0).form, MessageForm::Ok);
+        QCOMPARE(f.seam.messages.at(0).caption, QStringLiteral("Zorvanell"));
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
+        QCOMPARE(snapshot(f.home.path()), before);
+        QVERIFY(f.button("Command1")->isEnabled());
+        // The folders stay until the window closes.
+        QVERIFY(f.tmpExists());
+        f.window->close();
+        QVERIFY(!f.tmpExists());
+    }
+
+    void updateAddsNewEntries()
+    {
+        Fixture f({QStringLiteral("Ёлка"), QStringLiteral("Doom")});
+        f.serveList(QStringLiteral("ЁЛКА\r\nЯблоко\r\nDon't #1? 100%\r\ndoom\r\nПропавшая\r\nЯблоко\r\n  с пробелами  "));
+        f.serveEntry(QStringLiteral("Яблоко"), QStringLiteral("Строка 1\r\nСтрока 2\r\n"));
+        f.serveEntry(QStringLiteral("Don't #1? 100%"), QStringLiteral("apostrophe"));
+        f.serveEntry(QStringLiteral("  с пробелами  "), QString());
+        f.seam.messageAnswers << MessageAnswer::Yes << MessageAnswer::Ok << MessageAnswer::Yes;
+        QStringList statAtMessage;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &) { statAtMessage << f.stat(); };
+        f.clickUpdate();
+
+        QCOMPARE(f.seam.messageTexts(),
+                 (QStringList{QStringLiteral("Новых записей 5, обновить?"), QStringLiteral("База обновлена!"),
+                              QStringLiteral("Читать что нового? (будет выполнен переход на сайт)")}));
+        QCOMPARE(f.seam.messages.at(0).form, MessageForm::YesNoQuestion);
+        QCOMPARE(f.seam.messages.at(1).form, MessageForm::Ok);
+        QCOMPARE(f.seam.messages.at(2).form, MessageForm::YesNoQuestion);
+        QCOMPARE(statAtMessage.at(0), QStringLiteral("Проверяем наличие обновлений"));
+        QVERIFY(statAtMessage.at(1).startsWith(QStringLiteral("Добавляем ")));
+        QCOMPARE(f.seam.opened, QStringList{QStringLiteral("http://zorvanell.example.org/zv_upd/whatsnew.txt")});
+
+        QCOMPARE(f.window->List1().size(), 7);
+        QCOMPARE(f.window->List2(), (QStringList{QStringLiteral("Яблоко"), QStringLiteral("Don't #1? 100%"),
+                                                 QStringLiteral("Пропавшая"), QStringLiteral("Яблоко"),
+                                                 QStringLiteral("  с пробелами  ")}));
+        QStringList names = f.names();
+        QCOMPARE(names.size(), 5);
+        QVERIFY(names.contains(QStringLiteral("Яблоко")));
+        QVERIFY(!names.contains(QStringLiteral("Пропавшая")));
+        QCOMPARE(f.ref(QStringLiteral("Яблоко")), QStringLiteral("Строка 1\r\nСтрока 2\r\n"));
+        QCOMPARE(f.ref(QStringLiteral("Don't #1? 100%")), QStringLiteral("apostrophe"));
+        QCOMPARE(f.ref(QStringLiteral("  с пробелами  ")), QString());
+        QCOMPARE(f.ref(QStringLiteral("Ёлка")), QStringLiteral("old Ёлка"));
+
+        QStringList shown = f.view.listNames();
+        QCOMPARE(shown.size(), 5);
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: 5"));
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.tmpExists());
+    }
+
+    void cyrillicNameFromAnOldServer()
+    {
+        Fixture f;
+        f.serveList(QStringLiteral("Ёжик в тумане"));
+        f.server.setFile("/zv_upd/Games/base/" + zv::toCp1251(QStringLiteral("Ёжик в тумане")).toPercentEncoding(),
+                         zv::toCp1251(QStringLiteral("старый сервер")));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.ref(QStringLiteral("Ёжик в тумане")), QStringLiteral("старый сервер"));
+    }
+
+    void hostileNamesWriteNothing()
+    {
+        Fixture f({QStringLiteral("Есть")});
+        const QStringList hostile{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../Options.ini"),
+                                  QStringLiteral("../Zorvanell.dat"), QStringLiteral("a/b"), QStringLiteral("..\\x"),
+                                  QStringLiteral("a") + QChar(0) + QStringLiteral("b"), QStringLiteral(".hidden"),
+                                  QStringLiteral("/etc/passwd")};
+        f.serveList(hostile.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nХорошая\r\n"));
+        // Whatever the server would send for them must never land anywhere.
+        for (const QString &name : hostile)
+            f.serveEntry(name, QStringLiteral("EVIL"));
+        f.server.setFile("/zv_upd/Games/Options.ini", "EVIL");
+        f.server.setFile("/zv_upd/Zorvanell.dat", "EVIL");
+        f.serveEntry(QStringLiteral("Хорошая"), QStringLiteral("good"));
+        const auto before = snapshot(f.home.path());
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        QStringList tmpFiles;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &m) {
+            if (m.text == QStringLiteral("База обновлена!"))
+                tmpFiles = QDir(f.home.file(QStringLiteral("tmp/base"))).entryList(QDir::AllEntries | QDir::Hidden |
+                                                                                  QDir::NoDotAndDotDot);
+        };
+        f.clickUpdate();
+        // The empty name after the final CR LF counts as new too.
+        QCOMPARE(f.seam.messages.at(0).text, QStringLiteral("Новых записей 11, обновить?"));
+        QCOMPARE(f.seam.messages.at(1).text, QStringLiteral("База обновлена!"));
+        QCOMPARE(tmpFiles, QStringList{QStringLiteral("Хорошая")});
+        QCOMPARE(f.names(), (QStringList{QStringLiteral("Есть"), QStringLiteral("Хорошая")}));
+        auto after = snapshot(f.home.path());
+        QCOMPARE(after.keys(), before.keys());
+        QCOMPARE(after.value(QStringLiteral("Options.ini")), before.value(QStringLiteral("Options.ini")));
+        for (const QByteArray &request : std::as_const(f.server.requests))
+            QVERIFY2(!request.contains("EVIL") && !request.endsWith("Options.ini") && !request.endsWith(".dat"),
+                     request.constData());
+        QCOMPARE(f.server.requests.size(), 2); // the list and the one good entry
+    }
+
+    void listShapes_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("offer");
+        QTest::addColumn<QStringList>("added");
+        QTest::newRow("ends with CR LF") << QStringLiteral("A\r\nB\r\n") << QStringLiteral("Новых записей 3, обновить?")
+                                         << QStringList{QStringLiteral("A"), QStringLiteral("B")};
+        QTest::newRow("name twice") << QStringLiteral("A\r\nA") << QStringLiteral("Новых записей 2, обновить?")
+                                    << QStringList{QStringLiteral("A")};
+        QTest::newRow("LF only is one name") << QStringLiteral("A\nB") << QStringLiteral("Новых записей 1, обновить?")
+                                             << QStringList{};
+        QTest::newRow("names differing in case") << QStringLiteral("Жук\r\nЖУК")
+                                                 << QStringLiteral("Новых записей 2, обновить?")
+                                                 << QStringList{QStringLiteral("ЖУК")};
+    }
+
+    void listShapes()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, offer);
+        QFETCH(QStringList, added);
+        Fixture f;
+        f.serveList(list);
+        for (const QString &name : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("Жук"), QStringLiteral("ЖУК")})
+            f.serveEntry(name, name + QStringLiteral(" text"));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.at(0).text, offer);
+        QCOMPARE(f.seam.messages.at(1).text, QStringLiteral("База обновлена!"));
+        QCOMPARE(f.names(), added);
+        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: ") + QString::number(added.size()));
+    }
+
+    void declinedOffer()
+    {
+        Fixture f({QStringLiteral("Старая")});
+        f.serveList(QStringLiteral("Старая\r\nНовая"));
+        f.serveEntry(QStringLiteral("Новая"), QStringLiteral("x"));
+        f.seam.messageAnswers << MessageAnswer::No;
+        f.clickUpdate();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Новых записей 1, обновить?")});
+        QCOMPARE(f.stat(), QStringLiteral("Проверяем наличие обновлений"));
+        QVERIFY(!f.tmpExists());
+        QVERIFY(f.window->List1().isEmpty() && f.window->List2().isEmpty());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(f.server.requests.size(), 1);
+        QVERIFY(f.window->isVisible());
+    }
+
+    void nothingNew()
+    {
+        Fixture f({QStringLiteral("Старая"), QStringLiteral("Ещё")});
+        f.serveList(QStringLiteral("СТАРАЯ\r\nещё"));
+        f.clickUpdate();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("У вас самая свежая база данных!")});
+        QCOMPARE(f.seam.messages.at(0).form, MessageForm::OkInformation);
+        QCOMPARE(f.stat(), QStringLiteral("Обновлений нет."));
+        QVERIFY(QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
+        // A second click starts over from a clean tmp.
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.size(), 2);
+        QVERIFY(QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
+        f.window->close();
+        QVERIFY(!f.tmpExists());
+    }
+
+    void closingDuringTransfers()
+    {
+        Fixture f;
+        QStringList list;
+        for (int i = 0; i < 20; ++i) {
+            const QString name = QStringLiteral("Запись %1").arg(i);
+            list << name;
+            f.server.setRoute(entryPath(name), {200, QByteArray(100000, 'x'), HttpTestServer::Behaviour::Stall, {}});
+        }
+        f.serveList(list.join(QStringLiteral("\r\n")));
+        f.window->findChild<zv::update::Downloader *>()->setTimeout(60000);
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        bool disabledWhileBusy = false;
+        bool progressShown = false;
+        connect(&f.server, &HttpTestServer::requested, this, [&](const QByteArray &path) {
+            if (!path.contains("/base/"))
+                return;
+            disabledWhileBusy = !f.button("Command1")->isEnabled() && !f.button("VistaButton1")->isEnabled() &&
+                                !f.server_box()->isEnabled();
+            progressShown = f.window->findChild<QProgressBar *>(QStringLiteral("prgEntries"))->isVisible();
+            QTimer::singleShot(50, f.window.get(), [&] { f.window->close(); });
+        });
+        QElapsedTimer clock;
+        clock.start();
+        f.clickUpdate();
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(disabledWhileBusy);
+        QVERIFY(progressShown);
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Новых записей 20, обновить?")});
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.tmpExists());
+        QVERIFY(f.names().isEmpty());
+        QVERIFY(!f.window->busy());
+    }
+
+    void manyEntries()
+    {
+        Fixture f;
+        QStringList list;
+        for (int i = 0; i < 300; ++i) {
+            const QString name = QStringLiteral("Пасхалка %1").arg(i, 3, 10, QLatin1Char('0'));
+            list << name;
+            f.serveEntry(name, QStringLiteral("Текст %1\r\n").arg(i));
+        }
+        f.serveList(list.join(QStringLiteral("\r\n")));
+        int maxProgress = -1;
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &) {
+            maxProgress = f.window->findChild<QProgressBar *>(QStringLiteral("prgEntries"))->value();
+        };
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.at(1).text, QStringLiteral("База обновлена!"));
+        QCOMPARE(maxProgress, 300);
+        QCOMPARE(f.names().size(), 300);
+        QCOMPARE(f.ref(QStringLiteral("Пасхалка 123")), QStringLiteral("Текст 123\r\n"));
+        QVERIFY(f.server.maxOpenConnections <= 6);
+        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: 300"));
+    }
+
+    void programUpdate_data()
+    {
+        QTest::addColumn<QByteArray>("versionFile");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("form");
+        QTest::newRow("equal") << QByteArray("[Update]\r\nIntVer=500501\r\nTxtVer=5.1.501\r\n")
+                               << zv::update::kUpToDateText << int(MessageForm::OkInformation);
+        QTest::newRow("lower") << QByteArray("[Update]\r\nIntVer=400000\r\nTxtVer=4\r\n") << zv::update::kUpToDateText
+                               << int(MessageForm::OkInformation);
+        QTest::newRow("one higher, no TxtVer")
+            << QByteArray("[Update]\r\nIntVer=500502\r\n")
+            << QStringLiteral("Доступна версия , загрузить и установить?") << int(MessageForm::YesNoQuestion);
+        QTest::newRow("cyrillic TxtVer") << zv::toCp1251(QStringLiteral("[Update]\r\nIntVer=600000\r\nTxtVer=6.0 Новая\r\n"))
+                                         << QStringLiteral("Доступна версия 6.0 Новая, загрузить и установить?")
+                                         << int(MessageForm::YesNoQuestion);
+        QTest::newRow("not a number") << QByteArray("[Update]\r\nIntVer=пять\r\nTxtVer=5\r\n")
+                                      << zv::update::kUnreadableVersionText << int(MessageForm::OkExclamation);
+        QTest::newRow("missing IntVer") << QByteArray("[Update]\r\nTxtVer=5\r\n") << zv::update::kUnreadableVersionText
+                                        << int(MessageForm::OkExclamation);
+        QTest::newRow("beyond 32 bits") << QByteArray("[Update]\r\nIntVer=99999999999\r\n")
+                                        << zv::update::kUnreadableVersionText << int(MessageForm::OkExclamation);
+    }
+
+    void programUpdate()
+    {
+        QFETCH(QByteArray, versionFile);
+        QFETCH(QString, message);
+        QFETCH(int, form);
+        Fixture f;
+        f.server.setFile("/zv_upd/ProgVer.ini", versionFile);
+        f.server.setFile("/zv_upd/update.rar", "archive");
+        f.clickProgram(); // a Yes/No offer is answered No by default
+        QCOMPARE(f.seam.messageTexts(), QStringList{message});
+        QCOMPARE(int(f.seam.messages.at(0).form), form);
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("update.rar"))));
+        QVERIFY(f.seam.started.isEmpty());
+        QVERIFY(f.seam.exits.isEmpty());
+        QVERIFY(f.server.requests.at(0) == "/zv_upd/ProgVer.ini");
+    }
+
+    void programUpdateAccepted()
+    {
+        Fixture f;
+        f.server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=500502\r\nTxtVer=5.1.502\r\n");
+        f.server.setFile("/zv_upd/update.rar", "new archive");
+        f.home.write(QStringLiteral("update.rar"), "stale archive");
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickProgram();
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
+        QCOMPARE(f.home.read(QStringLiteral("update.rar")), QByteArray("new archive"));
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
+        QCOMPARE(f.seam.started.size(), 1);
+        QCOMPARE(f.seam.started.at(0).program, QStringLiteral("/bin/sh"));
+        QCOMPARE(f.seam.started.at(0).arguments, QStringList{f.home.file(QStringLiteral("instupd.cmd"))});
+        QCOMPARE(f.seam.exits, QList<int>{0});
+    }
+
+    void programUpdateFailures()
+    {
+        // No version file on the server.
+        {
+            Fixture f;
+            f.clickProgram();
+            QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Ошибка подключения к серверу!")});
+            QCOMPARE(f.seam.messages.at(0).form, MessageForm::OkExclamation);
+        }
+        // Without the trailing slash the host and the path run together and nothing is fetched.
+        {
+            Fixture f;
+            f.server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=600000\r\n");
+            f.server_box()->setCurrentText(f.server.root().chopped(1));
+            f.clickProgram();
+            QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Ошибка подключения к серверу!")});
+            QVERIFY(f.server.requests.isEmpty());
+        }
+        // The archive cannot be fetched: the program keeps running and says so.
+        {
+            Fixture f;
+            f.server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=600000\r\nTxtVer=6\r\n");
+            f.home.write(QStringLiteral("update.rar"), "stale archive");
+            f.seam.messageAnswers << MessageAnswer::Yes;
+            f.clickProgram();
+            QCOMPARE(f.seam.messageTexts().last(), zv::update::kArchiveFailedText);
+            QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("update.rar"))));
+            QVERIFY(f.seam.started.isEmpty());
+            QVERIFY(f.seam.exits.isEmpty());
+        }
+    }
+};
+
+QTEST_MAIN(TestFrmUpdate)
+#include "tst_frmupdate.moc"
