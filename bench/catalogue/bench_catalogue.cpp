@@ -1,12 +1,12 @@
 // Category switch, search keystroke and start-up of the main window on catalogues of
 // 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run.
 // Usage: bench_catalogue [largest size, default 1000000]
+#include "app/GlobalMain.h"
+#include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/NameList.h"
-#include "gui/catalogue/frmMain.h"
-#include "app/GlobalMain.h"
 #include "gui/QtSeam.h"
-#include "core/SharedState.h"
+#include "gui/catalogue/frmMain.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -16,12 +16,11 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <numeric>
+#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -37,12 +36,13 @@ public:
     void exitProcess(int) override {}
 };
 
-const QStringList kLatinWords = {QStringLiteral("Doom"), QStringLiteral("Excel"), QStringLiteral("Winamp"),
-                                 QStringLiteral("Quake"), QStringLiteral("Office"), QStringLiteral("Paint"),
+const QStringList kLatinWords = {QStringLiteral("Doom"),   QStringLiteral("Excel"),  QStringLiteral("Winamp"),
+                                 QStringLiteral("Quake"),  QStringLiteral("Office"), QStringLiteral("Paint"),
                                  QStringLiteral("Player"), QStringLiteral("Studio"), QStringLiteral("Zip")};
-const QStringList kCyrillicWords = {QStringLiteral("Блокнот"), QStringLiteral("Калькулятор"), QStringLiteral("Пасьянс"),
-                                    QStringLiteral("Ёлка"), QStringLiteral("Проводник"), QStringLiteral("Сапёр"),
-                                    QStringLiteral("Редактор"), QStringLiteral("Архиватор"), QStringLiteral("Яндекс")};
+const QStringList kCyrillicWords = {
+    QStringLiteral("Блокнот"),  QStringLiteral("Калькулятор"), QStringLiteral("Пасьянс"),
+    QStringLiteral("Ёлка"),     QStringLiteral("Проводник"),   QStringLiteral("Сапёр"),
+    QStringLiteral("Редактор"), QStringLiteral("Архиватор"),   QStringLiteral("Яндекс")};
 
 QString makeName(QRandomGenerator &random, int i)
 {
@@ -175,16 +175,20 @@ int main(int argc, char *argv[])
         const QStringList probes = {QStringLiteral("е"), QStringLiteral("Яндекс 1"), QStringLiteral("zip z"),
                                     QStringLiteral("nothing here")};
         int sink = 0;
-        const double baseSearch = medianMs(runs * 5, [&] {
-            for (const QString &p : probes)
-                sink += baselineSearch(sorted, p);
-        }) / probes.size();
-        const double keystroke = medianMs(runs * 5, [&] {
-            for (const QString &p : probes) {
-                search->setText(p);
-                QCoreApplication::processEvents();
-            }
-        }) / probes.size();
+        const double baseSearch = medianMs(runs * 5,
+                                           [&] {
+                                               for (const QString &p : probes)
+                                                   sink += baselineSearch(sorted, p);
+                                           }) /
+                                  probes.size();
+        const double keystroke = medianMs(runs * 5,
+                                          [&] {
+                                              for (const QString &p : probes) {
+                                                  search->setText(p);
+                                                  QCoreApplication::processEvents();
+                                              }
+                                          }) /
+                                 probes.size();
         search->clear();
 
         double start = 0;

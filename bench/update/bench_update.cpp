@@ -6,25 +6,24 @@
 #include "NginxServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
-#include "core/store/CatalogueStore.h"
 #include "core/TextCodec.h"
-#include "gui/controls/VistaButton.h"
+#include "core/store/CatalogueStore.h"
 #include "core/update/Publisher.h"
+#include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <sqlite3.h>
-
 #include <cstdio>
+#include <sqlite3.h>
 
 namespace {
 

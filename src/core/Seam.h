@@ -40,8 +40,7 @@ class Seam
 public:
     virtual ~Seam() = default;
 
-    virtual MessageAnswer messageBox(QWidget *owner, const QString &text, MessageForm form,
-                                     const QString &caption) = 0;
+    virtual MessageAnswer messageBox(QWidget *owner, const QString &text, MessageForm form, const QString &caption) = 0;
     // nullopt when the user cancels.
     virtual std::optional<QString> inputBox(QWidget *owner, const QString &prompt, const QString &title,
                                             const QString &defaultText) = 0;

@@ -34,8 +34,7 @@ inline void placeTwips(QWidget *widget, int left, int top, int width, int height
 }
 
 // Names a new control after its designed name and puts it in place; returns it.
-template <typename Widget>
-Widget *placed(Widget *widget, const QString &name, int left, int top, int width, int height)
+template <typename Widget> Widget *placed(Widget *widget, const QString &name, int left, int top, int width, int height)
 {
     widget->setObjectName(name);
     placeTwips(widget, left, top, width, height);

@@ -1,10 +1,10 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "app/GlobalMain.h"
+#include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "gui/catalogue/frmMain.h"
-#include "app/GlobalMain.h"
-#include "core/SharedState.h"
 #include "gui/windows/frmLogo.h"
 
 #include <QApplication>
@@ -14,8 +14,7 @@
 
 namespace {
 
-template <typename Window>
-Window *shownWindow()
+template <typename Window> Window *shownWindow()
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *window = qobject_cast<Window *>(w); window && window->isVisible())

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTest>
 
-
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -70,8 +69,8 @@ private slots:
                      .size(),
                  254);
         const QByteArray langValue(1200, 'y');
-        home.write(QStringLiteral("Language.ini"), QByteArray("[\xcf\xe0\xe4\xee\xed\xe0\xea]\r\nWelcome=") +
-                                                       langValue + "\r\n");
+        home.write(QStringLiteral("Language.ini"),
+                   QByteArray("[\xcf\xe0\xe4\xee\xed\xe0\xea]\r\nWelcome=") + langValue + "\r\n");
         QCOMPARE(ReadLangString(QStringLiteral("Welcome"), QString()).size(), 998);
     }
 

@@ -80,8 +80,10 @@ private slots:
         zvtest::ScriptedSeam seam;
         WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
         // Caption and Config are there, AddItem is not.
-        home.write(QStringLiteral("Language.ini"),
-                   languageFile("Caption=\xc7\xee\xf0\xe2\xe0\xed\xe5\xeb\xeb\r\nConfig=\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8\r\n"));
+        home.write(
+            QStringLiteral("Language.ini"),
+            languageFile(
+                "Caption=\xc7\xee\xf0\xe2\xe0\xed\xe5\xeb\xeb\r\nConfig=\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe8\r\n"));
         FakeWindow first(LanguageAware::Window::Main);
         FakeWindow second(LanguageAware::Window::Update);
         ApplyLanguage();
@@ -100,16 +102,51 @@ private slots:
     void shippedCaptionSetHasEveryKey()
     {
         const QString path = QStringLiteral(ZV_SOURCE_DIR "/data/Language.ini");
-        const QStringList keys = {
-            QStringLiteral("Welcome"), QStringLiteral("Caption"), QStringLiteral("AddItem"), QStringLiteral("ViewScreen"), QStringLiteral("Config"), QStringLiteral("Update"), QStringLiteral("About"), QStringLiteral("Caption_f1"), QStringLiteral("Exit_f1"),
-            QStringLiteral("Open_f1"), QStringLiteral("Close_f1"), QStringLiteral("Clear_f1"), QStringLiteral("Label_f1"), QStringLiteral("Caption_About"), QStringLiteral("Program_version_About"), QStringLiteral("Author_About"),
-            QStringLiteral("Programmers_About"), QStringLiteral("Reklama_About"), QStringLiteral("Add_egg_About"), QStringLiteral("Compile_About"), QStringLiteral("Team_About"), QStringLiteral("Frame1_About"),
-            QStringLiteral("Caption_AddNewField"), QStringLiteral("AddNewField_Name"), QStringLiteral("AddNewField_Data"), QStringLiteral("AddNewField_Add"), QStringLiteral("AddNewField_Cancel"),
-            QStringLiteral("Caption_EditItem"), QStringLiteral("EditItem_Name"), QStringLiteral("EditItem_Save"), QStringLiteral("EditItem_Cancel"), QStringLiteral("Caption_frmOptions"),
-            QStringLiteral("frmOptions_Transparent"), QStringLiteral("frmOptions_Language"), QStringLiteral("frmOptions_Count_Show"), QStringLiteral("frmOptions_Splash"),
-            QStringLiteral("frmOptions_Ontop"), QStringLiteral("frmOptions_Taskkill"), QStringLiteral("Caption_frmSelectScreenShot"), QStringLiteral("frmSelectScreenShot_ChooseSCR"),
-            QStringLiteral("frmSelectScreenShot_Show"), QStringLiteral("frmSelectScreenShot_Delete"), QStringLiteral("Caption_frmUpdate"), QStringLiteral("frmUpdate_Greet"),
-            QStringLiteral("frmUpdate_Download")};
+        const QStringList keys = {QStringLiteral("Welcome"),
+                                  QStringLiteral("Caption"),
+                                  QStringLiteral("AddItem"),
+                                  QStringLiteral("ViewScreen"),
+                                  QStringLiteral("Config"),
+                                  QStringLiteral("Update"),
+                                  QStringLiteral("About"),
+                                  QStringLiteral("Caption_f1"),
+                                  QStringLiteral("Exit_f1"),
+                                  QStringLiteral("Open_f1"),
+                                  QStringLiteral("Close_f1"),
+                                  QStringLiteral("Clear_f1"),
+                                  QStringLiteral("Label_f1"),
+                                  QStringLiteral("Caption_About"),
+                                  QStringLiteral("Program_version_About"),
+                                  QStringLiteral("Author_About"),
+                                  QStringLiteral("Programmers_About"),
+                                  QStringLiteral("Reklama_About"),
+                                  QStringLiteral("Add_egg_About"),
+                                  QStringLiteral("Compile_About"),
+                                  QStringLiteral("Team_About"),
+                                  QStringLiteral("Frame1_About"),
+                                  QStringLiteral("Caption_AddNewField"),
+                                  QStringLiteral("AddNewField_Name"),
+                                  QStringLiteral("AddNewField_Data"),
+                                  QStringLiteral("AddNewField_Add"),
+                                  QStringLiteral("AddNewField_Cancel"),
+                                  QStringLiteral("Caption_EditItem"),
+                                  QStringLiteral("EditItem_Name"),
+                                  QStringLiteral("EditItem_Save"),
+                                  QStringLiteral("EditItem_Cancel"),
+                                  QStringLiteral("Caption_frmOptions"),
+                                  QStringLiteral("frmOptions_Transparent"),
+                                  QStringLiteral("frmOptions_Language"),
+                                  QStringLiteral("frmOptions_Count_Show"),
+                                  QStringLiteral("frmOptions_Splash"),
+                                  QStringLiteral("frmOptions_Ontop"),
+                                  QStringLiteral("frmOptions_Taskkill"),
+                                  QStringLiteral("Caption_frmSelectScreenShot"),
+                                  QStringLiteral("frmSelectScreenShot_ChooseSCR"),
+                                  QStringLiteral("frmSelectScreenShot_Show"),
+                                  QStringLiteral("frmSelectScreenShot_Delete"),
+                                  QStringLiteral("Caption_frmUpdate"),
+                                  QStringLiteral("frmUpdate_Greet"),
+                                  QStringLiteral("frmUpdate_Download")};
         for (const QString &key : keys)
             QVERIFY2(!ReadIniValue(path, QStringLiteral("Падонак"), key, QString()).isEmpty(), qPrintable(key));
         // Windows-1251 on disk: the Cyrillic comes back as written.

@@ -1,13 +1,13 @@
 #include "TempHome.h"
+#include "core/INI.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
-#include "core/INI.h"
 
 #include <QDialog>
 #include <QDir>
-#include <QTimer>
 #include <QIcon>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 class TestWindowHelpers : public QObject
@@ -54,8 +54,7 @@ private slots:
             SetTopmost(&dialog);
             const bool onTop = dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             ClearTopmost(&dialog);
-            visibleAfterBoth = onTop && dialog.isVisible() &&
-                               !dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            visibleAfterBoth = onTop && dialog.isVisible() && !dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             dialog.done(7);
         });
         // Re-creating the window would end exec() early with 0.

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
+
 #include <atomic>
 #include <memory>
 
@@ -37,7 +38,10 @@ struct Capture
 class CaptureOutput : public zv::AudioOutput
 {
 public:
-    explicit CaptureOutput(std::shared_ptr<Capture> capture) : m_capture(std::move(capture)) {}
+    explicit CaptureOutput(std::shared_ptr<Capture> capture)
+        : m_capture(std::move(capture))
+    {
+    }
     ~CaptureOutput() override { m_capture->destroyed = true; }
 
     int open() override

@@ -2,9 +2,9 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QSet>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class QTcpServer;
@@ -21,10 +21,10 @@ class HttpTestServer : public QObject
 public:
     enum class Behaviour {
         Normal,
-        Chunked,  // body in chunks, without Content-Length
-        CutBody,  // announces the whole body, sends half, closes the connection
-        Stall,    // announces the whole body, sends half, then stays silent
-        Silent,   // accepts the request and never answers
+        Chunked,    // body in chunks, without Content-Length
+        CutBody,    // announces the whole body, sends half, closes the connection
+        Stall,      // announces the whole body, sends half, then stays silent
+        Silent,     // accepts the request and never answers
         CloseAfter, // answers whole, then closes the connection without saying so beforehand
     };
     struct Route
@@ -47,8 +47,8 @@ public:
     void setFile(const QByteArray &path, const QByteArray &body);
     void removeRoute(const QByteArray &path);
 
-    QList<QByteArray> requests;   // request paths, in arrival order
-    int maxOpenConnections = 0;   // the most connections open at one time
+    QList<QByteArray> requests; // request paths, in arrival order
+    int maxOpenConnections = 0; // the most connections open at one time
 
     // A port on which nothing listens (connecting is refused).
     static quint16 closedPort();

@@ -16,9 +16,9 @@ QString NginxServer::binary()
 {
     QString found = QStandardPaths::findExecutable(QStringLiteral("nginx"));
     if (found.isEmpty())
-        found = QStandardPaths::findExecutable(QStringLiteral("nginx"),
-                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"),
-                                                QStringLiteral("/usr/local/nginx/sbin")});
+        found = QStandardPaths::findExecutable(
+            QStringLiteral("nginx"),
+            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/local/nginx/sbin")});
     return found;
 }
 

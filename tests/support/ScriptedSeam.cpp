@@ -20,8 +20,7 @@ QStringList ScriptedSeam::messageTexts() const
     return texts;
 }
 
-zv::MessageAnswer ScriptedSeam::messageBox(QWidget *, const QString &text, zv::MessageForm form,
-                                           const QString &caption)
+zv::MessageAnswer ScriptedSeam::messageBox(QWidget *, const QString &text, zv::MessageForm form, const QString &caption)
 {
     const Message message{text, form, caption};
     messages.append(message);

@@ -29,7 +29,7 @@ public:
         QStringList arguments;
     };
 
-    ScriptedSeam();  // installs itself
+    ScriptedSeam();           // installs itself
     ~ScriptedSeam() override; // puts the previous seam back
 
     // Queued answers, used first in first out.

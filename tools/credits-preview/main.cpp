@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QThread>
 #include <QTimer>
+
 #include <cstdio>
 
 int main(int argc, char *argv[])

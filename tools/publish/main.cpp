@@ -21,15 +21,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("zorvanell-publish"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Turns a Zorvanell catalogue into the files an update server serves.\n\n"
-        "Writes under OUTDIR/zv_upd, for each category table T:\n"
-        "  T/spisok.txt    the entry names, Windows-1251, joined by CR LF\n"
-        "  T/base/<Name>   the text of each entry, Windows-1251\n"
-        "and, when asked, ProgVer.ini, update.rar and whatsnew.txt.\n"
-        "Serve OUTDIR with any static web server and type its address (with a trailing slash)\n"
-        "into the update manager's server box. Names that cannot be file names are skipped\n"
-        "with a warning."));
+    parser.setApplicationDescription(
+        QStringLiteral("Turns a Zorvanell catalogue into the files an update server serves.\n\n"
+                       "Writes under OUTDIR/zv_upd, for each category table T:\n"
+                       "  T/spisok.txt    the entry names, Windows-1251, joined by CR LF\n"
+                       "  T/base/<Name>   the text of each entry, Windows-1251\n"
+                       "and, when asked, ProgVer.ini, update.rar and whatsnew.txt.\n"
+                       "Serve OUTDIR with any static web server and type its address (with a trailing slash)\n"
+                       "into the update manager's server box. Names that cannot be file names are skipped\n"
+                       "with a warning."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("CATALOGUE"), QStringLiteral("The catalogue file (Zorvanell.dat)."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"), QStringLiteral("The folder the web server serves."));

@@ -10,30 +10,8 @@ namespace {
 constexpr int kRows = 64;
 constexpr int kBar = 16; // rows per bar: four beats of four rows
 
-enum Instrument
-{
-    Lead = 1,
-    Bass,
-    Pad,
-    Bell,
-    Kick,
-    Snare,
-    Hat
-};
-enum Channel
-{
-    LeadCh,
-    HarmonyCh,
-    EchoCh,
-    BassCh,
-    Pad1Ch,
-    Pad2Ch,
-    Pad3Ch,
-    BellCh,
-    DrumCh,
-    HatCh,
-    ChannelCount
-};
+enum Instrument { Lead = 1, Bass, Pad, Bell, Kick, Snare, Hat };
+enum Channel { LeadCh, HarmonyCh, EchoCh, BassCh, Pad1Ch, Pad2Ch, Pad3Ch, BellCh, DrumCh, HatCh, ChannelCount };
 
 constexpr uint8_t volume(int v)
 {

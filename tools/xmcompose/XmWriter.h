@@ -22,7 +22,12 @@ struct Cell
 
 struct Pattern
 {
-    Pattern(int rows, int channels) : rows(rows), channels(channels), cells(size_t(rows) * channels) {}
+    Pattern(int rows, int channels)
+        : rows(rows)
+        , channels(channels)
+        , cells(size_t(rows) * channels)
+    {
+    }
     Cell &at(int row, int channel) { return cells.at(size_t(row) * channels + channel); }
     const Cell &at(int row, int channel) const { return cells.at(size_t(row) * channels + channel); }
 

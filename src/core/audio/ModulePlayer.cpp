@@ -7,6 +7,7 @@
 #include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
+
 #include <algorithm>
 #include <libopenmpt/libopenmpt.hpp>
 #include <ostream>
@@ -17,7 +18,8 @@ namespace zv {
 // ---- ModuleRenderer
 
 ModuleRenderer::ModuleRenderer(std::unique_ptr<openmpt::module> module, int sampleRate)
-    : m_module(std::move(module)), m_sampleRate(sampleRate)
+    : m_module(std::move(module))
+    , m_sampleRate(sampleRate)
 {
 }
 
@@ -63,7 +65,10 @@ constexpr qint64 kFrameBytes = 2 * sizeof(qint16);
 class SinkOutput : public AudioOutput
 {
 public:
-    explicit SinkOutput(QAudioDevice device) : m_device(std::move(device)) {}
+    explicit SinkOutput(QAudioDevice device)
+        : m_device(std::move(device))
+    {
+    }
     ~SinkOutput() override
     {
         if (m_sink)
@@ -136,7 +141,8 @@ class ModulePlayer::Thread : public QThread
 {
 public:
     Thread(QByteArray module, std::unique_ptr<AudioOutput> output)
-        : m_module(std::move(module)), m_output(std::move(output))
+        : m_module(std::move(module))
+        , m_output(std::move(output))
     {
     }
 

@@ -1,8 +1,8 @@
 #include "core/store/CatalogueStore.h"
 
+#include "core/ProgramFolder.h"
 #include "core/store/Category.h"
 #include "core/store/SqlStatement.h"
-#include "core/ProgramFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,8 +45,8 @@ sqlite3 *openHandle(const QString &path, int flags)
     }
     sqlite3_busy_timeout(db, g_busyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction,
-                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction, nullptr,
+                               nullptr, nullptr);
     return db;
 }
 
@@ -270,12 +270,11 @@ FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table,
     return result;
 }
 
-qint64 AddEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name,
-                const QString &text)
+qint64 AddEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name, const QString &text)
 {
     requireTable(catalogue, table);
-    SqlStatement insert(catalogue->handle(),
-                        QStringLiteral("INSERT INTO ") + quotedName(table) + QStringLiteral(" (Name, Ref) VALUES (?1, ?2)"));
+    SqlStatement insert(catalogue->handle(), QStringLiteral("INSERT INTO ") + quotedName(table) +
+                                                 QStringLiteral(" (Name, Ref) VALUES (?1, ?2)"));
     insert.bind(1, name);
     insert.bind(2, text);
     insert.run();
@@ -310,8 +309,8 @@ void UpdateEntry(FindResult &result, const QString &name, const QString &text)
 void DeleteEntry(FindResult &result)
 {
     requireRecord(result);
-    SqlStatement remove(result.catalogue->handle(),
-                        QStringLiteral("DELETE FROM ") + quotedName(result.table) + QStringLiteral(" WHERE rowid = ?1"));
+    SqlStatement remove(result.catalogue->handle(), QStringLiteral("DELETE FROM ") + quotedName(result.table) +
+                                                        QStringLiteral(" WHERE rowid = ?1"));
     remove.bind(1, result.rowId);
     remove.run();
     const bool deleted = sqlite3_changes(result.catalogue->handle()) == 1;

@@ -20,11 +20,10 @@ const QList<Category> &categories()
 
 const QStringList &tableCreationOrder()
 {
-    static const QStringList order = {QStringLiteral("Games"),    QStringLiteral("MobileGames"),
-                                      QStringLiteral("MobilePhones"), QStringLiteral("OS"),
-                                      QStringLiteral("Programs"), QStringLiteral("Tech"),
-                                      QStringLiteral("WebSites"), QStringLiteral("Movie"),
-                                      QStringLiteral("Other")};
+    static const QStringList order = {
+        QStringLiteral("Games"),    QStringLiteral("MobileGames"), QStringLiteral("MobilePhones"),
+        QStringLiteral("OS"),       QStringLiteral("Programs"),    QStringLiteral("Tech"),
+        QStringLiteral("WebSites"), QStringLiteral("Movie"),       QStringLiteral("Other")};
     return order;
 }
 

@@ -1,8 +1,7 @@
 #include "core/store/NameCollation.h"
 
-#include <unicode/ucol.h>
-
 #include <memory>
+#include <unicode/ucol.h>
 
 namespace zv {
 

@@ -2,9 +2,8 @@
 
 #include "core/store/NameCollation.h"
 
-#include <cstring>
-
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace zv {
@@ -226,8 +225,8 @@ std::pair<int, int> NameList::prefixRange(const QString &lowerPrefix) const
 {
     finishIndex();
     const auto first = std::lower_bound(m_lower.cbegin(), m_lower.cend(), lowerPrefix);
-    const auto last =
-        std::partition_point(first, m_lower.cend(), [&](const QString &lower) { return lower.startsWith(lowerPrefix); });
+    const auto last = std::partition_point(first, m_lower.cend(),
+                                           [&](const QString &lower) { return lower.startsWith(lowerPrefix); });
     return {int(first - m_lower.cbegin()), int(last - m_lower.cbegin())};
 }
 

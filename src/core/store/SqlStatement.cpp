@@ -37,9 +37,8 @@ QString reasonFor(int code)
 void throwSqlError(sqlite3 *db, int code, const QString &what)
 {
     const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(code));
-    throw CatalogueError(what + QStringLiteral(": ") + reasonFor(code) + QStringLiteral(" (") + detail +
-                             QStringLiteral(")."),
-                         code);
+    throw CatalogueError(
+        what + QStringLiteral(": ") + reasonFor(code) + QStringLiteral(" (") + detail + QStringLiteral(")."), code);
 }
 
 QString quotedName(const QString &name)

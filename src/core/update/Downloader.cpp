@@ -78,7 +78,7 @@ struct Downloader::Transfer : HttpReceiver
     bool viaHttp = false; // the request is with m_http
     int httpStatus = 0;
     QByteArray redirect;
-    QUrl url;             // the address being fetched now
+    QUrl url; // the address being fetched now
     int redirects = 0;
     bool done = false;
 };

@@ -25,14 +25,17 @@ struct DownloadJob
 {
     DownloadJob() = default;
     DownloadJob(QUrl from, QString to, FileKind what, QUrl fallback = QUrl())
-        : url(std::move(from)), target(std::move(to)), kind(what), fallbackUrl(std::move(fallback))
+        : url(std::move(from))
+        , target(std::move(to))
+        , kind(what)
+        , fallbackUrl(std::move(fallback))
     {
     }
 
     QUrl url;
-    QString target;     // full local path; its folder must exist
+    QString target; // full local path; its folder must exist
     FileKind kind = FileKind::Entry;
-    QUrl fallbackUrl;   // tried once when the server answers 404 to `url`
+    QUrl fallbackUrl; // tried once when the server answers 404 to `url`
 };
 
 // Fetches whole files over http, https or from a local folder (file://). A job succeeds only

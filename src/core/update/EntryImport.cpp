@@ -1,8 +1,8 @@
 #include "core/update/EntryImport.h"
 
-#include "core/update/UpdateLayout.h"
 #include "core/LetterCase.h"
 #include "core/TextCodec.h"
+#include "core/update/UpdateLayout.h"
 
 #include <QDir>
 #include <QFile>

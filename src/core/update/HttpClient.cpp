@@ -25,10 +25,9 @@ void HttpClient::get(const QUrl &url, HttpReceiver *receiver)
     request.host = url.host(QUrl::FullyEncoded);
     request.port = quint16(url.port(80));
     // As QNetworkAccessManager sends it: "//zv_upd" after a host root with a slash becomes "/zv_upd".
-    QByteArray target = url.path().isEmpty()
-                            ? QByteArray("/")
-                            : url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment |
-                                            QUrl::NormalizePathSegments);
+    QByteArray target = url.path().isEmpty() ? QByteArray("/")
+                                             : url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority |
+                                                             QUrl::RemoveFragment | QUrl::NormalizePathSegments);
     QByteArray authority = url.host(QUrl::FullyEncoded).toLatin1();
     if (authority.contains(':'))
         authority = '[' + authority + ']';

@@ -123,8 +123,7 @@ void HttpConnection::onClosed()
         onReadyRead();
     if (m_dead)
         return;
-    if (!m_inFlight.isEmpty() && m_parser.headDone() &&
-        m_parser.closed() == HttpResponseParser::State::Done) {
+    if (!m_inFlight.isEmpty() && m_parser.headDone() && m_parser.closed() == HttpResponseParser::State::Done) {
         const HttpClient::Request request = m_inFlight.dequeue();
         if (!m_body.isEmpty())
             request.receiver->httpBody(std::exchange(m_body, QByteArray()));
@@ -146,7 +145,8 @@ void HttpConnection::onClosed()
         drop(QString(), true);
         return;
     }
-    const QString why = m_socket->error() == QAbstractSocket::RemoteHostClosedError || m_socket->error() == QAbstractSocket::UnknownSocketError
+    const QString why = m_socket->error() == QAbstractSocket::RemoteHostClosedError ||
+                                m_socket->error() == QAbstractSocket::UnknownSocketError
                             ? QStringLiteral("connection closed before the answer ended")
                             : m_socket->errorString();
     drop(why, m_answered > 0);

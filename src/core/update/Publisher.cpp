@@ -1,10 +1,10 @@
 #include "core/update/Publisher.h"
 
-#include "core/update/UpdateLayout.h"
-#include "core/store/CatalogueStore.h"
-#include "core/store/Category.h"
 #include "core/LetterCase.h"
 #include "core/TextCodec.h"
+#include "core/store/CatalogueStore.h"
+#include "core/store/Category.h"
+#include "core/update/UpdateLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,8 +18,7 @@ namespace {
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
-           file.flush();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 bool representable(const QString &text)

@@ -9,12 +9,12 @@ namespace zv::update {
 
 struct PublishOptions
 {
-    QString catalogue;                 // path of a catalogue file
-    QString outDir;                    // the folder a web server serves
-    std::optional<qint64> intVersion;  // writes zv_upd/ProgVer.ini when set
+    QString catalogue;                // path of a catalogue file
+    QString outDir;                   // the folder a web server serves
+    std::optional<qint64> intVersion; // writes zv_upd/ProgVer.ini when set
     QString textVersion;
-    QString archive;                   // copied to zv_upd/update.rar when set
-    QString whatsNew;                  // copied to zv_upd/whatsnew.txt when set
+    QString archive;  // copied to zv_upd/update.rar when set
+    QString whatsNew; // copied to zv_upd/whatsnew.txt when set
 };
 
 struct PublishResult

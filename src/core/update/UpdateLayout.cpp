@@ -192,8 +192,8 @@ void removeFilesOf(const QString &folder)
 {
     QDir dir(folder);
     // A link to a folder counts as a file here: removing it removes the link, never the folder it names.
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System |
-                                                    QDir::NoDotAndDotDot);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &info : entries) {
         if (info.isDir() && !info.isSymLink())
             continue;

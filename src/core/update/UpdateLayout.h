@@ -16,11 +16,11 @@ QString defaultServer();
 // The published files, relative to the folder a server serves (and to the address typed
 // into the update manager). The publisher writes them, the program reads them.
 namespace published {
-QString listFile(const QString &table);     // zv_upd/<table>/spisok.txt
-QString entryFolder(const QString &table);  // zv_upd/<table>/base/
-QString versionFile();                      // zv_upd/ProgVer.ini
-QString archiveFile();                      // zv_upd/update.rar
-QString whatsNewFile();                     // zv_upd/whatsnew.txt
+QString listFile(const QString &table);    // zv_upd/<table>/spisok.txt
+QString entryFolder(const QString &table); // zv_upd/<table>/base/
+QString versionFile();                     // zv_upd/ProgVer.ini
+QString archiveFile();                     // zv_upd/update.rar
+QString whatsNewFile();                    // zv_upd/whatsnew.txt
 } // namespace published
 
 // Text addresses built by plain concatenation.
@@ -52,12 +52,12 @@ QStringList newNames(const QStringList &listed, const QStringList &present);
 QSet<QString> foldedNameSet(const QStringList &names);
 
 // Folders and files of a catalogue update and a program update in the program folder.
-QString tempFolder();         // tmp
-QString tempBaseFolder();     // tmp/base
-QString tempListFile();       // tmp/list.txt
-QString versionFile();        // ProgVer.ini
-QString archiveFile();        // update.rar
-QString installScript();      // instupd.cmd
+QString tempFolder();     // tmp
+QString tempBaseFolder(); // tmp/base
+QString tempListFile();   // tmp/list.txt
+QString versionFile();    // ProgVer.ini
+QString archiveFile();    // update.rar
+QString installScript();  // instupd.cmd
 
 // Deletes the files of tmp/base and tmp, then the two folders. Only files directly in those
 // two folders are deleted; sub-folders, and whatever a link points to, are left alone.

@@ -1,8 +1,8 @@
 #include "gui/catalogue/EditorWindow.h"
 
-#include "gui/WindowGeometry.h"
-#include "gui/IconMdl.h"
 #include "core/Seam.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
 
 #include <QDialog>
 #include <QIcon>

@@ -1,14 +1,14 @@
 #include "gui/catalogue/frmAddNewField.h"
 
-#include "gui/catalogue/EditorWindow.h"
-#include "gui/WindowGeometry.h"
-#include "gui/catalogue/WindowParts.h"
-#include "gui/catalogue/frmMain.h"
-#include "gui/APIandFunc.h"
 #include "core/Addresses.h"
-#include "gui/IconMdl.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
+#include "gui/APIandFunc.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/EditorWindow.h"
+#include "gui/catalogue/WindowParts.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QCheckBox>
@@ -29,8 +29,8 @@ frmAddNewField::frmAddNewField(frmMain *main)
     Label1 = placed(new QLabel(QStringLiteral("Имя:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
     Text1 = placed(new QLineEdit(this), QStringLiteral("Text1"), 120, 240, 3855, 285);
     Label2 = placed(new QLabel(QStringLiteral("Данные:"), this), QStringLiteral("Label2"), 120, 720, 3495, 255);
-    Check1 = placed(new QCheckBox(QStringLiteral("Отправить на сайт"), this), QStringLiteral("Check1"), 960, 640,
-                    1815, 375);
+    Check1 =
+        placed(new QCheckBox(QStringLiteral("Отправить на сайт"), this), QStringLiteral("Check1"), 960, 640, 1815, 375);
     txtText = zv::entryTextBox(this, 120, 1080, 5295, 4215);
     cmdCancel = zv::styledButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Отмена"), 4200, 120, 1215, 375);
     cmdAdd = zv::styledButton(this, QStringLiteral("cmdAdd"), QStringLiteral("Добавить"), 4200, 600, 1215, 375);

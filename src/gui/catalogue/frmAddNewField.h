@@ -12,7 +12,9 @@ class VistaButton;
 class frmMain;
 
 // Adds entries to the category the main window shows, one after another, until closed.
-class frmAddNewField : public QDialog, public LanguageAware
+class frmAddNewField
+    : public QDialog
+    , public LanguageAware
 {
     Q_OBJECT
 

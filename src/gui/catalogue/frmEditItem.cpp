@@ -1,14 +1,14 @@
 #include "gui/catalogue/frmEditItem.h"
 
-#include "gui/catalogue/EditorWindow.h"
-#include "gui/WindowGeometry.h"
-#include "gui/catalogue/WindowParts.h"
-#include "gui/catalogue/frmMain.h"
-#include "gui/APIandFunc.h"
 #include "core/Addresses.h"
-#include "gui/IconMdl.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
+#include "gui/APIandFunc.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/EditorWindow.h"
+#include "gui/catalogue/WindowParts.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QCheckBox>
@@ -64,13 +64,12 @@ void frmEditItem::VistaButton1_Click()
     // The record changed is the first one of the name selected when the window opened.
     const QString selected = m_main->selectedName();
     try {
-        zv::FindResult record =
-            FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
+        zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
         UpdateEntry(record, name, text);
     } catch (const zv::CatalogueError &error) {
-        zv::showMessage(this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") +
-                                  error.message(),
-                        zv::MessageForm::OkExclamation);
+        zv::showMessage(
+            this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") + error.message(),
+            zv::MessageForm::OkExclamation);
         return;
     }
     m_main->LoadDB();

@@ -12,7 +12,9 @@ class VistaButton;
 class frmMain;
 
 // Changes the name and text of the entry selected in the main window, then closes.
-class frmEditItem : public QDialog, public LanguageAware
+class frmEditItem
+    : public QDialog
+    , public LanguageAware
 {
     Q_OBJECT
 

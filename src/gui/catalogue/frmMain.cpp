@@ -1,16 +1,16 @@
 #include "gui/catalogue/frmMain.h"
 
-#include "core/store/Category.h"
-#include "gui/catalogue/NameListModel.h"
-#include "gui/WindowGeometry.h"
-#include "gui/catalogue/WindowParts.h"
-#include "core/SharedState.h"
-#include "gui/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/INI.h"
-#include "gui/IconMdl.h"
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
+#include "core/SharedState.h"
+#include "core/store/Category.h"
+#include "gui/APIandFunc.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/NameListModel.h"
+#include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QAction>
@@ -71,16 +71,24 @@ void frmMain::createControls()
 
     Print_cmd = zv::styledButton(Frame2, QStringLiteral("Print_cmd"), QStringLiteral("Печать"), 0, 320, 1455, 375);
     Print_cmd->setEnabled(false);
-    cmdViewScreen = zv::styledButton(Frame2, QStringLiteral("cmdViewScreen"), QStringLiteral("Скриншот"), 0, 800, 1455, 375);
+    cmdViewScreen =
+        zv::styledButton(Frame2, QStringLiteral("cmdViewScreen"), QStringLiteral("Скриншот"), 0, 800, 1455, 375);
     cmdViewScreen->setEnabled(false);
-    cmdAddItem = zv::styledButton(Frame2, QStringLiteral("cmdAddItem"), QStringLiteral("Добавить запись"), 0, 1280, 1455, 375);
-    EditButton = zv::styledButton(Frame2, QStringLiteral("EditButton"), QStringLiteral("Редактировать"), 0, 1760, 1455, 375);
+    cmdAddItem =
+        zv::styledButton(Frame2, QStringLiteral("cmdAddItem"), QStringLiteral("Добавить запись"), 0, 1280, 1455, 375);
+    EditButton =
+        zv::styledButton(Frame2, QStringLiteral("EditButton"), QStringLiteral("Редактировать"), 0, 1760, 1455, 375);
     EditButton->setEnabled(false);
-    DeleteButton = zv::styledButton(Frame2, QStringLiteral("DeleteButton"), QStringLiteral("Удалить запись"), 0, 2240, 1455, 375);
-    VistaButton3 = zv::styledButton(Frame2, QStringLiteral("VistaButton3"), QStringLiteral("Компактно"), 0, 5000, 1455, 375);
-    cmdConfig = zv::styledButton(Frame2, QStringLiteral("cmdConfig"), QStringLiteral("Конфигурация"), 0, 5480, 1455, 375);
-    cmdUpdate = zv::styledButton(Frame2, QStringLiteral("cmdUpdate"), QStringLiteral("Обновить базу"), 0, 5960, 1455, 375);
-    cmdAbout = zv::styledButton(Frame2, QStringLiteral("cmdAbout"), QStringLiteral("О программе..."), 0, 6440, 1455, 375);
+    DeleteButton =
+        zv::styledButton(Frame2, QStringLiteral("DeleteButton"), QStringLiteral("Удалить запись"), 0, 2240, 1455, 375);
+    VistaButton3 =
+        zv::styledButton(Frame2, QStringLiteral("VistaButton3"), QStringLiteral("Компактно"), 0, 5000, 1455, 375);
+    cmdConfig =
+        zv::styledButton(Frame2, QStringLiteral("cmdConfig"), QStringLiteral("Конфигурация"), 0, 5480, 1455, 375);
+    cmdUpdate =
+        zv::styledButton(Frame2, QStringLiteral("cmdUpdate"), QStringLiteral("Обновить базу"), 0, 5960, 1455, 375);
+    cmdAbout =
+        zv::styledButton(Frame2, QStringLiteral("cmdAbout"), QStringLiteral("О программе..."), 0, 6440, 1455, 375);
 
     chkOnTop = new QCheckBox(QStringLiteral("Поверх окон"), Frame2);
     chkOnTop->setObjectName(QStringLiteral("chkOnTop"));
@@ -116,7 +124,8 @@ void frmMain::createControls()
     Label1->setObjectName(QStringLiteral("Label1"));
     placeTwips(Label1, 9840, 120, 2415, 255);
 
-    FullButton = zv::styledButton(this, QStringLiteral("FullButton"), QStringLiteral("Дополнительно"), 8400, 120, 1335, 255);
+    FullButton =
+        zv::styledButton(this, QStringLiteral("FullButton"), QStringLiteral("Дополнительно"), 8400, 120, 1335, 255);
     FullButton->hide();
 
     setFixedSize(twips(kFullClientWidth), twips(kClientHeight));
@@ -159,8 +168,8 @@ void frmMain::createListMenu()
         return action;
     };
     mnuScrShot = addItem(QStringLiteral("mnuScrShot"), QStringLiteral("Просмотр скриншота"));
-    connect(addItem(QStringLiteral("mnuEditItem"), QStringLiteral("Редактировать запись...")), &QAction::triggered, this,
-            &frmMain::EditButton_Click);
+    connect(addItem(QStringLiteral("mnuEditItem"), QStringLiteral("Редактировать запись...")), &QAction::triggered,
+            this, &frmMain::EditButton_Click);
     connect(addItem(QStringLiteral("mnuDeleteItem"), QStringLiteral("Удалить запись")), &QAction::triggered, this,
             &frmMain::DeleteSelected);
     lstMenu->addSeparator();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gui/catalogue/CatalogueListView.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/Language.h"
+#include "gui/catalogue/CatalogueListView.h"
 
 #include <QHash>
 #include <QPointer>
@@ -21,7 +21,10 @@ class VistaButton;
 
 // The main window: the category selector, the list of entry names, the selected entry's
 // text, the search box with its hidden commands, the button column and the list's menu.
-class frmMain : public QWidget, public CatalogueListView, public LanguageAware
+class frmMain
+    : public QWidget
+    , public CatalogueListView
+    , public LanguageAware
 {
     Q_OBJECT
 

@@ -1,17 +1,16 @@
 // The main window's list: category step, list load, entry step, search and hidden
 // commands, delete and move.
-#include "gui/catalogue/frmMain.h"
-
-#include "core/store/Category.h"
-#include "gui/catalogue/NameListModel.h"
-#include "gui/catalogue/frmAddNewField.h"
-#include "gui/catalogue/frmEditItem.h"
-#include "gui/APIandFunc.h"
 #include "core/Addresses.h"
 #include "core/INI.h"
 #include "core/ProgramFolder.h"
-#include "core/SharedState.h"
 #include "core/Seam.h"
+#include "core/SharedState.h"
+#include "core/store/Category.h"
+#include "gui/APIandFunc.h"
+#include "gui/catalogue/NameListModel.h"
+#include "gui/catalogue/frmAddNewField.h"
+#include "gui/catalogue/frmEditItem.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
@@ -30,8 +29,7 @@ namespace {
 const QString kWelcome = QStringLiteral("Приветствуем в программе Zorvanell");
 
 // One window of each hidden kind: a command word typed again shows the same one again.
-template <typename Window>
-void showHiddenWindow(QPointer<QWidget> &window)
+template <typename Window> void showHiddenWindow(QPointer<QWidget> &window)
 {
     if (!window)
         window = new Window;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+
 #include <algorithm>
 
 namespace {
@@ -17,7 +18,8 @@ constexpr int kLeaveInterval = 10;  // ms between two looks at the pointer
 
 } // namespace
 
-VistaButton::VistaButton(QWidget *parent) : QWidget(parent)
+VistaButton::VistaButton(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
 #include <functional>
 #include <memory>
 
@@ -28,12 +29,7 @@ public:
     // Which picture the surface shows; index is the face number for Pc, the frame number otherwise.
     struct Picture
     {
-        enum Set
-        {
-            Pc,
-            Moves,
-            Downs
-        };
+        enum Set { Pc, Moves, Downs };
         Set set = Pc;
         int index = 0;
         bool operator==(const Picture &) const = default;

@@ -1,6 +1,7 @@
 #include "gui/controls/VistaFaces.h"
 
 #include <QHash>
+
 #include <algorithm>
 #include <cmath>
 

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QSize>
+
 #include <array>
 #include <memory>
 
@@ -15,13 +16,7 @@ inline constexpr int kFaceWidth = 18;
 inline constexpr int kFaceHeight = 21;
 inline constexpr int kFrameCount = 5;
 
-enum Face
-{
-    Normal = 0,
-    Pressed = 1,
-    Disabled = 2,
-    Hover = 3
-};
+enum Face { Normal = 0, Pressed = 1, Disabled = 2, Hover = 3 };
 
 // Blend weights of frames 0..4.
 inline constexpr std::array<double, kFrameCount> kFrameWeights{0.0, 0.24, 0.52, 0.875, 1.0};

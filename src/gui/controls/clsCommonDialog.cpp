@@ -4,7 +4,9 @@
 #include <QPrinter>
 
 CommonDialogError::CommonDialogError(qint32 number, QString description)
-    : m_number(number), m_description(std::move(description)), m_what(m_description.toUtf8())
+    : m_number(number)
+    , m_description(std::move(description))
+    , m_what(m_description.toUtf8())
 {
 }
 

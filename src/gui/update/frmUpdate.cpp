@@ -1,18 +1,18 @@
 #include "gui/update/frmUpdate.h"
 
-#include "gui/catalogue/CatalogueListView.h"
-#include "core/store/CatalogueStore.h"
-#include "gui/APIandFunc.h"
 #include "core/Addresses.h"
-#include "gui/IconMdl.h"
-#include "gui/WindowGeometry.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
-#include "gui/controls/VistaButton.h"
+#include "core/store/CatalogueStore.h"
 #include "core/update/EntryImport.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "gui/APIandFunc.h"
+#include "gui/IconMdl.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/CatalogueListView.h"
+#include "gui/controls/VistaButton.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,8 +21,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 #include <QScopeGuard>
+#include <QScreen>
 
 using namespace zv::update;
 
@@ -243,8 +243,8 @@ void frmUpdate::updbase()
             ++arrived;
             continue;
         }
-        pending.insert(m_downloader->enqueue({url, base + QLatin1Char('/') + name, FileKind::Entry,
-                                              fallback != url ? fallback : QUrl()}),
+        pending.insert(m_downloader->enqueue(
+                           {url, base + QLatin1Char('/') + name, FileKind::Entry, fallback != url ? fallback : QUrl()}),
                        name);
     }
     prgEntries->setValue(arrived);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/Language.h"
 #include "core/update/Downloader.h"
+#include "gui/Language.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -15,7 +15,9 @@ class VistaButton;
 // The update manager: fetches the current category's new entries, or a newer program build,
 // from the server chosen in cmbServer. Transfers run while the window keeps repainting; its
 // buttons and server box are disabled meanwhile, and closing it stops them.
-class frmUpdate : public QDialog, public LanguageAware
+class frmUpdate
+    : public QDialog
+    , public LanguageAware
 {
     Q_OBJECT
 

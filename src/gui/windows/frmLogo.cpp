@@ -1,7 +1,7 @@
 #include "gui/windows/frmLogo.h"
 
-#include "gui/IconMdl.h"
 #include "core/SharedState.h"
+#include "gui/IconMdl.h"
 #include "gui/WindowGeometry.h"
 
 #include <QLabel>

@@ -61,8 +61,11 @@ void paint(QWidget *widget, const QColor &background, const QColor &text = Qt::w
 } // namespace
 
 frmTitles::frmTitles(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), fraCast(new QFrame(this)), lblCast(new QLabel(fraCast)),
-      Text1(new QPlainTextEdit(fraCast)), tmrCast(new QTimer(this))
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
+    , fraCast(new QFrame(this))
+    , lblCast(new QLabel(fraCast))
+    , Text1(new QPlainTextEdit(fraCast))
+    , tmrCast(new QTimer(this))
 {
     setObjectName(QStringLiteral("frmTitles"));
     setWindowTitle(QStringLiteral("О программе"));

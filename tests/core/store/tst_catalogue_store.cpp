@@ -79,7 +79,8 @@ private slots:
         AddEntry(db, QStringLiteral("Games"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
         AddEntry(db, QStringLiteral("Games"), QStringLiteral("Ёжик в тумане"), QStringLiteral("Лошадка"));
         QCOMPARE(FindEntry(db, QStringLiteral("Games"), QStringLiteral("DOOM")).ref, QStringLiteral("IDDQD"));
-        QCOMPARE(FindEntry(db, QStringLiteral("Games"), QStringLiteral("ёЖИК В ТУМАНЕ")).ref, QStringLiteral("Лошадка"));
+        QCOMPARE(FindEntry(db, QStringLiteral("Games"), QStringLiteral("ёЖИК В ТУМАНЕ")).ref,
+                 QStringLiteral("Лошадка"));
         // ё and е stay distinct, and a prefix is not a match.
         QVERIFY(!FindEntry(db, QStringLiteral("Games"), QStringLiteral("Ежик в тумане")).found());
         QVERIFY(!FindEntry(db, QStringLiteral("Games"), QStringLiteral("Doo")).found());
@@ -174,9 +175,9 @@ private slots:
         zvtest::TempHome home;
         auto db = OpenCatalogue(catalogueIn(home));
         sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(db->handle(),
-                           "EXPLAIN QUERY PLAN SELECT rowid, Name, Ref FROM \"Games\" WHERE zv_fold(Name) = zv_fold(?1)",
-                           -1, &st, nullptr);
+        sqlite3_prepare_v2(
+            db->handle(), "EXPLAIN QUERY PLAN SELECT rowid, Name, Ref FROM \"Games\" WHERE zv_fold(Name) = zv_fold(?1)",
+            -1, &st, nullptr);
         QString plan;
         while (sqlite3_step(st) == SQLITE_ROW)
             plan += QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)));
@@ -242,7 +243,8 @@ private slots:
         {
             auto db = OpenCatalogue(path);
             for (int i = 0; i < 300; ++i)
-                AddEntry(db, QStringLiteral("Games"), QStringLiteral("Entry %1").arg(i), QString(400, QLatin1Char('x')));
+                AddEntry(db, QStringLiteral("Games"), QStringLiteral("Entry %1").arg(i),
+                         QString(400, QLatin1Char('x')));
         }
         QByteArray whole = home.read(QStringLiteral("Zorvanell.dat"));
         const QByteArray truncated = whole.left(whole.size() / 2);

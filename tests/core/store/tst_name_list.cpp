@@ -30,8 +30,8 @@ private slots:
         list.assign({QStringLiteral("яблоко"), QStringLiteral("Zip"), QStringLiteral("apple"), QStringLiteral("Ёж"),
                      QStringLiteral("ель"), QStringLiteral("Banana"), QStringLiteral("Жук"), QStringLiteral("1C")});
         QCOMPARE(list.names(), (QStringList{QStringLiteral("1C"), QStringLiteral("apple"), QStringLiteral("Banana"),
-                                           QStringLiteral("Zip"), QStringLiteral("Ёж"), QStringLiteral("ель"),
-                                           QStringLiteral("Жук"), QStringLiteral("яблоко")}));
+                                            QStringLiteral("Zip"), QStringLiteral("Ёж"), QStringLiteral("ель"),
+                                            QStringLiteral("Жук"), QStringLiteral("яблоко")}));
         QCOMPARE(list.insert(QStringLiteral("Ель")), 6);
         QCOMPARE(list.insert(QStringLiteral("ZZ")), 4);
         list.removeAt(0);

@@ -55,7 +55,8 @@ private slots:
         const QByteArray body = QByteArray("Строка 1\r\nСтрока 2\r\n").repeated(1000);
         server.setFile("/zv_upd/Games/spisok.txt", body);
         Downloader downloader;
-        QVERIFY(fetch(downloader, {QUrl(listAddress(server.root(), QStringLiteral("Games"))), target(), FileKind::List}));
+        QVERIFY(
+            fetch(downloader, {QUrl(listAddress(server.root(), QStringLiteral("Games"))), target(), FileKind::List}));
         QFile file(target());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), body);
@@ -102,7 +103,8 @@ private slots:
     void exactlyAtTheCapIsFine()
     {
         HttpTestServer server;
-        server.setRoute("/f", {200, QByteArray(sizeCap(FileKind::VersionFile), 'x'), HttpTestServer::Behaviour::Chunked, {}});
+        server.setRoute("/f",
+                        {200, QByteArray(sizeCap(FileKind::VersionFile), 'x'), HttpTestServer::Behaviour::Chunked, {}});
         Downloader downloader;
         QVERIFY(fetch(downloader, {at(server, "/f"), target(), FileKind::VersionFile}));
     }
@@ -180,8 +182,9 @@ private slots:
                  (QList<QByteArray>{"/zv_upd/OS/base/%D0%81%D0%BB%D0%BA%D0%B0", "/zv_upd/OS/base/%A8%EB%EA%E0"}));
         // Missing under both names: one retry only, then failure.
         server.requests.clear();
-        QVERIFY(!fetch(downloader, {entryUrl(server.root(), QStringLiteral("OS"), QStringLiteral("Нет")), target(),
-                                    FileKind::Entry, entryUrlCp1251(server.root(), QStringLiteral("OS"), QStringLiteral("Нет"))}));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server.root(), QStringLiteral("OS"), QStringLiteral("Нет")), target(), FileKind::Entry,
+                        entryUrlCp1251(server.root(), QStringLiteral("OS"), QStringLiteral("Нет"))}));
         QCOMPARE(server.requests.size(), 2);
     }
 
@@ -194,14 +197,15 @@ private slots:
         source.close();
         const QString server = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("usb"))).toString() + QLatin1Char('/');
         Downloader downloader;
-        QVERIFY(fetch(downloader, {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Окна #1?")), target(),
-                                   FileKind::Entry}));
+        QVERIFY(fetch(downloader,
+                      {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Окна #1?")), target(), FileKind::Entry}));
         QFile file(target());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("text\r\n"));
         file.close();
         QFile::remove(target());
-        QVERIFY(!fetch(downloader, {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Нет")), target(), FileKind::Entry}));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Нет")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("ftp://127.0.0.1/x")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("data:,hello")), target(), FileKind::Entry}));
         QVERIFY(folderEmpty());
@@ -216,8 +220,8 @@ private slots:
         for (int i = 0; i < 40; ++i) {
             const QByteArray path = "/e" + QByteArray::number(i);
             server.setFile(path, "entry " + QByteArray::number(i));
-            downloader.enqueue({at(server, path.constData()), m_dir.filePath(QStringLiteral("out/e%1").arg(i)),
-                                FileKind::Entry});
+            downloader.enqueue(
+                {at(server, path.constData()), m_dir.filePath(QStringLiteral("out/e%1").arg(i)), FileKind::Entry});
         }
         QVERIFY(idle.wait(20000));
         QCOMPARE(spy.size(), 40);
@@ -236,7 +240,8 @@ private slots:
         downloader.setTimeout(60000);
         QSignalSpy spy(&downloader, &Downloader::finished);
         for (int i = 0; i < 10; ++i)
-            downloader.enqueue({at(server, "/slow"), m_dir.filePath(QStringLiteral("out/s%1").arg(i)), FileKind::Entry});
+            downloader.enqueue(
+                {at(server, "/slow"), m_dir.filePath(QStringLiteral("out/s%1").arg(i)), FileKind::Entry});
         QTRY_VERIFY(server.requests.size() >= 1);
         downloader.abortAll();
         QCOMPARE(spy.size(), 10);

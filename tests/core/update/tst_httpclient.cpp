@@ -81,8 +81,9 @@ private slots:
 
     void parsesPipelinedAnswersOneAtATime()
     {
-        QByteArray buffer = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nnopHTTP/1.1 "
-                            "301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        QByteArray buffer =
+            "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nnopHTTP/1.1 "
+            "301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         QByteArray body;
         HttpResponseParser parser;
         parser.reset();

@@ -1,7 +1,7 @@
 #include "TempHome.h"
-#include "core/store/CatalogueStore.h"
 #include "core/INI.h"
 #include "core/TextCodec.h"
+#include "core/store/CatalogueStore.h"
 #include "core/update/Publisher.h"
 #include "core/update/UpdateLayout.h"
 
@@ -59,8 +59,10 @@ private slots:
         QCOMPARE(result.warnings.size(), 4); // ../evil, .hidden, the repeated name, the name outside Windows-1251
 
         const QString root = options.outDir + QStringLiteral("/zv_upd/");
-        QCOMPARE(readAll(root + QStringLiteral("Games/spisok.txt")), zv::toCp1251(QStringLiteral("Игра №1\r\nDon't #2?")));
-        QCOMPARE(readAll(root + QStringLiteral("Games/base/Игра №1")), zv::toCp1251(QStringLiteral("Текст\r\nещё\r\n")));
+        QCOMPARE(readAll(root + QStringLiteral("Games/spisok.txt")),
+                 zv::toCp1251(QStringLiteral("Игра №1\r\nDon't #2?")));
+        QCOMPARE(readAll(root + QStringLiteral("Games/base/Игра №1")),
+                 zv::toCp1251(QStringLiteral("Текст\r\nещё\r\n")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/spisok.txt")), zv::toCp1251(QStringLiteral("Фильм")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/base/Фильм")), QByteArray());
         QCOMPARE(readAll(root + QStringLiteral("OS/spisok.txt")), QByteArray());
@@ -74,10 +76,12 @@ private slots:
                  (QStringList{QStringLiteral("Игра №1"), QStringLiteral("Don't #2?")}));
         zvtest::TempHome home;
         QFile::copy(root + QStringLiteral("ProgVer.ini"), home.file(QStringLiteral("v.ini")));
-        QCOMPARE(ReadIniValue(home.file(QStringLiteral("v.ini")), QStringLiteral("Update"), QStringLiteral("IntVer"), {}),
-                 QStringLiteral("500502"));
-        QCOMPARE(ReadIniValue(home.file(QStringLiteral("v.ini")), QStringLiteral("Update"), QStringLiteral("TxtVer"), {}),
-                 QStringLiteral("5.1.502 бета"));
+        QCOMPARE(
+            ReadIniValue(home.file(QStringLiteral("v.ini")), QStringLiteral("Update"), QStringLiteral("IntVer"), {}),
+            QStringLiteral("500502"));
+        QCOMPARE(
+            ReadIniValue(home.file(QStringLiteral("v.ini")), QStringLiteral("Update"), QStringLiteral("TxtVer"), {}),
+            QStringLiteral("5.1.502 бета"));
     }
 
     void badInputsFailClearly()

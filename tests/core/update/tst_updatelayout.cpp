@@ -16,19 +16,20 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("crlf, no final break") << QStringLiteral("Альфа\r\nBeta\r\nГамма") << QStringList{
-            QStringLiteral("Альфа"), QStringLiteral("Beta"), QStringLiteral("Гамма")};
+        QTest::newRow("crlf, no final break")
+            << QStringLiteral("Альфа\r\nBeta\r\nГамма")
+            << QStringList{QStringLiteral("Альфа"), QStringLiteral("Beta"), QStringLiteral("Гамма")};
         QTest::newRow("final crlf gives an empty name")
             << QStringLiteral("A\r\nB\r\n") << QStringList{QStringLiteral("A"), QStringLiteral("B"), QString()};
         QTest::newRow("lf only is one name") << QStringLiteral("A\nB\nC") << QStringList{QStringLiteral("A\nB\nC")};
-        QTest::newRow("char after cr dropped") << QStringLiteral("Ab\rXcd\rYef")
-                                               << QStringList{QStringLiteral("Ab"), QStringLiteral("cd"),
-                                                              QStringLiteral("ef")};
+        QTest::newRow("char after cr dropped")
+            << QStringLiteral("Ab\rXcd\rYef")
+            << QStringList{QStringLiteral("Ab"), QStringLiteral("cd"), QStringLiteral("ef")};
         QTest::newRow("empty file") << QString() << QStringList{QString()};
         QTest::newRow("blanks and empty lines kept")
             << QStringLiteral(" a \r\n\r\nb") << QStringList{QStringLiteral(" a "), QString(), QStringLiteral("b")};
-        QTest::newRow("duplicates kept") << QStringLiteral("x\r\nx") << QStringList{QStringLiteral("x"),
-                                                                                    QStringLiteral("x")};
+        QTest::newRow("duplicates kept") << QStringLiteral("x\r\nx")
+                                         << QStringList{QStringLiteral("x"), QStringLiteral("x")};
         QTest::newRow("cr at the very end") << QStringLiteral("a\r") << QStringList{QStringLiteral("a")};
     }
 
@@ -87,18 +88,18 @@ private slots:
         QVERIFY(url.fragment().isEmpty());
         const QUrl legacy = entryUrlCp1251(server, QStringLiteral("Games"), QStringLiteral("Ёж"));
         QCOMPARE(legacy.toEncoded(), QByteArray("http://host//zv_upd/Games/base/%A8%E6"));
-        QCOMPARE(entryUrl(QStringLiteral("file:///media/usb/"), QStringLiteral("OS"), QStringLiteral("Я"))
-                     .toLocalFile(),
-                 QStringLiteral("/media/usb//zv_upd/OS/base/Я"));
+        QCOMPARE(
+            entryUrl(QStringLiteral("file:///media/usb/"), QStringLiteral("OS"), QStringLiteral("Я")).toLocalFile(),
+            QStringLiteral("/media/usb//zv_upd/OS/base/Я"));
     }
 
     void newNamesIgnoreCaseAndKeepOrder()
     {
         const QStringList present{QStringLiteral("ёлка"), QStringLiteral("Doom")};
-        const QStringList listed{QStringLiteral("ЁЛКА"), QStringLiteral("Яблоко"), QStringLiteral("DOOM"),
+        const QStringList listed{QStringLiteral("ЁЛКА"),  QStringLiteral("Яблоко"), QStringLiteral("DOOM"),
                                  QStringLiteral("Арбуз"), QStringLiteral("Яблоко"), QString()};
-        QCOMPARE(newNames(listed, present), (QStringList{QStringLiteral("Яблоко"), QStringLiteral("Арбуз"),
-                                                         QStringLiteral("Яблоко"), QString()}));
+        QCOMPARE(newNames(listed, present),
+                 (QStringList{QStringLiteral("Яблоко"), QStringLiteral("Арбуз"), QStringLiteral("Яблоко"), QString()}));
         QCOMPARE(newNames(listed, listed), QStringList());
     }
 

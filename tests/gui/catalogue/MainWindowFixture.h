@@ -2,9 +2,9 @@
 
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/catalogue/frmMain.h"
-#include "core/SharedState.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,9 +12,8 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
-#include <sqlite3.h>
-
 #include <memory>
+#include <sqlite3.h>
 
 // A program folder with a catalogue, a scripted seam and helpers to build the main window.
 struct MainWindowFixture
@@ -30,10 +29,7 @@ struct MainWindowFixture
         db = OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
     }
 
-    void add(const QString &table, const QString &name, const QString &text)
-    {
-        AddEntry(db, table, name, text);
-    }
+    void add(const QString &table, const QString &name, const QString &text) { AddEntry(db, table, name, text); }
 
     std::unique_ptr<frmMain> openMain()
     {

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
+#include "core/INI.h"
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
-#include "core/INI.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QAction>
@@ -71,7 +71,8 @@ private slots:
         editor.txtText->setPlainText(QStringLiteral("Line one\nLine two"));
         emit editor.cmdAdd->Click();
         QVERIFY(f.seam.messages.isEmpty());
-        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("   "), QStringLiteral("Access"), QStringLiteral("Word")}));
+        QCOMPARE(w->listNames(),
+                 (QStringList{QStringLiteral("   "), QStringLiteral("Access"), QStringLiteral("Word")}));
         QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Количество: 3"));
         QCOMPARE(f.seam.opened.size(), 2);
         QVERIFY(f.seam.opened[1].endsWith(QLatin1String("/forum/post.php?action=reply&forum=17&topic=13")));
@@ -155,7 +156,8 @@ private slots:
         QCOMPARE(w->selectedRow(), -1);
         QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 2"));
         QCOMPARE(f.text(*w)->toPlainText(), QString());
-        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), (QStringList{QStringLiteral("Access"), QStringLiteral("Excel")}));
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")),
+                 (QStringList{QStringLiteral("Access"), QStringLiteral("Excel")}));
         // With nothing selected a second delete neither asks nor touches anything.
         QTest::keyClick(list, Qt::Key_Delete);
         QCOMPARE(f.seam.messages.size(), 1);
@@ -250,7 +252,8 @@ private slots:
         sqlite3_exec(f.db->handle(), "COMMIT", nullptr, nullptr, nullptr);
         emit editor.cmdAdd->Click();
         QCOMPARE(f.seam.messages.size(), 2);
-        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), (QStringList{QStringLiteral("Paint"), QStringLiteral("Word")}));
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")),
+                 (QStringList{QStringLiteral("Paint"), QStringLiteral("Word")}));
         zv::setCatalogueBusyTimeout(5000);
     }
 

@@ -13,8 +13,7 @@
 
 namespace {
 
-template <typename Window>
-int openWindows()
+template <typename Window> int openWindows()
 {
     int count = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -123,7 +122,8 @@ private slots:
     {
         MainWindowFixture f;
         for (const char *name : {"Paint", "Photoshop", "paint shop", "Проводник", "пасьянс", "Пасьянс Паук"})
-            f.add(QStringLiteral("Programs"), QString::fromUtf8(name), QStringLiteral("text of ") + QString::fromUtf8(name));
+            f.add(QStringLiteral("Programs"), QString::fromUtf8(name),
+                  QStringLiteral("text of ") + QString::fromUtf8(name));
         auto w = f.openMain();
         QLineEdit *search = f.search(*w);
         search->setText(QStringLiteral("P"));
@@ -173,7 +173,8 @@ private slots:
         QLineEdit *search = f.search(*w);
         search->setText(QStringLiteral("Small_tool"));
         QCOMPARE(openWindows<Form1>(), 0);
-        for (const QString &word : {QStringLiteral("small_tool"), QStringLiteral("іьфдд_ещщд"), QStringLiteral("ыьфдд_ещщд")}) {
+        for (const QString &word :
+             {QStringLiteral("small_tool"), QStringLiteral("іьфдд_ещщд"), QStringLiteral("ыьфдд_ещщд")}) {
             search->setText(word);
             search->clear();
         }

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+
 #include <cmath>
 #include <memory>
 

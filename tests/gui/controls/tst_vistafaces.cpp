@@ -1,6 +1,7 @@
 #include "gui/controls/VistaFaces.h"
 
 #include <QTest>
+
 #include <cmath>
 
 using namespace zv::vista;
@@ -212,7 +213,8 @@ private slots:
         COMPARE_RGB(out.pixel(37, 0), face.pixel(8, 0));
         // Columns are stretched like rows: every pixel of the middle is a colour of its picture row.
         int sourceRow = 3;
-        while (sourceRow < 17 && !(face.pixel(8, sourceRow) == out.pixel(37, 10) && face.pixel(1, sourceRow) == out.pixel(1, 10)))
+        while (sourceRow < 17 &&
+               !(face.pixel(8, sourceRow) == out.pixel(37, 10) && face.pixel(1, sourceRow) == out.pixel(1, 10)))
             ++sourceRow;
         QSet<QRgb> pictureRow;
         for (int column = 3; column <= 14; ++column)

@@ -2,15 +2,15 @@
 #include "HttpTestServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
-#include "core/store/CatalogueStore.h"
 #include "core/Addresses.h"
 #include "core/INI.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
-#include "gui/controls/VistaButton.h"
+#include "core/store/CatalogueStore.h"
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
 #include <QComboBox>
@@ -119,7 +119,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < box->count(); ++i)
             items << box->itemText(i);
-        QCOMPARE(items, (QStringList{zv::addresses::kPartnerPortal, zv::addresses::kProjectSite, zv::addresses::kMirror}));
+        QCOMPARE(items,
+                 (QStringList{zv::addresses::kPartnerPortal, zv::addresses::kProjectSite, zv::addresses::kMirror}));
         for (const char *name : {"stat", "Label1", "Image1", "prgEntries"})
             QVERIFY2(fresh.findChild<QWidget *>(QLatin1String(name)), name);
     }
@@ -166,7 +167,8 @@ private slots:
             f.server.setRoute(list, {200, QByteArray(200000, 'x'), B::Stall, {}});
             break;
         case 4:
-            f.server.setRoute(list, {200, QByteArray(zv::update::sizeCap(zv::update::FileKind::List) + 1, 'x'), B::Chunked, {}});
+            f.server.setRoute(
+                list, {200, QByteArray(zv::update::sizeCap(zv::update::FileKind::List) + 1, 'x'), B::Chunked, {}});
             break;
         case 5:
             f.server.setRoute(list, {302, {}, B::Normal, list});
@@ -193,7 +195,8 @@ private slots:
     void updateAddsNewEntries()
     {
         Fixture f({QStringLiteral("Ёлка"), QStringLiteral("Doom")});
-        f.serveList(QStringLiteral("ЁЛКА\r\nЯблоко\r\nDon't #1? 100%\r\ndoom\r\nПропавшая\r\nЯблоко\r\n  с пробелами  "));
+        f.serveList(
+            QStringLiteral("ЁЛКА\r\nЯблоко\r\nDon't #1? 100%\r\ndoom\r\nПропавшая\r\nЯблоко\r\n  с пробелами  "));
         f.serveEntry(QStringLiteral("Яблоко"), QStringLiteral("Строка 1\r\nСтрока 2\r\n"));
         f.serveEntry(QStringLiteral("Don't #1? 100%"), QStringLiteral("apostrophe"));
         f.serveEntry(QStringLiteral("  с пробелами  "), QString());
@@ -213,9 +216,9 @@ private slots:
         QCOMPARE(f.seam.opened, QStringList{QStringLiteral("http://zorvanell.example.org/zv_upd/whatsnew.txt")});
 
         QCOMPARE(f.window->List1().size(), 7);
-        QCOMPARE(f.window->List2(), (QStringList{QStringLiteral("Яблоко"), QStringLiteral("Don't #1? 100%"),
-                                                 QStringLiteral("Пропавшая"), QStringLiteral("Яблоко"),
-                                                 QStringLiteral("  с пробелами  ")}));
+        QCOMPARE(f.window->List2(),
+                 (QStringList{QStringLiteral("Яблоко"), QStringLiteral("Don't #1? 100%"), QStringLiteral("Пропавшая"),
+                              QStringLiteral("Яблоко"), QStringLiteral("  с пробелами  ")}));
         QStringList names = f.names();
         QCOMPARE(names.size(), 5);
         QVERIFY(names.contains(QStringLiteral("Яблоко")));
@@ -247,9 +250,14 @@ private slots:
     void hostileNamesWriteNothing()
     {
         Fixture f({QStringLiteral("Есть")});
-        const QStringList hostile{QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../Options.ini"),
-                                  QStringLiteral("../Zorvanell.dat"), QStringLiteral("a/b"), QStringLiteral("..\\x"),
-                                  QStringLiteral("a") + QChar(0) + QStringLiteral("b"), QStringLiteral(".hidden"),
+        const QStringList hostile{QStringLiteral("."),
+                                  QStringLiteral(".."),
+                                  QStringLiteral("../../Options.ini"),
+                                  QStringLiteral("../Zorvanell.dat"),
+                                  QStringLiteral("a/b"),
+                                  QStringLiteral("..\\x"),
+                                  QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
+                                  QStringLiteral(".hidden"),
                                   QStringLiteral("/etc/passwd")};
         f.serveList(hostile.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nХорошая\r\n"));
         // Whatever the server would send for them must never land anywhere.
@@ -263,8 +271,8 @@ private slots:
         QStringList tmpFiles;
         f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &m) {
             if (m.text == QStringLiteral("База обновлена!"))
-                tmpFiles = QDir(f.home.file(QStringLiteral("tmp/base"))).entryList(QDir::AllEntries | QDir::Hidden |
-                                                                                  QDir::NoDotAndDotDot);
+                tmpFiles = QDir(f.home.file(QStringLiteral("tmp/base")))
+                               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         };
         f.clickUpdate();
         // The empty name after the final CR LF counts as new too.
@@ -290,11 +298,11 @@ private slots:
                                          << QStringList{QStringLiteral("A"), QStringLiteral("B")};
         QTest::newRow("name twice") << QStringLiteral("A\r\nA") << QStringLiteral("Новых записей 2, обновить?")
                                     << QStringList{QStringLiteral("A")};
-        QTest::newRow("LF only is one name") << QStringLiteral("A\nB") << QStringLiteral("Новых записей 1, обновить?")
-                                             << QStringList{};
-        QTest::newRow("names differing in case") << QStringLiteral("Жук\r\nЖУК")
-                                                 << QStringLiteral("Новых записей 2, обновить?")
-                                                 << QStringList{QStringLiteral("ЖУК")};
+        QTest::newRow("LF only is one name")
+            << QStringLiteral("A\nB") << QStringLiteral("Новых записей 1, обновить?") << QStringList{};
+        QTest::newRow("names differing in case")
+            << QStringLiteral("Жук\r\nЖУК") << QStringLiteral("Новых записей 2, обновить?")
+            << QStringList{QStringLiteral("ЖУК")};
     }
 
     void listShapes()
@@ -304,7 +312,8 @@ private slots:
         QFETCH(QStringList, added);
         Fixture f;
         f.serveList(list);
-        for (const QString &name : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("Жук"), QStringLiteral("ЖУК")})
+        for (const QString &name :
+             {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("Жук"), QStringLiteral("ЖУК")})
             f.serveEntry(name, name + QStringLiteral(" text"));
         f.seam.messageAnswers << MessageAnswer::Yes;
         f.clickUpdate();
@@ -418,7 +427,8 @@ private slots:
         QTest::newRow("one higher, no TxtVer")
             << QByteArray("[Update]\r\nIntVer=500502\r\n")
             << QStringLiteral("Доступна версия , загрузить и установить?") << int(MessageForm::YesNoQuestion);
-        QTest::newRow("cyrillic TxtVer") << zv::toCp1251(QStringLiteral("[Update]\r\nIntVer=600000\r\nTxtVer=6.0 Новая\r\n"))
+        QTest::newRow("cyrillic TxtVer") << zv::toCp1251(
+                                                QStringLiteral("[Update]\r\nIntVer=600000\r\nTxtVer=6.0 Новая\r\n"))
                                          << QStringLiteral("Доступна версия 6.0 Новая, загрузить и установить?")
                                          << int(MessageForm::YesNoQuestion);
         QTest::newRow("not a number") << QByteArray("[Update]\r\nIntVer=пять\r\nTxtVer=5\r\n")
@@ -455,7 +465,8 @@ private slots:
         f.home.write(QStringLiteral("update.rar"), "stale archive");
         f.seam.messageAnswers << MessageAnswer::Yes;
         f.clickProgram();
-        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
+        QCOMPARE(f.seam.messageTexts(),
+                 QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
         QCOMPARE(f.home.read(QStringLiteral("update.rar")), QByteArray("new archive"));
         QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
         QCOMPARE(f.seam.started.size(), 1);

@@ -3,8 +3,8 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/store/CatalogueStore.h"
-#include "gui/controls/VistaButton.h"
 #include "core/update/Downloader.h"
+#include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
 #include <QComboBox>
@@ -36,8 +36,8 @@ class TestNginx : public QObject
             emit window.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
 
             const auto &expected = m_source.value(table);
-            QCOMPARE(seam.messages.value(0).text,
-                     QStringLiteral("Новых записей ") + QString::number(expected.size()) + QStringLiteral(", обновить?"));
+            QCOMPARE(seam.messages.value(0).text, QStringLiteral("Новых записей ") + QString::number(expected.size()) +
+                                                      QStringLiteral(", обновить?"));
             QCOMPARE(seam.messages.value(1).text, QStringLiteral("База обновлена!"));
             auto catalogue = OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
             QStringList names = ListNames(catalogue, table);
@@ -93,10 +93,7 @@ private slots:
         updateFrom(nginx.rootAddress());
     }
 
-    void updateFromLocalFolder()
-    {
-        updateFrom(QUrl::fromLocalFile(www()).toString() + QLatin1Char('/'));
-    }
+    void updateFromLocalFolder() { updateFrom(QUrl::fromLocalFile(www()).toString() + QLatin1Char('/')); }
 };
 
 QTEST_MAIN(TestNginx)

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+
 #include <memory>
 
 using zvtest::Capture;
