@@ -3,6 +3,8 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Lets ccache share objects between clones of the repository in different folders.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
