@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Draws the program icon "AAA" (a painted easter egg) with ImageMagick and writes
-# resources/icons/AAA-{16,24,32,48}.png. Run by hand after changing the drawing.
+# resources/icons/AAA-{16,24,32,48,64,128,256}.png. Run by hand after changing the drawing.
 set -euo pipefail
 out="$(cd "$(dirname "$0")/../.." && pwd)/resources/icons"
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
@@ -17,7 +17,7 @@ convert "$tmp/fill.png" \
     "$tmp/painted.png"
 convert "$tmp/painted.png" "$tmp/mask.png" -alpha off -compose copy-opacity -composite \
     -fill none -stroke '#7a2e08' -strokewidth 6 -draw "ellipse 128,136 92,118 0,360" "$tmp/egg.png"
-for s in 16 24 32 48; do
+for s in 16 24 32 48 64 128 256; do
     convert "$tmp/egg.png" -filter Lanczos -resize ${s}x${s} -strip "$out/AAA-$s.png"
 done
 echo "icons written to $out"
