@@ -19,7 +19,19 @@ install_packages() {
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing: ${missing[*]}"
         as_root apt-get update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        # The tests start their own servers (nginx, a proxy) on free loopback ports; the packages'
+        # system services must not start, or take port 80, or fail the install where it is taken.
+        local policy=/usr/sbin/policy-rc.d made_policy=0
+        if [ ! -e "$policy" ]; then
+            printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+            as_root chmod 755 "$policy"
+            made_policy=1
+        fi
+        local status=0
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+            status=$?
+        [ "$made_policy" -eq 1 ] && as_root rm -f "$policy"
+        return "$status"
     fi
 }
 

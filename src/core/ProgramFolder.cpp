@@ -10,6 +10,11 @@ QString programFolder()
     const QString home = qEnvironmentVariable("ZORVANELL_HOME");
     if (!home.isEmpty())
         return QDir::cleanPath(QDir(home).absolutePath());
+    return executableFolder();
+}
+
+QString executableFolder()
+{
     return QCoreApplication::applicationDirPath();
 }
 
