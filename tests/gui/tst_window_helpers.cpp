@@ -86,6 +86,10 @@ private slots:
         QVERIFY(ListContains(QStringLiteral("ёЖИК"), items));
         QVERIFY(!ListContains(QStringLiteral("Ежик"), items));
         QVERIFY(!ListContains(QStringLiteral("Doom"), QStringList()));
+        // The same letter-case rule as everywhere else (core/LetterCase.h): full case folding.
+        QVERIFY(ListContains(QStringLiteral("STRASSE"), {QStringLiteral("Straße")}));
+        QVERIFY(ListContains(QStringLiteral("λογος"), {QStringLiteral("ΛΟΓΟΣ")}));
+        QVERIFY(!ListContains(QStringLiteral("Рор"), {QStringLiteral("Pop")}));
     }
 
     void titleBarHidesAndComesBack()
