@@ -1,10 +1,11 @@
 // Category switch, search keystroke and start-up of the main window on catalogues of
-// 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run.
-// Usage: bench_catalogue [largest size, default 1000000]
+// 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run, and
+// the resident memory of the program holding each catalogue.
+// Usage: bench_catalogue [--quick] [largest size, default 1000000]
 #include "app/GlobalMain.h"
+#include "core/MemoryUse.h"
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
-#include "core/store/NameList.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
 
@@ -12,12 +13,16 @@
 #include <QCollator>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFont>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <numeric>
 #include <sqlite3.h>
@@ -43,14 +48,19 @@ const QStringList kCyrillicWords = {
     QStringLiteral("Блокнот"),  QStringLiteral("Калькулятор"), QStringLiteral("Пасьянс"),
     QStringLiteral("Ёлка"),     QStringLiteral("Проводник"),   QStringLiteral("Сапёр"),
     QStringLiteral("Редактор"), QStringLiteral("Архиватор"),   QStringLiteral("Яндекс")};
+const QStringList kEditions = {QStringLiteral("Professional"),   QStringLiteral("Lite"),       QStringLiteral("2000"),
+                               QStringLiteral("Deluxe Edition"), QStringLiteral("Версия 2.0"), QStringLiteral("Бета"),
+                               QStringLiteral("Home"),           QStringLiteral("Портативная")};
 
+// Names of about twenty characters, Latin and Cyrillic, some in lower case.
 QString makeName(QRandomGenerator &random, int i)
 {
     const QStringList &words = random.bounded(2) ? kLatinWords : kCyrillicWords;
     QString name = words.at(int(random.bounded(words.size())));
     if (random.bounded(3) == 0)
         name = name.toLower();
-    return name + QLatin1Char(' ') + QString::number(i, 36);
+    return name + QLatin1Char(' ') + QString::number(i, 36) + QLatin1Char(' ') +
+           kEditions.at(int(random.bounded(kEditions.size())));
 }
 
 QString makeText(QRandomGenerator &random)
@@ -132,25 +142,87 @@ int baselineSearch(const QStringList &sorted, const QString &text)
     return -1;
 }
 
+void writeOptions(const QString &folder)
+{
+    QFile options(folder + QStringLiteral("/Options.ini"));
+    if (options.open(QIODevice::WriteOnly))
+        options.write("[Main]\r\nSplashScreen=0\r\n");
+}
+
+// Kilobytes of "VmRSS" or "VmHWM" in /proc/self/status.
+long statusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(int(std::strlen(key)) + 1).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// The child's part of the memory measurement: the program as started by the user, with the
+// catalogue of ZORVANELL_HOME shown and searched once; prints resident and peak kilobytes.
+int residentChild(int argc, char *argv[])
+{
+    // As zv::runApplication starts the program.
+    zv::returnLargeBlocksWhenFreed();
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    SilentSeam seam;
+    zv::setSeam(&seam);
+    if (!Main())
+        return 1;
+    QCoreApplication::processEvents();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *search = w->findChild<QLineEdit *>(QStringLiteral("txtSearch"))) {
+            search->setText(QStringLiteral("е"));
+            QCoreApplication::processEvents();
+        }
+    }
+    std::printf("%ld %ld\n", statusKb("VmRSS:"), statusKb("VmHWM:"));
+    return 0;
+}
+
+// Resident and peak megabytes of a fresh program process holding the catalogue of `folder`.
+std::pair<double, double> residentMb(const QString &folder)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZORVANELL_HOME"), folder);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--resident")});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        return {-1, -1};
+    const QList<QByteArray> kb = child.readAllStandardOutput().trimmed().split(' ');
+    return {kb.value(0).toDouble() / 1024, kb.value(1).toDouble() / 1024};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc > 1 && std::strcmp(argv[1], "--resident") == 0)
+        return residentChild(argc, argv);
     QApplication app(argc, argv);
     SilentSeam seam;
     zv::setSeam(&seam);
     zv::initVersionValues();
-    const int largest = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    // Quick: the smallest size once, so that the benchmark is known to run.
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int largest = quick ? 1000 : argc > 1 ? std::atoi(argv[1]) : 1000000;
 
-    std::printf("%-10s | %-28s | %-28s | %-28s\n", "entries", "category switch ms (base, x)",
-                "search keystroke ms (base, x)", "start to window ms (base, x)");
+    std::printf("%-10s | %-28s | %-28s | %-28s | %s\n", "entries", "category switch ms (base, x)",
+                "search keystroke ms (base, x)", "start to window ms (base, x)", "resident MB (peak)");
     for (int size = 1000; size <= largest; size *= 10) {
         QTemporaryDir dir;
         qputenv("ZORVANELL_HOME", dir.path().toUtf8());
         const QString path = dir.filePath(QStringLiteral("Zorvanell.dat"));
         fillCatalogue(path, size);
-        const int runs = size >= 1000000 ? 3 : 7;
+        writeOptions(dir.path());
+        const int runs = quick ? 1 : size >= 1000000 ? 3 : 7;
 
         QStringList sorted;
         const double baseLoad = medianMs(runs, [&] { sorted = baselineLoad(path); });
@@ -193,11 +265,6 @@ int main(int argc, char *argv[])
 
         double start = 0;
         if (size == 100000 || size == largest) {
-            QFile::remove(dir.filePath(QStringLiteral("Options.ini")));
-            QFile options(dir.filePath(QStringLiteral("Options.ini")));
-            if (options.open(QIODevice::WriteOnly))
-                options.write("[Main]\r\nSplashScreen=0\r\n");
-            options.close();
             auto closeStarted = [&] {
                 QList<frmMain *> started;
                 for (QWidget *w : QApplication::topLevelWidgets())
@@ -206,7 +273,7 @@ int main(int argc, char *argv[])
                 qDeleteAll(started);
             };
             start = medianMs(
-                3,
+                quick ? 1 : 3,
                 [&] {
                     Main();
                     QCoreApplication::processEvents();
@@ -214,13 +281,15 @@ int main(int argc, char *argv[])
                 closeStarted);
             closeStarted();
         }
-        std::printf("%-10d | %8.1f (%8.1f, %4.2f)     | %8.3f (%8.3f, %5.3f)    | %s\n", size, load, baseLoad,
-                    load / baseLoad, keystroke, baseSearch, keystroke / baseSearch,
+        const auto [resident, peak] = residentMb(dir.path());
+        std::printf("%-10d | %8.1f (%8.1f, %4.2f)     | %8.3f (%8.3f, %5.3f)    | %-28s | %6.1f (%6.1f)\n", size, load,
+                    baseLoad, load / baseLoad, keystroke, baseSearch, keystroke / baseSearch,
                     start > 0 ? qPrintable(QStringLiteral("%1 (%2, %3)")
                                                .arg(start, 0, 'f', 1)
                                                .arg(baseLoad, 0, 'f', 1)
                                                .arg(start / baseLoad, 0, 'f', 2))
-                              : "-");
+                              : "-",
+                    resident, peak);
         std::fflush(stdout);
         if (sink == 42)
             std::printf(" ");

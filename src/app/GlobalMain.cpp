@@ -1,6 +1,7 @@
 #include "app/GlobalMain.h"
 
 #include "core/INI.h"
+#include "core/MemoryUse.h"
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
@@ -71,6 +72,7 @@ namespace zv {
 
 int runApplication(int argc, char *argv[])
 {
+    returnLargeBlocksWhenFreed();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.

@@ -1,5 +1,6 @@
 #include "core/store/CatalogueStore.h"
 
+#include "core/LetterCase.h"
 #include "core/ProgramFolder.h"
 #include "core/store/Category.h"
 #include "core/store/SqlStatement.h"
@@ -14,10 +15,14 @@ namespace zv {
 namespace {
 
 int g_busyTimeoutMs = 5000;
-const char kFoldFunction[] = "zv_fold";
 
-// Unicode case folding for the name index: SQLite's own NOCASE folds Latin letters only.
-void foldFunction(sqlite3_context *context, int, sqlite3_value **argv)
+// Earlier versions kept an index over zv_fold(Name), a function only this program defines.
+// Until such an index is dropped, writing the table recomputes its keys, so they must come
+// out exactly as that version made them (Qt's simple case folding), or SQLite finds the
+// index damaged; nothing else uses this.
+const char kLegacyFoldFunction[] = "zv_fold";
+
+void legacyFoldFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
@@ -26,11 +31,6 @@ void foldFunction(sqlite3_context *context, int, sqlite3_value **argv)
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const QByteArray folded = QString::fromUtf8(text, sqlite3_value_bytes(argv[0])).toCaseFolded().toUtf8();
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
-}
-
-QString indexName(const QString &table)
-{
-    return QStringLiteral("zv_") + table + QStringLiteral("_name");
 }
 
 sqlite3 *openHandle(const QString &path, int flags)
@@ -45,8 +45,6 @@ sqlite3 *openHandle(const QString &path, int flags)
     }
     sqlite3_busy_timeout(db, g_busyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_create_function_v2(db, kFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction, nullptr,
-                               nullptr, nullptr);
     return db;
 }
 
@@ -110,18 +108,31 @@ bool Catalogue::hasTable(const QString &table) const
     return m_tables.contains(table);
 }
 
-void Catalogue::ensureNameIndexes()
+void Catalogue::migrateLegacyIndexes()
 {
+    QStringList legacy;
+    {
+        SqlStatement indexes(m_db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                                  "sql LIKE '%zv\\_fold(%' ESCAPE '\\'"));
+        while (indexes.step())
+            legacy << indexes.text(0);
+    }
+    if (legacy.isEmpty())
+        return;
+    // The function the old indexes call is known to this connection, so that the file stays
+    // usable here even when it cannot be changed now (read-only, or busy with another program).
+    sqlite3_create_function_v2(m_db, kLegacyFoldFunction, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               legacyFoldFunction, nullptr, nullptr, nullptr);
     if (sqlite3_db_readonly(m_db, "main") == 1)
         return;
-    for (const QString &table : std::as_const(m_tables)) {
-        // A file another tool made without our index still opens; the index only speeds up lookups.
-        sqlite3_exec(m_db,
-                     (QStringLiteral("CREATE INDEX IF NOT EXISTS ") + quotedName(indexName(table)) +
-                      QStringLiteral(" ON ") + quotedName(table) + QStringLiteral("(zv_fold(Name))"))
-                         .toUtf8()
-                         .constData(),
-                     nullptr, nullptr, nullptr);
+    // The indexes only sped up lookups; the rows are untouched. All go in one transaction; when
+    // that fails, the next opening tries again.
+    try {
+        Transaction transaction(*this);
+        for (const QString &index : std::as_const(legacy))
+            exec(m_db, QStringLiteral("DROP INDEX ") + quotedName(index));
+        transaction.commit();
+    } catch (const CatalogueError &) {
     }
 }
 
@@ -158,11 +169,8 @@ void CreateCatalogue(const QString &path)
         sqlite3 *db = openHandle(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         std::unique_ptr<sqlite3, int (*)(sqlite3 *)> guard(db, sqlite3_close_v2);
         exec(db, QStringLiteral("BEGIN"));
-        for (const QString &table : tableCreationOrder()) {
+        for (const QString &table : tableCreationOrder())
             exec(db, QStringLiteral("CREATE TABLE ") + quotedName(table) + QStringLiteral(" (Name TEXT, Ref TEXT)"));
-            exec(db, QStringLiteral("CREATE INDEX ") + quotedName(indexName(table)) + QStringLiteral(" ON ") +
-                         quotedName(table) + QStringLiteral("(zv_fold(Name))"));
-        }
         exec(db, QStringLiteral("COMMIT"));
     } catch (const CatalogueError &e) {
         QFile::remove(temporary);
@@ -211,7 +219,7 @@ CatalogueConnection zv::openCatalogue(const QString &path)
     if (catalogue->m_tables.isEmpty())
         throw CatalogueError(badFileMessage(path, QStringLiteral("в нём нет ни одного раздела каталога, "
                                                                  "похоже, это файл другой программы")));
-    catalogue->ensureNameIndexes();
+    catalogue->migrateLegacyIndexes();
     return catalogue;
 }
 
@@ -249,24 +257,80 @@ void ListEntries(const CatalogueConnection &catalogue, const QString &table,
         visit(select.text(0), select.text(1));
 }
 
+NameRows ListNameRows(const CatalogueConnection &catalogue, const QString &table)
+{
+    requireTable(catalogue, table);
+    NameRows rows;
+    SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name FROM ") + quotedName(table) +
+                                                 QStringLiteral(" WHERE Name IS NOT NULL ORDER BY rowid"));
+    while (select.step())
+        rows.append(select.textView(1), select.integer(0));
+    return rows;
+}
+
+namespace {
+
+// Reads the record with `rowId` into `result` when it still carries the name (ignoring case).
+bool readIfNamed(FindResult &result, qint64 rowId, const QString &name)
+{
+    SqlStatement select(result.catalogue->handle(), QStringLiteral("SELECT Name, Ref FROM ") +
+                                                        quotedName(result.table) + QStringLiteral(" WHERE rowid = ?1"));
+    select.bind(1, rowId);
+    if (!select.step() || select.isNull(0) || !equalsIgnoringCase(select.textView(0), name))
+        return false;
+    result.rowId = rowId;
+    result.name = select.text(0);
+    result.ref = select.text(1);
+    return true;
+}
+
+} // namespace
+
 FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name)
 {
     requireTable(catalogue, table);
     FindResult result;
     result.catalogue = catalogue;
     result.table = table;
-    SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name, Ref FROM ") + quotedName(table) +
-                                                 QStringLiteral(" WHERE zv_fold(Name) = zv_fold(?1)"));
-    select.bind(1, name);
-    while (select.step()) {
-        ++result.matches;
-        const qint64 rowId = select.integer(0);
-        if (result.rowId < 0 || rowId < result.rowId) {
-            result.rowId = rowId;
-            result.name = select.text(1);
-            result.ref = select.text(2);
+    FoldBuffer wanted, folded;
+    foldCaseInto(name, wanted);
+    qint64 first = -1;
+    {
+        SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name FROM ") + quotedName(table) +
+                                                     QStringLiteral(" WHERE Name IS NOT NULL ORDER BY rowid"));
+        while (select.step()) {
+            foldCaseInto(select.textView(1), folded);
+            if (folded != wanted)
+                continue;
+            ++result.matches;
+            if (first < 0)
+                first = select.integer(0);
         }
     }
+    if (first >= 0)
+        readIfNamed(result, first, name);
+    return result;
+}
+
+FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name,
+                     const std::vector<qint64> &candidates)
+{
+    requireTable(catalogue, table);
+    FindResult result;
+    result.catalogue = catalogue;
+    result.table = table;
+    for (const qint64 rowId : candidates) {
+        // A record another program changed or removed since the list was read is passed over.
+        FindResult record = result;
+        if (rowId >= 0 && readIfNamed(record, rowId, name)) {
+            if (!result.found())
+                result = record;
+            ++result.matches;
+        }
+    }
+    // None of them carries the name any more: the file was changed behind the list's back.
+    if (!result.found())
+        return FindEntry(catalogue, table, name);
     return result;
 }
 

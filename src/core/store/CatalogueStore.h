@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/NameList.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -54,7 +56,7 @@ public:
 private:
     friend std::shared_ptr<Catalogue> openCatalogue(const QString &path);
     Catalogue(QString path, sqlite3 *db);
-    void ensureNameIndexes();
+    void migrateLegacyIndexes();
 
     QString m_path;
     sqlite3 *m_db = nullptr;
@@ -96,12 +98,21 @@ void CreateCatalogue(const QString &path);
 zv::CatalogueConnection OpenCatalogue(const QString &path);
 // All names of the table in the store's own order (records without a name are left out).
 QStringList ListNames(const zv::CatalogueConnection &catalogue, const QString &table);
+// The same names with their record ids, for the main list.
+zv::NameRows ListNameRows(const zv::CatalogueConnection &catalogue, const QString &table);
 // Calls `visit` with name and text of every entry of the table, in the store's own order
 // (records without a name are left out); one entry at a time is held in memory.
 void ListEntries(const zv::CatalogueConnection &catalogue, const QString &table,
                  const std::function<void(const QString &name, const QString &text)> &visit);
-// Letter case is ignored, Cyrillic included; the name is data, never part of the query text.
+// The first record (in the store's order) whose name equals `name` ignoring letter case
+// (core/LetterCase.h); the name is data, never part of the query text. This reads the whole
+// table; the windows use the form below.
 zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name);
+// The same lookup through the record ids that the main list keeps for the name
+// (NameList::rowIdsOf), reading only those records; when none of them carries the name any
+// more (another program changed the file), the whole table is read after all.
+zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
+                         const std::vector<qint64> &candidates);
 // Appends an entry and saves it; returns its record id.
 qint64 AddEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
                 const QString &text);

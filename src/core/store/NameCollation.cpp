@@ -13,26 +13,31 @@ struct CollatorCloser
 };
 
 // ICU's root collation at secondary strength: letter case is ignored, accents are not.
+// Each thread sorts with a copy of its own, so the list can be merged on a second thread.
 UCollator *collator()
 {
-    static const std::unique_ptr<UCollator, CollatorCloser> instance = [] {
+    static const std::unique_ptr<UCollator, CollatorCloser> shared = [] {
         UErrorCode status = U_ZERO_ERROR;
         UCollator *c = ucol_open("", &status);
         ucol_setStrength(c, UCOL_SECONDARY);
         return std::unique_ptr<UCollator, CollatorCloser>(c);
     }();
-    return instance.get();
+    thread_local const std::unique_ptr<UCollator, CollatorCloser> own = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return std::unique_ptr<UCollator, CollatorCloser>(ucol_clone(shared.get(), &status));
+    }();
+    return own.get();
 }
 
 } // namespace
 
-bool collatesBefore(const QString &a, const QString &b)
+bool collatesBefore(QStringView a, QStringView b)
 {
     return ucol_strcoll(collator(), reinterpret_cast<const UChar *>(a.utf16()), int32_t(a.size()),
                         reinterpret_cast<const UChar *>(b.utf16()), int32_t(b.size())) == UCOL_LESS;
 }
 
-void appendCollationKey(const QString &text, std::vector<std::uint8_t> &out)
+void appendCollationKey(QStringView text, std::vector<std::uint8_t> &out)
 {
     const auto *chars = reinterpret_cast<const UChar *>(text.utf16());
     const size_t start = out.size();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <vector>
@@ -9,10 +9,10 @@ namespace zv {
 
 // The main list's order: alphabetical ignoring letter case, the root Unicode collation
 // (Latin before Cyrillic, ё beside е).
-bool collatesBefore(const QString &a, const QString &b);
+bool collatesBefore(QStringView a, QStringView b);
 
 // Appends the collation key of `text` (bytes ending in a zero) to `out`; comparing two
 // keys bytewise gives the same order as collatesBefore.
-void appendCollationKey(const QString &text, std::vector<std::uint8_t> &out);
+void appendCollationKey(QStringView text, std::vector<std::uint8_t> &out);
 
 } // namespace zv

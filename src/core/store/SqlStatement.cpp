@@ -95,6 +95,12 @@ QString SqlStatement::text(int column) const
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
 }
 
+QStringView SqlStatement::textView(int column) const
+{
+    const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(m_stmt, column));
+    return QStringView(data, sqlite3_column_bytes16(m_stmt, column) / 2);
+}
+
 qint64 SqlStatement::integer(int column) const
 {
     return sqlite3_column_int64(m_stmt, column);

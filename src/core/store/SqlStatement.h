@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <sqlite3.h>
 
@@ -23,6 +24,8 @@ public:
     void run();
 
     QString text(int column) const;
+    // The text without a copy; valid until the next step.
+    QStringView textView(int column) const;
     qint64 integer(int column) const;
     bool isNull(int column) const;
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 namespace zv::update {
 
@@ -17,12 +18,12 @@ QStringList entryFilesIn(const QString &folder)
     return files;
 }
 
-QStringList importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
-                          const QStringList &files, const QStringList &presentNames,
-                          const std::function<void(const QString &)> &beforeEach)
+NameRows importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+                       const QStringList &files, const std::function<bool(const QString &)> &isPresent,
+                       const std::function<void(const QString &)> &beforeEach)
 {
-    QSet<QString> known = foldedNameSet(presentNames);
-    QStringList added;
+    QSet<QString> addedFolded;
+    NameRows added;
     Catalogue::Transaction transaction(*catalogue);
     for (const QString &name : files) {
         QFile file(folder + QLatin1Char('/') + name);
@@ -32,11 +33,10 @@ QStringList importEntries(const CatalogueConnection &catalogue, const QString &t
         if (beforeEach)
             beforeEach(name);
         const QString folded = foldCase(name);
-        if (known.contains(folded))
+        if (addedFolded.contains(folded) || (isPresent && isPresent(name)))
             continue;
-        AddEntry(catalogue, table, name, text);
-        known.insert(folded);
-        added << name;
+        added.append(name, AddEntry(catalogue, table, name, text));
+        addedFolded.insert(folded);
     }
     transaction.commit();
     return added;

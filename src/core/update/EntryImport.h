@@ -14,12 +14,13 @@ namespace zv::update {
 QStringList entryFilesIn(const QString &folder);
 
 // Appends the entries of `files` (names within `folder`) to `table` in one transaction: either
-// all land or none. A name equal, ignoring letter case, to one of `presentNames` or to one added
-// earlier in this call is skipped, so existing entries are never touched or doubled; so is a file
-// that cannot be read. `beforeEach` runs before each file. Returns the names added.
+// all land or none. A name that `isPresent` reports (the main list holds it), or equal, ignoring
+// letter case, to one added earlier in this call is skipped, so existing entries are never
+// touched or doubled; so is a file that cannot be read. `beforeEach` runs before each file.
+// Returns the names added with their record ids, in the order added.
 // Throws CatalogueError when the store fails; the catalogue is then as it was.
-QStringList importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
-                          const QStringList &files, const QStringList &presentNames,
-                          const std::function<void(const QString &)> &beforeEach = {});
+NameRows importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+                       const QStringList &files, const std::function<bool(const QString &)> &isPresent,
+                       const std::function<void(const QString &)> &beforeEach = {});
 
 } // namespace zv::update

@@ -1,7 +1,6 @@
 #include "core/update/UpdateLayout.h"
 
 #include "core/Addresses.h"
-#include "core/LetterCase.h"
 #include "core/ProgramFolder.h"
 #include "core/TextCodec.h"
 
@@ -136,21 +135,11 @@ bool isPlainFileName(const QString &name)
     return QFile::encodeName(name).size() <= 255;
 }
 
-QSet<QString> foldedNameSet(const QStringList &names)
+QStringList newNames(const QStringList &listed, const std::function<bool(const QString &)> &isPresent)
 {
-    QSet<QString> set;
-    set.reserve(names.size());
-    for (const QString &name : names)
-        set.insert(foldCase(name));
-    return set;
-}
-
-QStringList newNames(const QStringList &listed, const QStringList &present)
-{
-    const QSet<QString> known = foldedNameSet(present);
     QStringList result;
     for (const QString &name : listed) {
-        if (!known.contains(foldCase(name)))
+        if (!isPresent(name))
             result << name;
     }
     return result;

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include <functional>
 
 // Where the update files lie on the server and in the program folder, and how the list
 // file reads. The server address is used as typed: the paths are appended to it as they are.
@@ -46,10 +47,9 @@ QStringList parseList(const QString &text);
 // no "/", "\" or control characters, not starting with "." (hidden files are never listed).
 bool isPlainFileName(const QString &name);
 
-// The names of `listed` that the catalogue lacks, in list order (duplicates kept: each counts).
-// Compared ignoring letter case, Cyrillic included.
-QStringList newNames(const QStringList &listed, const QStringList &present);
-QSet<QString> foldedNameSet(const QStringList &names);
+// The names of `listed` for which `isPresent` (the main list's test, ignoring letter case) is
+// false, in list order (duplicates kept: each counts).
+QStringList newNames(const QStringList &listed, const std::function<bool(const QString &)> &isPresent);
 
 // Folders and files of a catalogue update and a program update in the program folder.
 QString tempFolder();     // tmp

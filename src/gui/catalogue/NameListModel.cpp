@@ -1,21 +1,44 @@
 #include "gui/catalogue/NameListModel.h"
 
-void NameListModel::assign(QStringList names)
+void NameListModel::assign(zv::NameRows rows)
 {
     beginResetModel();
-    m_names.assign(std::move(names));
+    m_names.assign(std::move(rows));
     endResetModel();
 }
 
-int NameListModel::insert(const QString &name)
+int NameListModel::insert(const QString &name, qint64 rowId)
 {
-    // Rows are announced before they change, so the position is found first.
-    const auto &list = m_names.names();
-    const int row = int(std::upper_bound(list.cbegin(), list.cend(), name, &zv::NameList::sortsBefore) - list.cbegin());
-    beginInsertRows({}, row, row);
-    m_names.insert(name);
-    endInsertRows();
+    zv::NameRows one;
+    one.append(name, rowId);
+    zv::NameList::Merge merge = m_names.prepareInsert(std::move(one));
+    const int row = merge.positions().front();
+    insert(std::move(merge));
     return row;
+}
+
+void NameListModel::insert(zv::NameList::Merge merge)
+{
+    const std::vector<int> positions = m_names.apply(std::move(merge));
+    m_unannounced.clear();
+    for (const int p : positions) {
+        if (!m_unannounced.empty() && m_unannounced.back().first + m_unannounced.back().count == p)
+            ++m_unannounced.back().count;
+        else
+            m_unannounced.push_back({p, 1});
+    }
+    m_hidden = int(positions.size());
+    // The list holds every name already; the rows are shown to the views in list order, each
+    // block at the place it has once those before it are shown.
+    for (m_announced = 0; m_announced < m_unannounced.size();) {
+        const Block block = m_unannounced[m_announced];
+        beginInsertRows({}, block.first, block.first + block.count - 1);
+        ++m_announced;
+        m_hidden -= block.count;
+        endInsertRows();
+    }
+    m_unannounced.clear();
+    m_announced = 0;
 }
 
 void NameListModel::removeAt(int row)
@@ -27,16 +50,24 @@ void NameListModel::removeAt(int row)
     endRemoveRows();
 }
 
+int NameListModel::listPosition(int row) const
+{
+    int position = row;
+    for (size_t b = m_announced; b < m_unannounced.size() && m_unannounced[b].first <= position; ++b)
+        position += m_unannounced[b].count;
+    return position;
+}
+
 int NameListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_names.size();
+    return parent.isValid() ? 0 : m_names.size() - m_hidden;
 }
 
 QVariant NameListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_names.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_names.at(index.row());
+        return nameAt(index.row());
     return {};
 }

@@ -14,13 +14,32 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     const zv::NameList &names() const { return m_names; }
-    void assign(QStringList names);
-    int insert(const QString &name);
+    void assign(zv::NameRows rows);
+    // One name at its sorted place; returns its row.
+    int insert(const QString &name, qint64 rowId);
+    // Names added as one batch (see NameList::Merge). The new rows are announced block by
+    // block, so the selection and the scroll position stay with their names.
+    void insert(zv::NameList::Merge merge);
     void removeAt(int row);
+
+    // The name of a row as the views see it (also while added rows are being announced).
+    QString nameAt(int row) const { return m_names.at(listPosition(row)); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
 private:
+    // While added rows are being announced: the position in the whole list of a row of the
+    // part announced so far.
+    int listPosition(int row) const;
+
+    struct Block
+    {
+        int first;
+        int count;
+    };
     zv::NameList m_names;
+    std::vector<Block> m_unannounced; // added blocks not yet announced, in list order
+    size_t m_announced = 0;           // how many of them have been
+    int m_hidden = 0;                 // rows of the blocks not yet announced
 };

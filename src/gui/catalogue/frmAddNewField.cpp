@@ -64,14 +64,15 @@ void frmAddNewField::cmdAdd_Click()
         zv::showMessage(this, QStringLiteral("Такая запись уже существует!"), zv::MessageForm::OkExclamation);
         return;
     }
+    qint64 rowId = -1;
     try {
-        AddEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, name, text);
+        rowId = AddEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, name, text);
     } catch (const zv::CatalogueError &error) {
         zv::showMessage(this, QStringLiteral("Не удалось добавить запись.\n") + error.message(),
                         zv::MessageForm::OkExclamation);
         return;
     }
-    m_main->addListName(name);
+    m_main->addListName(name, rowId);
     m_main->setCountText(QStringLiteral("Количество: ") + QString::number(m_main->listCount()));
     Text1->clear();
     txtText->clear();

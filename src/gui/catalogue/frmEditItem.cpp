@@ -64,7 +64,8 @@ void frmEditItem::VistaButton1_Click()
     // The record changed is the first one of the name selected when the window opened.
     const QString selected = m_main->selectedName();
     try {
-        zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
+        zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected,
+                                          m_main->nameList().rowIdsOf(selected));
         UpdateEntry(record, name, text);
     } catch (const zv::CatalogueError &error) {
         zv::showMessage(

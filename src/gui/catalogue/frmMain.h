@@ -54,12 +54,16 @@ public:
     QMenu *listMenu() const { return lstMenu; }
     QAction *moveAction(const QString &table) const { return m_moveActions.value(table); }
 
+    // All names of the list, in list order (a copy).
+    QStringList listNames() const;
+
     // CatalogueListView
     QString categoryDisplayName() const override;
-    QStringList listNames() const override;
+    const zv::NameList &nameList() const override;
     int listCount() const override;
     bool listContainsName(const QString &name) const override;
-    void addListName(const QString &name) override;
+    void addListName(const QString &name, qint64 rowId) override;
+    void addListNames(zv::NameList::Merge merge) override;
     void setCountText(const QString &text) override;
     QWidget *ownerWindow() override { return this; }
 
@@ -124,5 +128,6 @@ private:
     QPointer<QWidget> m_smallTool; // the hidden windows are shown again, not opened twice
     QPointer<QWidget> m_logo;
     bool m_compact = false;
+    bool m_addingNames = false; // names are being added to the list
     bool m_shownOnce = false;
 };

@@ -23,6 +23,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -65,7 +66,7 @@ void frmMain::LoadDB()
     cmdViewScreen->setEnabled(false);
     try {
         m_db = OpenCatalogue(zv::cataloguePath());
-        m_model->assign(ListNames(m_db, CurrentTable));
+        m_model->assign(ListNameRows(m_db, CurrentTable));
     } catch (const zv::CatalogueError &error) {
         storeFailed(QStringLiteral("Не удалось загрузить список записей."), error);
     }
@@ -83,11 +84,14 @@ zv::CatalogueConnection frmMain::connection()
 
 void frmMain::List1_Click()
 {
+    // Names added around the selection leave it on the same entry; nothing to show anew.
+    if (m_addingNames)
+        return;
     const QString name = selectedName();
     if (selectedRow() < 0)
         return;
     try {
-        m_currentRecord = FindEntry(connection(), CurrentTable, name);
+        m_currentRecord = FindEntry(connection(), CurrentTable, name, m_model->names().rowIdsOf(name));
         if (m_currentRecord.found())
             txtText->setPlainText(m_currentRecord.ref);
     } catch (const zv::CatalogueError &) {
@@ -149,7 +153,7 @@ void frmMain::SearchInList()
 QString frmMain::selectedName() const
 {
     const int row = selectedRow();
-    return row >= 0 ? m_model->names().at(row) : QString();
+    return row >= 0 ? m_model->nameAt(row) : QString();
 }
 
 int frmMain::selectedRow() const
@@ -248,6 +252,11 @@ QStringList frmMain::listNames() const
     return m_model->names().names();
 }
 
+const zv::NameList &frmMain::nameList() const
+{
+    return m_model->names();
+}
+
 int frmMain::listCount() const
 {
     return m_model->rowCount();
@@ -258,9 +267,16 @@ bool frmMain::listContainsName(const QString &name) const
     return m_model->names().containsIgnoringCase(name);
 }
 
-void frmMain::addListName(const QString &name)
+void frmMain::addListName(const QString &name, qint64 rowId)
 {
-    m_model->insert(name);
+    const QScopedValueRollback adding(m_addingNames, true);
+    m_model->insert(name, rowId);
+}
+
+void frmMain::addListNames(zv::NameList::Merge merge)
+{
+    const QScopedValueRollback adding(m_addingNames, true);
+    m_model->insert(std::move(merge));
 }
 
 void frmMain::setCountText(const QString &text)

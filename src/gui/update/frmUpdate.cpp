@@ -1,6 +1,7 @@
 #include "gui/update/frmUpdate.h"
 
 #include "core/Addresses.h"
+#include "core/Background.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
@@ -16,6 +17,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QIcon>
@@ -23,6 +25,9 @@
 #include <QProgressBar>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
+
+#include <optional>
 
 using namespace zv::update;
 
@@ -93,6 +98,7 @@ frmUpdate::frmUpdate(CatalogueListView *mainList, const QString &table, QWidget 
 
 frmUpdate::~frmUpdate()
 {
+    m_destroying = true;
     Form_Unload();
 }
 
@@ -115,7 +121,12 @@ QList<LanguageAware::Caption> frmUpdate::languageCaptions()
 
 void frmUpdate::done(int result)
 {
+    // While entries are being written the window stays: they land all together or not at all.
+    if (m_adding || m_closing)
+        return;
+    m_closing = true;
     Form_Unload();
+    m_closing = false;
     QDialog::done(result);
 }
 
@@ -131,7 +142,12 @@ void frmUpdate::Form_Unload()
 
 void frmUpdate::RemoveTEMP()
 {
-    removeTempFolders();
+    // Thousands of downloaded files take a while to delete; the window goes on reacting
+    // meanwhile, except when it is being destroyed.
+    if (m_destroying)
+        removeTempFolders();
+    else
+        zv::runInBackground(&removeTempFolders);
 }
 
 void frmUpdate::setStat(const QString &text)
@@ -170,7 +186,7 @@ bool frmUpdate::DownloadFile(const QString &from, const QString &to, FileKind ki
 
 void frmUpdate::Command1_Click()
 {
-    if (m_busy)
+    if (m_busy || m_closing)
         return;
     setBusy(true);
     const auto idle = qScopeGuard([this] { setBusy(false); });
@@ -220,7 +236,8 @@ void frmUpdate::ToSpiskok()
 
 void frmUpdate::CheckNewItems()
 {
-    m_list2 = newNames(m_list1, m_mainList ? m_mainList->listNames() : QStringList());
+    m_list2 =
+        newNames(m_list1, [this](const QString &name) { return m_mainList && m_mainList->listContainsName(name); });
 }
 
 void frmUpdate::updbase()
@@ -231,40 +248,52 @@ void frmUpdate::updbase()
     const QString base = tempBaseFolder();
     QHash<int, QString> pending;
     int arrived = 0;
-    for (const QString &name : std::as_const(m_list2)) {
-        // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
-        if (!isPlainFileName(name)) {
-            ++arrived;
-            continue;
+    qsizetype next = 0; // the first name of m_list2 not handed to the downloader yet
+    QEventLoop loop;
+    auto quitWhenDone = [&] {
+        if (pending.isEmpty() && next == m_list2.size())
+            loop.quit();
+    };
+    const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
+        if (pending.contains(id))
+            setStat(QStringLiteral("Загружаю ") + pending.value(id));
+    });
+    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
+        if (pending.remove(id)) {
+            prgEntries->setValue(++arrived);
+            quitWhenDone();
         }
-        const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
-        const QUrl url = entryUrl(m_serverAddress, m_table, name);
-        if (!url.isValid()) {
-            ++arrived;
-            continue;
-        }
-        pending.insert(m_downloader->enqueue(
-                           {url, base + QLatin1Char('/') + name, FileKind::Entry, fallback != url ? fallback : QUrl()}),
-                       name);
-    }
-    prgEntries->setValue(arrived);
-    if (!pending.isEmpty()) {
-        QEventLoop loop;
-        const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
-            if (pending.contains(id))
-                setStat(QStringLiteral("Загружаю ") + pending.value(id));
-        });
-        const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
-            if (pending.remove(id)) {
+    });
+    // The names are handed over a slice at a time from the event loop, so that thousands of
+    // them never keep the window from reacting.
+    QTimer feeder;
+    connect(&feeder, &QTimer::timeout, this, [&] {
+        QElapsedTimer slice;
+        slice.start();
+        while (next < m_list2.size() && !m_aborted && slice.elapsed() < 20) {
+            const QString &name = m_list2.at(next++);
+            // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
+            const QUrl url = isPlainFileName(name) ? entryUrl(m_serverAddress, m_table, name) : QUrl();
+            if (!url.isValid()) {
                 prgEntries->setValue(++arrived);
-                if (pending.isEmpty())
-                    loop.quit();
+                continue;
             }
-        });
-        loop.exec();
-        disconnect(started);
-        disconnect(finished);
-    }
+            const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
+            pending.insert(m_downloader->enqueue({url, base + QLatin1Char('/') + name, FileKind::Entry,
+                                                  fallback != url ? fallback : QUrl()}),
+                           name);
+        }
+        if (m_aborted)
+            next = m_list2.size();
+        if (next == m_list2.size()) {
+            feeder.stop();
+            quitWhenDone();
+        }
+    });
+    feeder.start(0);
+    loop.exec();
+    disconnect(started);
+    disconnect(finished);
     prgEntries->hide();
     if (!m_aborted)
         setStat(QStringLiteral("Загрузка завершена."));
@@ -273,21 +302,42 @@ void frmUpdate::updbase()
 bool frmUpdate::adding()
 {
     const QString base = tempBaseFolder();
-    QStringList added;
+    std::optional<zv::NameList::Merge> merge;
+    QString lastFile;
+    // The entries are written, and merged into a copy of the main list's order, on a second
+    // thread with a connection of its own, while this window keeps repainting.
+    m_adding = true;
     try {
-        const zv::CatalogueConnection catalogue = OpenCatalogue(zv::cataloguePath());
-        added = importEntries(catalogue, m_table, base, entryFilesIn(base),
-                              m_mainList ? m_mainList->listNames() : QStringList(),
-                              [this](const QString &name) { setStat(QStringLiteral("Добавляем ") + name); });
+        zv::runInBackground([&] {
+            QElapsedTimer sinceShown;
+            const zv::CatalogueConnection catalogue = OpenCatalogue(zv::cataloguePath());
+            zv::NameRows added = importEntries(
+                catalogue, m_table, base, entryFilesIn(base),
+                [this](const QString &name) { return m_mainList && m_mainList->listContainsName(name); },
+                [&](const QString &name) {
+                    lastFile = name;
+                    // A few times a second is all a person can read; thousands of queued texts
+                    // would only hold up the window.
+                    if (sinceShown.isValid() && sinceShown.elapsed() < 40)
+                        return;
+                    sinceShown.start();
+                    QMetaObject::invokeMethod(
+                        this, [this, name] { setStat(QStringLiteral("Добавляем ") + name); }, Qt::QueuedConnection);
+                });
+            if (m_mainList)
+                merge = m_mainList->nameList().prepareInsert(std::move(added));
+        });
     } catch (const zv::CatalogueError &e) {
+        m_adding = false;
         zv::showMessage(this, e.message(), zv::MessageForm::OkExclamation);
         setStat(QStringLiteral("Ошибка обновления!"));
         return false;
     }
-    if (m_mainList) {
-        for (const QString &name : std::as_const(added))
-            m_mainList->addListName(name);
-    }
+    m_adding = false;
+    if (!lastFile.isEmpty())
+        setStat(QStringLiteral("Добавляем ") + lastFile);
+    if (m_mainList && merge)
+        m_mainList->addListNames(std::move(*merge));
     zv::showMessage(this, QStringLiteral("База обновлена!"));
     if (m_mainList)
         m_mainList->setCountText(QStringLiteral("Количество записей: ") + QString::number(m_mainList->listCount()));
@@ -305,7 +355,7 @@ void frmUpdate::Whatsnew()
 
 void frmUpdate::VistaButton1_Click()
 {
-    if (m_busy)
+    if (m_busy || m_closing)
         return;
     setBusy(true);
     const auto idle = qScopeGuard([this] { setBusy(false); });

@@ -59,6 +59,9 @@ private:
     QStringList m_list2;
     bool m_busy = false;
     bool m_aborted = false;
+    bool m_adding = false;     // entries are being written; the window cannot close
+    bool m_closing = false;    // the temporary files are being deleted on closing
+    bool m_destroying = false; // nothing may wait for the event loop any more
     zv::update::Downloader *m_downloader;
 
     QLabel *stat;

@@ -5,6 +5,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -34,6 +36,74 @@ QStringList schemaOf(const QString &path)
     sqlite3_finalize(st);
     sqlite3_close(db);
     return tables;
+}
+
+QStringList schemaSql(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE sql IS NOT NULL", -1, &st, nullptr);
+    QStringList sql;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        sql << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return sql;
+}
+
+// The sqlite3 command-line shell on `path`: its exit code, with what it printed in `output`.
+int sqliteShell(const QString &path, const QString &sql, QString *output = nullptr)
+{
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.start(QStandardPaths::findExecutable(QStringLiteral("sqlite3")), {QStringLiteral("-bail"), path, sql});
+    if (!shell.waitForFinished(30000))
+        return -1;
+    if (output)
+        *output = QString::fromUtf8(shell.readAll());
+    return shell.exitCode();
+}
+
+// What the earlier versions folded with: Qt's simple case folding.
+void oldFold(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const QByteArray folded =
+        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]))
+            .toCaseFolded()
+            .toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+// A catalogue as earlier versions made it: an index over zv_fold(Name) on every table.
+void makeLegacyCatalogue(const QString &path, const QStringList &games)
+{
+    CreateCatalogue(path);
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_create_function_v2(db, "zv_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, oldFold, nullptr, nullptr,
+                               nullptr);
+    for (const QString &table : zv::tableCreationOrder()) {
+        const QByteArray sql =
+            "CREATE INDEX \"zv_" + table.toUtf8() + "_name\" ON \"" + table.toUtf8() + "\"(zv_fold(Name))";
+        QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Games (Name, Ref) VALUES (?1, ?2)", -1, &insert, nullptr);
+    for (const QString &name : games) {
+        const QByteArray utf8 = name.toUtf8();
+        sqlite3_bind_text(insert, 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+}
+
+bool mentionsFold(const QStringList &sql)
+{
+    return std::any_of(sql.begin(), sql.end(), [](const QString &s) { return s.contains(QLatin1String("zv_fold")); });
 }
 
 } // namespace
@@ -170,19 +240,160 @@ private slots:
         QCOMPARE(ListNames(db, QStringLiteral("Other")).size(), 1);
     }
 
-    void lookupUsesTheIndex()
+    void lookupFoldsCaseFully()
     {
         zvtest::TempHome home;
         auto db = OpenCatalogue(catalogueIn(home));
+        const QStringList names{QStringLiteral("Straße"), QStringLiteral("ΛΟΓΟΣ"), QStringLiteral("ſtar"),
+                                QStringLiteral("İstanbul"), QStringLiteral("Pop")};
+        for (const QString &name : names)
+            AddEntry(db, QStringLiteral("Games"), name, name);
+        auto refOf = [&](const QString &name) { return FindEntry(db, QStringLiteral("Games"), name).ref; };
+        QCOMPARE(refOf(QStringLiteral("STRASSE")), QStringLiteral("Straße"));
+        QCOMPARE(refOf(QStringLiteral("λογος")), QStringLiteral("ΛΟΓΟΣ"));
+        QCOMPARE(refOf(QStringLiteral("STAR")), QStringLiteral("ſtar"));
+        QCOMPARE(refOf(QStringLiteral("i\u0307stanbul")), QStringLiteral("İstanbul"));
+        QCOMPARE(refOf(QStringLiteral("istanbul")), QString());
+        QCOMPARE(refOf(QStringLiteral("Рор")), QString()); // Cyrillic look-alike
+    }
+
+    void lookupThroughTheListReadsOnlyItsRecords()
+    {
+        zvtest::TempHome home;
+        const QString path = catalogueIn(home);
+        auto db = OpenCatalogue(path);
+        const qint64 first = AddEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 7"), QStringLiteral("first"));
+        const qint64 second = AddEntry(db, QStringLiteral("OS"), QStringLiteral("windows 7"), QStringLiteral("second"));
+        for (int i = 0; i < 50; ++i)
+            AddEntry(db, QStringLiteral("OS"), QStringLiteral("Other %1").arg(i), QString());
+
+        // Every statement the lookup runs goes straight to its records, never through the table.
+        QStringList statements;
+        sqlite3_trace_v2(
+            db->handle(), SQLITE_TRACE_STMT,
+            [](unsigned, void *context, void *statement, void *) {
+                static_cast<QStringList *>(context)->append(
+                    QString::fromUtf8(sqlite3_sql(static_cast<sqlite3_stmt *>(statement))));
+                return 0;
+            },
+            &statements);
+        auto found = FindEntry(db, QStringLiteral("OS"), QStringLiteral("WINDOWS 7"), {first, second});
+        sqlite3_trace_v2(db->handle(), 0, nullptr, nullptr);
+        QCOMPARE(found.ref, QStringLiteral("first"));
+        QCOMPARE(found.matches, 2);
+        QVERIFY(!statements.isEmpty());
+        for (const QString &sql : std::as_const(statements)) {
+            sqlite3_stmt *st = nullptr;
+            sqlite3_prepare_v2(db->handle(), (QStringLiteral("EXPLAIN QUERY PLAN ") + sql).toUtf8().constData(), -1,
+                               &st, nullptr);
+            QString plan;
+            while (sqlite3_step(st) == SQLITE_ROW)
+                plan += QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)));
+            sqlite3_finalize(st);
+            QVERIFY2(plan.contains(QLatin1String("INTEGER PRIMARY KEY")) && !plan.contains(QLatin1String("SCAN")),
+                     qPrintable(sql + QStringLiteral(": ") + plan));
+        }
+
+        // Another program removed the first: the lookup passes over it.
+        auto other = OpenCatalogue(path);
+        auto theirs = FindEntry(other, QStringLiteral("OS"), QStringLiteral("Windows 7"));
+        DeleteEntry(theirs);
+        QCOMPARE(FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 7"), {first, second}).ref,
+                 QStringLiteral("second"));
+        // It renamed the second and added the name anew: the list no longer knows where it is,
+        // and the whole table is read.
+        auto renamed = FindEntry(other, QStringLiteral("OS"), QStringLiteral("Windows 7"));
+        UpdateEntry(renamed, QStringLiteral("Vista"), QStringLiteral("renamed"));
+        AddEntry(other, QStringLiteral("OS"), QStringLiteral("WINDOWS 7"), QStringLiteral("third"));
+        found = FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 7"), {first, second});
+        QCOMPARE(found.ref, QStringLiteral("third"));
+        QCOMPARE(found.matches, 1);
+        QVERIFY(!FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 8"), {}).found());
+    }
+
+    void otherToolsEditANewCatalogue()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 shell is not installed (Debian package sqlite3)");
+        zvtest::TempHome home;
+        const QString path = catalogueIn(home);
+        QVERIFY(!mentionsFold(schemaSql(path)));
+        QString output;
+        QCOMPARE(sqliteShell(path,
+                             QStringLiteral("INSERT INTO Games (Name, Ref) VALUES ('Doom', 'IDDQD');"
+                                            "UPDATE Games SET Name = 'Doom II';"),
+                             &output),
+                 0);
+        QCOMPARE(FindEntry(OpenCatalogue(path), QStringLiteral("Games"), QStringLiteral("doom ii")).ref,
+                 QStringLiteral("IDDQD"));
+    }
+
+    void oldIndexesAreDroppedSoOtherToolsCanEdit()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 shell is not installed (Debian package sqlite3)");
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        QStringList games{QStringLiteral("Doom"), QStringLiteral("Straße"), QStringLiteral("ΛΟΓΟΣ")};
+        for (int i = 0; i < 500; ++i)
+            games << QStringLiteral("Игра %1").arg(i);
+        makeLegacyCatalogue(path, games);
+        // What users met: any other tool fails to change the file.
+        QString output;
+        QVERIFY(sqliteShell(path, QStringLiteral("INSERT INTO Games (Name, Ref) VALUES ('x', 'y');"), &output) != 0);
+        QVERIFY2(output.contains(QLatin1String("zv_fold")), qPrintable(output));
+
+        auto db = OpenCatalogue(path);
+        QVERIFY(!mentionsFold(schemaSql(path)));
+        QCOMPARE(schemaOf(path), zv::tableCreationOrder());
+        QCOMPARE(ListNames(db, QStringLiteral("Games")), games);
+        QCOMPARE(FindEntry(db, QStringLiteral("Games"), QStringLiteral("STRASSE")).ref, QStringLiteral("Straße"));
+
+        QCOMPARE(sqliteShell(path,
+                             QStringLiteral("INSERT INTO Games (Name, Ref) VALUES ('Quake', 'text');"
+                                            "UPDATE Games SET Name = 'Doom II' WHERE Name = 'Doom';"
+                                            "DELETE FROM Games WHERE Name = 'Straße';"
+                                            "PRAGMA integrity_check;"),
+                             &output),
+                 0);
+        QCOMPARE(output.trimmed(), QStringLiteral("ok"));
+        const QStringList names = ListNames(db, QStringLiteral("Games"));
+        QCOMPARE(names.size(), games.size());
+        QVERIFY(names.contains(QStringLiteral("Doom II")) && names.contains(QStringLiteral("Quake")));
+        QVERIFY(!names.contains(QStringLiteral("Straße")));
+        QCOMPARE(FindEntry(db, QStringLiteral("Games"), QStringLiteral("QUAKE")).ref, QStringLiteral("text"));
+    }
+
+    void oldIndexesOfABusyFileStayUsableUntilTheNextOpening()
+    {
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        makeLegacyCatalogue(path, {QStringLiteral("Straße"), QStringLiteral("Doom")});
+        sqlite3 *holder = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &holder, SQLITE_OPEN_READWRITE, nullptr);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        zv::setCatalogueBusyTimeout(20);
+        auto db = OpenCatalogue(path);
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        zv::setCatalogueBusyTimeout(5000);
+        QVERIFY(mentionsFold(schemaSql(path)));
+        // This connection still writes through the old index, keeping it sound.
+        AddEntry(db, QStringLiteral("Games"), QStringLiteral("STRASSE"), QStringLiteral("new"));
+        auto doom = FindEntry(db, QStringLiteral("Games"), QStringLiteral("Doom"));
+        UpdateEntry(doom, QStringLiteral("Doom II"), QStringLiteral("changed"));
+        auto sharp = FindEntry(db, QStringLiteral("Games"), QStringLiteral("Straße"));
+        DeleteEntry(sharp);
         sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(
-            db->handle(), "EXPLAIN QUERY PLAN SELECT rowid, Name, Ref FROM \"Games\" WHERE zv_fold(Name) = zv_fold(?1)",
-            -1, &st, nullptr);
-        QString plan;
-        while (sqlite3_step(st) == SQLITE_ROW)
-            plan += QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)));
+        sqlite3_prepare_v2(db->handle(), "PRAGMA integrity_check", -1, &st, nullptr);
+        QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+        QCOMPARE(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))), QStringLiteral("ok"));
         sqlite3_finalize(st);
-        QVERIFY2(plan.contains(QLatin1String("USING INDEX")), qPrintable(plan));
+        db.reset();
+        auto reopened = OpenCatalogue(path);
+        QVERIFY(!mentionsFold(schemaSql(path)));
+        QCOMPARE(ListNames(reopened, QStringLiteral("Games")),
+                 (QStringList{QStringLiteral("Doom II"), QStringLiteral("STRASSE")}));
     }
 
     void missingTableOpensButThatCategoryReports()

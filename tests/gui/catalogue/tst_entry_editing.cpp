@@ -57,6 +57,37 @@ private slots:
         QCOMPARE(editor.txtText->toPlainText(), QString());
     }
 
+    void addRefusesANameTheLookupWouldTakeForAnother()
+    {
+        // The list's duplicate test and the catalogue's lookup decide letter case the same way:
+        // a name accepted here is one that the lookup then finds as itself, never as another.
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("ΛΟΓΟΣ"), QStringLiteral("sigma"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Straße"), QStringLiteral("sharp s"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("ſed"), QStringLiteral("long s"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Pop"), QStringLiteral("latin"));
+        auto w = f.openMain();
+        frmAddNewField editor(w.get());
+        for (const QString &name : {QStringLiteral("λογος"), QStringLiteral("STRASSE"), QStringLiteral("SED")}) {
+            editor.Text1->setText(name);
+            editor.txtText->setPlainText(QStringLiteral("new"));
+            emit editor.cmdAdd->Click();
+            QCOMPARE(f.seam.messageTexts().constLast(), QStringLiteral("Такая запись уже существует!"));
+        }
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")).size(), 4);
+        // A Cyrillic look-alike is another name.
+        editor.Text1->setText(QStringLiteral("Рор"));
+        editor.txtText->setPlainText(QStringLiteral("cyrillic"));
+        emit editor.cmdAdd->Click();
+        QCOMPARE(f.seam.messages.size(), 3);
+        f.search(*w)->setText(QStringLiteral("р"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Рор"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("cyrillic"));
+        f.search(*w)->setText(QStringLiteral("STRASS"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Straße"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("sharp s"));
+    }
+
     void addAcceptsBlanksAndOpensTheForumEveryTime()
     {
         MainWindowFixture f;

@@ -1,4 +1,3 @@
-#include "FakeListView.h"
 #include "HttpTestServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
@@ -10,6 +9,7 @@
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
@@ -17,9 +17,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+
+#include <sqlite3.h>
 
 using zv::MessageAnswer;
 using zv::MessageForm;
@@ -56,28 +60,30 @@ class TestFrmUpdate : public QObject
 {
     Q_OBJECT
 
-    // One update window over a fresh program folder, a catalogue and a local server.
+    // One update window over a fresh program folder, a catalogue, a local server and the real
+    // main window showing the category.
     struct Fixture
     {
         zvtest::TempHome home;
         zvtest::ScriptedSeam seam;
         HttpTestServer server;
-        zvtest::FakeListView view;
+        std::unique_ptr<frmMain> main;
         std::unique_ptr<frmUpdate> window;
 
         explicit Fixture(const QStringList &present = {})
-            : view(QStringLiteral("Игры"), present)
         {
             CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
             auto catalogue = OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
             for (const QString &name : present)
                 AddEntry(catalogue, kTable, name, QStringLiteral("old ") + name);
             home.write(QStringLiteral("Options.ini"), "[Main]\r\nRunCount=5\r\n");
-            window = std::make_unique<frmUpdate>(&view, kTable);
+            main = std::make_unique<frmMain>();
+            main->setAttribute(Qt::WA_DeleteOnClose, false);
+            main->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("Игры"));
+            window = std::make_unique<frmUpdate>(main.get(), kTable);
             window->show();
             server_box()->setCurrentText(server.root());
         }
-
         QComboBox *server_box() { return window->findChild<QComboBox *>(QStringLiteral("cmbServer")); }
         VistaButton *button(const char *name) { return window->findChild<VistaButton *>(QLatin1String(name)); }
         QString stat() { return window->findChild<QLabel *>(QStringLiteral("stat"))->text(); }
@@ -94,6 +100,8 @@ class TestFrmUpdate : public QObject
             return FindEntry(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), kTable, name).ref;
         }
         bool tmpExists() { return QFileInfo::exists(home.file(QStringLiteral("tmp"))); }
+        QString countText() { return main->countLabel()->text(); }
+        QStringList shown() { return main->listNames(); }
     };
 
 private slots:
@@ -112,7 +120,7 @@ private slots:
         QCOMPARE(f.button("VistaButton1")->Caption(), QStringLiteral("Обновить программу"));
         QCOMPARE(f.window->size(), QSize(328, 118));
         zv::update::removeTempFolders();
-        frmUpdate fresh(&f.view, kTable);
+        frmUpdate fresh(f.main.get(), kTable);
         QComboBox *box = fresh.findChild<QComboBox *>(QStringLiteral("cmbServer"));
         QVERIFY(box->isEditable());
         QCOMPARE(box->currentText(), zv::addresses::kProjectSite);
@@ -132,7 +140,7 @@ private slots:
         f.home.write(QStringLiteral("Language.ini"),
                      zv::toCp1251(QStringLiteral("[Падонак]\r\nCaption=Зорванел\r\nCaption_frmUpdate=Апдейт\r\n"
                                                  "frmUpdate_Greet=Превед\r\nfrmUpdate_Download=Качнуть\r\n")));
-        frmUpdate window(&f.view, kTable);
+        frmUpdate window(f.main.get(), kTable);
         QCOMPARE(window.windowTitle(), QStringLiteral("Апдейт"));
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("stat"))->text(), QStringLiteral("Превед"));
         QCOMPARE(window.findChild<VistaButton *>(QStringLiteral("Command1"))->Caption(), QStringLiteral("Качнуть"));
@@ -228,10 +236,87 @@ private slots:
         QCOMPARE(f.ref(QStringLiteral("  с пробелами  ")), QString());
         QCOMPARE(f.ref(QStringLiteral("Ёлка")), QStringLiteral("old Ёлка"));
 
-        QStringList shown = f.view.listNames();
-        QCOMPARE(shown.size(), 5);
-        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
-        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: 5"));
+        // The main list shows the new names at their sorted places.
+        QCOMPARE(f.shown(), (QStringList{QStringLiteral("  с пробелами  "), QStringLiteral("Don't #1? 100%"),
+                                         QStringLiteral("Doom"), QStringLiteral("Ёлка"), QStringLiteral("Яблоко")}));
+        QCOMPARE(f.countText(), QStringLiteral("Количество записей: 5"));
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.tmpExists());
+    }
+
+    void namesEqualAfterFoldingAreNotNew()
+    {
+        // The list file is Windows-1251, so the names on the server are Cyrillic or Latin.
+        Fixture f({QStringLiteral("Straße"), QStringLiteral("Ёлка"), QStringLiteral("Pop")});
+        f.serveList(QStringLiteral("STRASSE\r\nёЛКА\r\nРор"));
+        f.serveEntry(QStringLiteral("Рор"), QStringLiteral("cyrillic"));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.at(0).text, QStringLiteral("Новых записей 1, обновить?"));
+        QCOMPARE(f.names().size(), 4);
+        QCOMPARE(f.ref(QStringLiteral("Straße")), QStringLiteral("old Straße"));
+        QCOMPARE(f.ref(QStringLiteral("Рор")), QStringLiteral("cyrillic"));
+    }
+
+    void selectedEntryStaysSelected()
+    {
+        Fixture f({QStringLiteral("Doom"), QStringLiteral("Quake")});
+        f.main->searchBox()->setText(QStringLiteral("qu"));
+        QCOMPARE(f.main->selectedName(), QStringLiteral("Quake"));
+        f.serveList(QStringLiteral("Arcanum\r\nBlood\r\nZork"));
+        for (const QString &name : {QStringLiteral("Arcanum"), QStringLiteral("Blood"), QStringLiteral("Zork")})
+            f.serveEntry(name, name);
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.shown(), (QStringList{QStringLiteral("Arcanum"), QStringLiteral("Blood"), QStringLiteral("Doom"),
+                                         QStringLiteral("Quake"), QStringLiteral("Zork")}));
+        QCOMPARE(f.main->selectedName(), QStringLiteral("Quake"));
+        QCOMPARE(f.main->selectedRow(), 3);
+        QCOMPARE(f.main->CurrentRecord().name, QStringLiteral("Quake"));
+        QCOMPARE(f.main->entryText()->toPlainText(), QStringLiteral("old Quake"));
+        // The added entries are found through the list like any other.
+        f.main->searchBox()->setText(QStringLiteral("bl"));
+        QCOMPARE(f.main->entryText()->toPlainText(), QStringLiteral("Blood"));
+    }
+
+    void closingWhileEntriesAreWrittenWaitsForThem()
+    {
+        Fixture f;
+        QStringList list;
+        for (int i = 0; i < 20; ++i) {
+            list << QStringLiteral("Запись %1").arg(i);
+            f.serveEntry(list.last(), QStringLiteral("Текст %1").arg(i));
+        }
+        f.serveList(list.join(QStringLiteral("\r\n")));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        // Another program holds the catalogue when the entries are to be written, so the writing
+        // waits; meanwhile the user closes the window.
+        sqlite3 *holder = nullptr;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &m) {
+            if (!m.text.startsWith(QStringLiteral("Новых записей ")))
+                return;
+            sqlite3_open_v2(QFile::encodeName(f.home.file(QStringLiteral("Zorvanell.dat"))).constData(), &holder,
+                            SQLITE_OPEN_READWRITE, nullptr);
+            sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        };
+        bool stayedOpen = false;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (f.stat() != QStringLiteral("Загрузка завершена."))
+                return;
+            poll.stop();
+            f.window->close();
+            stayedOpen = f.window->isVisible();
+            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(holder);
+        });
+        poll.start();
+        f.clickUpdate();
+        QVERIFY(stayedOpen);
+        QCOMPARE(f.seam.messages.value(1).text, QStringLiteral("База обновлена!"));
+        QCOMPARE(f.names().size(), 20);
+        QCOMPARE(f.main->listCount(), 20);
         QVERIFY(!f.window->isVisible());
         QVERIFY(!f.tmpExists());
     }
@@ -320,7 +405,7 @@ private slots:
         QCOMPARE(f.seam.messages.at(0).text, offer);
         QCOMPARE(f.seam.messages.at(1).text, QStringLiteral("База обновлена!"));
         QCOMPARE(f.names(), added);
-        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: ") + QString::number(added.size()));
+        QCOMPARE(f.countText(), QStringLiteral("Количество записей: ") + QString::number(added.size()));
     }
 
     void declinedOffer()
@@ -412,7 +497,7 @@ private slots:
         QCOMPARE(f.names().size(), 300);
         QCOMPARE(f.ref(QStringLiteral("Пасхалка 123")), QStringLiteral("Текст 123\r\n"));
         QVERIFY(f.server.maxOpenConnections <= 6);
-        QCOMPARE(f.view.countText, QStringLiteral("Количество записей: 300"));
+        QCOMPARE(f.countText(), QStringLiteral("Количество записей: 300"));
     }
 
     void programUpdate_data()

@@ -1,9 +1,10 @@
-#include "FakeListView.h"
 #include "NginxServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/store/CatalogueStore.h"
+#include "core/store/Category.h"
 #include "core/update/Downloader.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
@@ -29,8 +30,10 @@ class TestNginx : public QObject
             zvtest::TempHome home;
             zvtest::ScriptedSeam seam;
             CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
-            zvtest::FakeListView view;
-            frmUpdate window(&view, table);
+            frmMain main;
+            main.findChild<QComboBox *>(QStringLiteral("Combo1"))
+                ->setCurrentText(zv::categoryByTable(table)->displayName);
+            frmUpdate window(&main, table);
             window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(server);
             seam.messageAnswers << zv::MessageAnswer::Yes;
             emit window.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
@@ -47,7 +50,10 @@ class TestNginx : public QObject
             QCOMPARE(names, expectedNames);
             for (auto it = expected.begin(); it != expected.end(); ++it)
                 QCOMPARE(FindEntry(catalogue, table, it.key()).ref, it.value());
-            QCOMPARE(view.listCount(), expected.size());
+            QStringList shown = main.listNames();
+            QCOMPARE(shown.size(), expected.size());
+            QVERIFY(std::is_sorted(shown.cbegin(), shown.cend(),
+                                   [](const QString &a, const QString &b) { return zv::NameList::sortsBefore(a, b); }));
         }
     }
 
