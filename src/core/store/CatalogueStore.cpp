@@ -264,7 +264,7 @@ NameRows ListNameRows(const CatalogueConnection &catalogue, const QString &table
     SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name FROM ") + quotedName(table) +
                                                  QStringLiteral(" WHERE Name IS NOT NULL ORDER BY rowid"));
     while (select.step())
-        rows.append(select.textView(1), select.integer(0));
+        rows.appendUtf8(select.utf8View(1), select.integer(0));
     return rows;
 }
 
@@ -276,7 +276,7 @@ bool readIfNamed(FindResult &result, qint64 rowId, const QString &name)
     SqlStatement select(result.catalogue->handle(), QStringLiteral("SELECT Name, Ref FROM ") +
                                                         quotedName(result.table) + QStringLiteral(" WHERE rowid = ?1"));
     select.bind(1, rowId);
-    if (!select.step() || select.isNull(0) || !equalsIgnoringCase(select.textView(0), name))
+    if (!select.step() || select.isNull(0) || !equalsIgnoringCase(select.text(0), name))
         return false;
     result.rowId = rowId;
     result.name = select.text(0);
@@ -299,7 +299,7 @@ FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table,
         SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name FROM ") + quotedName(table) +
                                                      QStringLiteral(" WHERE Name IS NOT NULL ORDER BY rowid"));
         while (select.step()) {
-            foldCaseInto(select.textView(1), folded);
+            foldCaseInto(select.text(1), folded);
             if (folded != wanted)
                 continue;
             ++result.matches;

@@ -3,6 +3,8 @@
 #include "core/LetterCase.h"
 #include "core/store/NameCollation.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -104,10 +106,10 @@ std::vector<int> treeOver(const std::vector<int> &leaves)
     return tree;
 }
 
-// The list positions in folded order, as a search tree. The names are grouped by their first
-// folded unit and each group is sorted on its own, so the folded copies of only one group are
-// held at a time.
-template <typename At> std::vector<int> buildFoldedTree(int n, const At &at)
+// The indexes 0..n-1 of the names `at` gives, in folded order. The names are grouped by their
+// first folded unit and each group is sorted on its own, so the folded copies of only one group
+// are held at a time.
+template <typename At> std::vector<int> foldedOrder(int n, const At &at)
 {
     FoldBuffer folded;
     std::vector<char16_t> first(static_cast<size_t>(n));
@@ -161,7 +163,7 @@ template <typename At> std::vector<int> buildFoldedTree(int n, const At &at)
             sorted[size_t(i)] = leaves[size_t(from + entries[size_t(i)].index)];
         std::copy(sorted.begin(), sorted.end(), leaves.begin() + from);
     }
-    return treeOver(leaves);
+    return leaves;
 }
 
 } // namespace
@@ -192,6 +194,24 @@ void NameRows::append(QStringView name, qint64 rowId)
     m_rowId.push_back(rowId);
 }
 
+void NameRows::appendUtf8(QByteArrayView name, qint64 rowId)
+{
+    // As QString::fromUtf8, which leaves out a byte order mark at the start.
+    if (name.startsWith("\xEF\xBB\xBF"))
+        name = name.sliced(3);
+    const size_t start = m_text.size();
+    if (start + size_t(name.size()) > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("too many names for one list");
+    // A UTF-8 byte never makes more than one UTF-16 unit.
+    m_text.resize(start + size_t(name.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    auto *begin = reinterpret_cast<QChar *>(m_text.data() + start);
+    const QChar *end = decoder.appendToBuffer(begin, name);
+    m_text.resize(start + size_t(end - begin));
+    m_start.push_back(std::uint32_t(m_text.size()));
+    m_rowId.push_back(rowId);
+}
+
 void NameRows::append(const NameRows &other)
 {
     m_text.reserve(m_text.size() + other.m_text.size());
@@ -215,22 +235,32 @@ void NameList::assign(NameRows rows)
 {
     finishIndex();
     const int n = int(rows.size());
-    m_order = collationOrder(n, [&](int i) { return rows.at(i); });
     m_rows = std::move(rows);
     m_tree.clear();
     ++m_generation;
-    // The search index does not hold up the list: a large list builds it on a second thread,
-    // and the first search or change waits for it. Nothing changes the names meanwhile.
-    auto build = [this, n] { return buildFoldedTree(n, [this](int p) { return viewAt(p); }); };
-    std::lock_guard lock(m_indexLock);
-    m_pendingIndex = std::async(n >= kParallelFrom ? std::launch::async : std::launch::deferred, build);
+    // The search index does not hold up the list: a large list builds it on a second thread
+    // while this one sorts, and the first search or change waits for it. It is built over the
+    // names' ids, which become list positions once both are done.
+    auto build = [this, n] { return foldedOrder(n, [this](int id) { return m_rows.at(id); }); };
+    {
+        std::lock_guard lock(m_indexLock);
+        m_pendingIndex = std::async(n >= kParallelFrom ? std::launch::async : std::launch::deferred, build);
+    }
+    m_order = collationOrder(n, [this](int id) { return m_rows.at(id); });
 }
 
 void NameList::finishIndex() const
 {
     std::lock_guard lock(m_indexLock);
-    if (m_pendingIndex.valid())
-        m_tree = m_pendingIndex.get();
+    if (!m_pendingIndex.valid())
+        return;
+    std::vector<int> leaves = m_pendingIndex.get();
+    std::vector<int> positionOf(m_rows.size());
+    for (size_t p = 0; p < m_order.size(); ++p)
+        positionOf[size_t(m_order[p])] = int(p);
+    for (int &leaf : leaves)
+        leaf = positionOf[size_t(leaf)];
+    m_tree = treeOver(leaves);
 }
 
 QStringList NameList::names() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -22,6 +23,9 @@ public:
 
     void reserve(qsizetype names, qsizetype units);
     void append(QStringView name, qint64 rowId = -1);
+    // The same from UTF-8, decoded straight into the block as QString::fromUtf8 decodes
+    // (a leading byte order mark dropped, broken bytes replaced).
+    void appendUtf8(QByteArrayView name, qint64 rowId = -1);
     void append(const NameRows &other);
 
     qsizetype size() const { return qsizetype(m_rowId.size()); }

@@ -95,10 +95,10 @@ QString SqlStatement::text(int column) const
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
 }
 
-QStringView SqlStatement::textView(int column) const
+QByteArrayView SqlStatement::utf8View(int column) const
 {
-    const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(m_stmt, column));
-    return QStringView(data, sqlite3_column_bytes16(m_stmt, column) / 2);
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 qint64 SqlStatement::integer(int column) const

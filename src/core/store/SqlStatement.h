@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
-#include <QStringView>
 
 #include <sqlite3.h>
 
@@ -24,8 +24,8 @@ public:
     void run();
 
     QString text(int column) const;
-    // The text without a copy; valid until the next step.
-    QStringView textView(int column) const;
+    // The text's UTF-8 bytes without a copy; valid until the next step.
+    QByteArrayView utf8View(int column) const;
     qint64 integer(int column) const;
     bool isNull(int column) const;
 

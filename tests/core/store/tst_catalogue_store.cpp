@@ -222,6 +222,30 @@ private slots:
                  (QStringList{QStringLiteral("Матрица"), QStringLiteral("Аватар")}));
     }
 
+    void nameRowsAreTheNamesWithTheirRecordIds()
+    {
+        zvtest::TempHome home;
+        auto db = OpenCatalogue(catalogueIn(home));
+        // Bytes no program of ours writes, as another tool may: a byte order mark, broken UTF-8,
+        // an empty name and a record without one.
+        for (const char *sql :
+             {"INSERT INTO Games VALUES (CAST(X'EFBBBF426F6D' AS TEXT), 'bom')",
+              "INSERT INTO Games VALUES (CAST(X'FF61C3' AS TEXT), 'broken')", "INSERT INTO Games VALUES ('', 'empty')",
+              "INSERT INTO Games VALUES (NULL, 'none')", "INSERT INTO Games VALUES ('Ёжик', 'ok')"})
+            QCOMPARE(sqlite3_exec(db->handle(), sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        const zv::NameRows rows = ListNameRows(db, QStringLiteral("Games"));
+        const QStringList names = ListNames(db, QStringLiteral("Games"));
+        QCOMPARE(rows.size(), names.size());
+        QCOMPARE(names.size(), 4);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows.at(i).toString(), names.at(i));
+            QCOMPARE(FindEntry(db, QStringLiteral("Games"), names.at(i), {rows.rowIdAt(i)}).rowId, rows.rowIdAt(i));
+        }
+        QCOMPARE(rows.at(0).toString(), QStringLiteral("Bom"));
+        QCOMPARE(rows.at(1).toString(), QStringLiteral("\uFFFDa\uFFFD"));
+        QCOMPARE(rows.rowIdAt(3), 5);
+    }
+
     void transactionIsAllOrNothing()
     {
         zvtest::TempHome home;
