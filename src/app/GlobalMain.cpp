@@ -69,18 +69,23 @@ bool Main()
 
 namespace zv {
 
-int runApplication(int argc, char *argv[])
+void setUpApplication(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    auto *qtTranslator = new QTranslator(&app);
+    if (qtTranslator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTranslator);
+}
+
+int runApplication(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setUpApplication(app);
 
     QtSeam seam;
     setSeam(&seam);
