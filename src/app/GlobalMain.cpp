@@ -6,6 +6,7 @@
 #include "core/SharedState.h"
 #include "core/Version.h"
 #include "core/store/CatalogueStore.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/windows/frmLogo.h"
@@ -60,6 +61,8 @@ bool Main()
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();
+    // A program update ended with this start: say how it went, once.
+    zv::update::reportInstallStatus();
     if (zv::optionAsFlag(ReadOption(QStringLiteral("SplashScreen"), QStringLiteral("True")), true))
         (new frmLogo(showMainWindow))->show();
     else
