@@ -3,7 +3,6 @@
 // the resident memory of the program holding each catalogue.
 // Usage: bench_catalogue [--quick] [largest size, default 1000000]
 #include "app/GlobalMain.h"
-#include "core/MemoryUse.h"
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/QtSeam.h"
@@ -14,7 +13,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFont>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -167,9 +165,8 @@ long statusKb(const char *key)
 int residentChild(int argc, char *argv[])
 {
     // As zv::runApplication starts the program.
-    zv::returnLargeBlocksWhenFreed();
     QApplication app(argc, argv);
-    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    zv::setUpApplication(app);
     SilentSeam seam;
     zv::setSeam(&seam);
     if (!Main())

@@ -5,7 +5,13 @@
 // been shown to the user); the caller then ends without an event loop.
 bool Main();
 
+class QApplication;
+
 namespace zv {
+
+// The program's name, its font, Qt's Russian translation and how it hands freed memory back,
+// for the program and its tools.
+void setUpApplication(QApplication &app);
 
 // Sets up the application (font, Qt's Russian translation, the real seam), runs Main and
 // then the event loop; what main() returns.
