@@ -1,5 +1,6 @@
 #include "core/MemoryUse.h"
 
+#include <cstdlib> // says whether this is the GNU C library
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

@@ -64,29 +64,33 @@ std::u16string_view viewOf(const FoldBuffer &folded)
 }
 
 // Indexes 0..n-1 of the names `at` gives, in collation order; equal names keep their order.
+// Each entry holds the first sixteen bytes of its name's collation key; only the rest of the
+// key is kept beside, for the entries whose heads are equal.
 template <typename At> std::vector<int> collationOrder(int n, const At &at)
 {
-    std::vector<std::uint8_t> keys;
-    keys.reserve(size_t(n) * 32);
-    // Where each key starts; the keys of a list this class can hold stay below 4 GiB.
-    std::vector<std::uint32_t> offsets(size_t(n) + 1);
-    for (int i = 0; i < n; ++i) {
-        offsets[size_t(i)] = std::uint32_t(keys.size());
-        appendCollationKey(at(i), keys);
-        if (keys.size() > std::numeric_limits<std::uint32_t>::max())
-            throw std::length_error("too many names for one list");
-    }
-    offsets[size_t(n)] = std::uint32_t(keys.size());
+    std::vector<std::uint8_t> key;
+    std::vector<std::uint8_t> tails;
+    tails.reserve(size_t(n) * 16);
+    std::vector<std::uint32_t> offsets(size_t(n) + 1); // where each tail starts
     std::vector<SortEntry> entries(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        setHeadOfKey(entries[size_t(i)], keys.data() + offsets[size_t(i)]);
+        key.clear();
+        appendCollationKey(at(i), key); // ends in a zero
+        setHeadOfKey(entries[size_t(i)], key.data());
         entries[size_t(i)].index = i;
+        offsets[size_t(i)] = std::uint32_t(tails.size());
+        // A key that ended within the head leaves an empty tail: equal heads then mean equal keys.
+        const size_t headLength = std::min<size_t>(16, key.size() - 1);
+        tails.insert(tails.end(), key.begin() + std::ptrdiff_t(headLength), key.end());
+        if (tails.size() > std::numeric_limits<std::uint32_t>::max())
+            throw std::length_error("too many names for one list");
     }
+    offsets[size_t(n)] = std::uint32_t(tails.size());
     std::sort(entries.begin(), entries.end(), [&](const SortEntry &a, const SortEntry &b) {
         if (!a.headEqual(b))
             return a.headLess(b);
-        const int c = std::strcmp(reinterpret_cast<const char *>(keys.data() + offsets[size_t(a.index)]),
-                                  reinterpret_cast<const char *>(keys.data() + offsets[size_t(b.index)]));
+        const int c = std::strcmp(reinterpret_cast<const char *>(tails.data() + offsets[size_t(a.index)]),
+                                  reinterpret_cast<const char *>(tails.data() + offsets[size_t(b.index)]));
         return c != 0 ? c < 0 : a.index < b.index;
     });
     std::vector<int> order(static_cast<size_t>(n));
