@@ -43,7 +43,7 @@ QUrl toUrl(const QString &address);
 QStringList parseList(const QString &text);
 
 // True when `name` can be stored as one plain file of tmp/base: not empty, not "." or "..",
-// no "/", "\" or control characters, not starting with "." (hidden files are never listed).
+// no "/", "\" or control characters. A leading dot is fine (".NET Framework").
 bool isPlainFileName(const QString &name);
 
 // The names of `listed` that the catalogue lacks, in list order (duplicates kept: each counts).
@@ -55,12 +55,13 @@ QSet<QString> foldedNameSet(const QStringList &names);
 QString tempFolder();     // tmp
 QString tempBaseFolder(); // tmp/base
 QString tempListFile();   // tmp/list.txt
+QString tempPartFolder(); // tmp/.part: unfinished downloads, apart from the entry files
 QString versionFile();    // ProgVer.ini
 QString archiveFile();    // update.rar
 QString installScript();  // instupd.cmd
 
-// Deletes the files of tmp/base and tmp, then the two folders. Only files directly in those
-// two folders are deleted; sub-folders, and whatever a link points to, are left alone.
+// Deletes the files of tmp/base, tmp/.part and tmp, then the three folders. Only files directly
+// in those folders are deleted; sub-folders, and whatever a link points to, are left alone.
 // Never fails: whatever cannot be removed stays.
 void removeTempFolders();
 

@@ -173,7 +173,12 @@ void frmUpdate::Command1_Click()
     if (m_busy)
         return;
     setBusy(true);
-    const auto idle = qScopeGuard([this] { setBusy(false); });
+    // Entry names may be any file name, so unfinished files go to a folder of their own.
+    m_downloader->setPartFolder(tempPartFolder());
+    const auto idle = qScopeGuard([this] {
+        m_downloader->setPartFolder(QString());
+        setBusy(false);
+    });
 
     RemoveTEMP();
     m_serverAddress = cmbServer->currentText();
