@@ -360,7 +360,7 @@ void Downloader::start(Transfer *transfer, const QUrl &url)
     const QString scheme = url.scheme().toLower();
     transfer->local = scheme == QLatin1String("file");
     if (transfer->local) {
-        // libcurl would wait forever on a pipe and cannot tell a folder from an empty file.
+        // Only a regular file is an entry: a pipe would keep the copy waiting, a folder is none.
         const QFileInfo info(url.toLocalFile());
         if (!info.isFile()) {
             fail(transfer, QStringLiteral("not found"));

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace zv::update;
 using zvtest::HttpTestServer;
 
@@ -275,6 +277,14 @@ private slots:
         QFile::remove(target());
         QVERIFY(!fetch(downloader,
                        {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Нет")), target(), FileKind::Entry}));
+        // A pipe would keep the copy waiting forever; a folder is no file either.
+        const QString pipe = m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base/Труба"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base/Папка"))));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Труба")), target(), FileKind::Entry}));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Папка")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("ftp://127.0.0.1/x")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("data:,hello")), target(), FileKind::Entry}));
         QVERIFY(folderEmpty());
