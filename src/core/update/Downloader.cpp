@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <curl/curl.h>
 #include <memory>
+#include <utility>
 
 namespace zv::update {
 
@@ -82,7 +83,7 @@ struct Downloader::Transfer
     {
         auto *t = static_cast<Transfer *>(self);
         t->touch();
-        if (size <= 2 && (data[0] == '\r' || data[0] == '\n') && t->success()) {
+        if (size >= 1 && size <= 2 && (data[0] == '\r' || data[0] == '\n') && t->success()) {
             curl_off_t length = -1;
             curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             if (length > sizeCap(t->job.kind)) {
@@ -162,6 +163,8 @@ Downloader::~Downloader()
     abortAll();
     reap();
     closeMulti();
+    for (void *easy : std::as_const(m_idleHandles))
+        curl_easy_cleanup(static_cast<CURL *>(easy));
 }
 
 void Downloader::openMulti()
@@ -230,8 +233,6 @@ int Downloader::socketCallback(void *, int fd, int what, void *self, void *socke
             }
             d->m_sockets.removeOne(socket);
             delete socket;
-            if (d->m_multi)
-                curl_multi_assign(multiOf(d->m_multi), fd, nullptr);
         }
         return 0;
     }
@@ -322,7 +323,7 @@ void Downloader::startNext()
         emit jobStarted(id, job);
         if (transfer->done) // aborted from a jobStarted handler
             continue;
-        CURL *easy = curl_easy_init();
+        CURL *easy = m_idleHandles.isEmpty() ? newHandle() : static_cast<CURL *>(m_idleHandles.takeLast());
         if (!easy) {
             fail(transfer, QStringLiteral("out of memory"));
             continue;
@@ -330,29 +331,37 @@ void Downloader::startNext()
         transfer->easy = easy;
         curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent.constData());
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer);
-        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer);
-        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onRequest);
         curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(m_timeoutMs));
-        // Every encoding libcurl can undo; the size caps count the decoded bytes.
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
-        // Wait for a connection that may carry several transfers rather than open one more.
-        curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
         if (!g_certificateAuthorities.isEmpty())
             curl_easy_setopt(easy, CURLOPT_CAINFO, g_certificateAuthorities.constData());
         start(transfer, job.url);
     }
     if (!m_active.isEmpty() && !m_watchdog.isActive())
         m_watchdog.start(qBound(20, m_timeoutMs / 10, 1000));
+}
+
+void *Downloader::newHandle()
+{
+    CURL *easy = curl_easy_init();
+    if (!easy)
+        return nullptr;
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent.constData());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onRequest);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // Every encoding libcurl can undo; the size caps count the decoded bytes.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    // Wait for a connection that may carry several transfers rather than open one more.
+    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+    return easy;
 }
 
 void Downloader::start(Transfer *transfer, const QUrl &url)
@@ -407,16 +416,18 @@ bool Downloader::openPart(Transfer *transfer)
     QString partName;
     const QString unique =
         QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') + QString::number(transfer->id);
-    if (!m_partFolder.isEmpty() && QDir().mkpath(m_partFolder))
+    if (!m_partFolder.isEmpty())
         partName = m_partFolder + QLatin1Char('/') + unique + QStringLiteral(".part");
     else
         partName = QFileInfo(transfer->job.target).absolutePath() + QStringLiteral("/.zvpart-") + unique;
     transfer->part = std::make_unique<QFile>(partName);
-    if (!transfer->part->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        transfer->part.reset();
-        return false;
-    }
-    return true;
+    constexpr QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Truncate;
+    // The folder is made when the first part finds it missing, not looked for each time.
+    if (transfer->part->open(mode) ||
+        (!m_partFolder.isEmpty() && QDir().mkpath(m_partFolder) && transfer->part->open(mode)))
+        return true;
+    transfer->part.reset();
+    return false;
 }
 
 void Downloader::onDone(Transfer *transfer, int code)
@@ -490,6 +501,12 @@ void Downloader::complete(Transfer *transfer, bool ok)
         if (!ok)
             transfer->part->remove();
         transfer->part.reset();
+    }
+    // Handles are kept for the next jobs: making one anew for each small file costs more than
+    // the file itself.
+    if (transfer->easy && m_idleHandles.size() < m_maxParallel) {
+        curl_easy_setopt(transfer->easy, CURLOPT_ERRORBUFFER, nullptr);
+        m_idleHandles.append(std::exchange(transfer->easy, nullptr));
     }
     const int id = transfer->id;
     m_active.remove(id);

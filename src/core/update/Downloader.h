@@ -78,6 +78,7 @@ private:
     static int socketCallback(void *easy, int fd, int what, void *self, void *socketData);
     static int timerCallback(void *multi, long ms, void *self);
 
+    void *newHandle();
     void openMulti();
     void closeMulti();
     void startNext();
@@ -100,6 +101,7 @@ private:
     QTimer m_watchdog;
     QElapsedTimer m_clock;
     QList<Socket *> m_sockets;
+    QList<void *> m_idleHandles; // easy handles of finished jobs, ready for the next ones
     QQueue<std::pair<int, DownloadJob>> m_waiting;
     QHash<int, Transfer *> m_active;
     QList<Transfer *> m_finishedTransfers;

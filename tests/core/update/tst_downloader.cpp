@@ -330,9 +330,10 @@ private slots:
             QVERIFY(!result.at(1).toBool());
         QVERIFY(downloader.isIdle());
         QVERIFY(folderEmpty());
-        // The stopped transfers' connections are closed, and nothing more is asked for.
-        const qsizetype asked = server.requests.size();
+        // The stopped transfers' connections are closed, and nothing more is asked for (what was
+        // sent before the stop may still reach the server until it has read the connection to its end).
         QTRY_COMPARE(server.openConnections(), 0);
+        const qsizetype asked = server.requests.size();
         QTest::qWait(200);
         QCOMPARE(server.requests.size(), asked);
     }
