@@ -307,8 +307,23 @@ int Downloader::enqueue(const DownloadJob &job)
     const int id = m_nextId++;
     m_waiting.enqueue({id, job});
     // Started from the event loop, so finished() never arrives before the caller has the id.
-    QMetaObject::invokeMethod(this, &Downloader::startNext, Qt::QueuedConnection);
+    scheduleStart();
     return id;
+}
+
+void Downloader::scheduleStart()
+{
+    // One call for many jobs: ten thousand enqueued at once post one event, not ten thousand.
+    if (m_startScheduled)
+        return;
+    m_startScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_startScheduled = false;
+            startNext();
+        },
+        Qt::QueuedConnection);
 }
 
 void Downloader::startNext()
@@ -512,12 +527,13 @@ void Downloader::complete(Transfer *transfer, bool ok)
     m_active.remove(id);
     // The transfer may be inside one of its own signal handlers; delete it from the event loop.
     m_finishedTransfers.append(transfer);
-    QMetaObject::invokeMethod(this, &Downloader::reap, Qt::QueuedConnection);
+    if (m_finishedTransfers.size() == 1)
+        QMetaObject::invokeMethod(this, &Downloader::reap, Qt::QueuedConnection);
     if (m_active.isEmpty())
         m_watchdog.stop();
     emit finished(id, ok);
     if (!m_waiting.isEmpty())
-        QMetaObject::invokeMethod(this, &Downloader::startNext, Qt::QueuedConnection);
+        scheduleStart();
     else if (m_active.isEmpty())
         emit idle();
 }

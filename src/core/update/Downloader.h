@@ -81,6 +81,7 @@ private:
     void *newHandle();
     void openMulti();
     void closeMulti();
+    void scheduleStart();
     void startNext();
     void start(Transfer *transfer, const QUrl &url);
     void onSocket(int fd, int flags);
@@ -107,6 +108,7 @@ private:
     QList<Transfer *> m_finishedTransfers;
     QString m_partFolder;
     int m_nextId = 1;
+    bool m_startScheduled = false;
     int m_timeoutMs;
     // More jobs than connections: each waits inside libcurl for a free connection or, over
     // HTTP/2, shares one, so no connection ever idles between two files.

@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QIcon>
@@ -255,9 +256,14 @@ void frmUpdate::updbase()
     prgEntries->setValue(arrived);
     if (!pending.isEmpty()) {
         QEventLoop loop;
+        // Small files start by the thousand a second; the line changes as often as an eye can
+        // follow, and redrawing it for every one would cost more than fetching it.
+        QElapsedTimer shown;
         const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
-            if (pending.contains(id))
+            if (pending.contains(id) && (!shown.isValid() || shown.elapsed() >= 50)) {
                 setStat(QStringLiteral("Загружаю ") + pending.value(id));
+                shown.start();
+            }
         });
         const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
             if (pending.remove(id)) {
