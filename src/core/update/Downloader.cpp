@@ -185,6 +185,7 @@ void Downloader::closeMulti()
     curl_multi_cleanup(multiOf(m_multi));
     m_multi = nullptr;
     m_curlTimer.stop();
+    m_timeoutDue = false;
     for (Socket *socket : std::as_const(m_sockets)) {
         for (QSocketNotifier *notifier : {socket->read, socket->write}) {
             if (notifier) {
@@ -262,6 +263,7 @@ int Downloader::socketCallback(void *, int fd, int what, void *self, void *socke
 int Downloader::timerCallback(void *, long ms, void *self)
 {
     auto *d = static_cast<Downloader *>(self);
+    d->m_timeoutDue = ms == 0;
     if (ms < 0)
         d->m_curlTimer.stop();
     else
@@ -271,16 +273,27 @@ int Downloader::timerCallback(void *, long ms, void *self)
 
 void Downloader::onSocket(int fd, int flags)
 {
-    int running = 0;
-    curl_multi_socket_action(multiOf(m_multi), fd, flags, &running);
-    collectDone();
+    drive(fd, flags);
 }
 
 void Downloader::onCurlTimer()
 {
+    drive(CURL_SOCKET_TIMEOUT, 0);
+}
+
+void Downloader::drive(int fd, int flags)
+{
     int running = 0;
-    curl_multi_socket_action(multiOf(m_multi), CURL_SOCKET_TIMEOUT, 0, &running);
+    curl_multi_socket_action(multiOf(m_multi), fd, flags, &running);
     collectDone();
+    // What libcurl wants done at once (a waiting transfer taking over the connection another
+    // has just left) is done now, not one turn of the event loop later.
+    for (int round = 0; round < 8 && m_timeoutDue; ++round) {
+        m_timeoutDue = false;
+        m_curlTimer.stop();
+        curl_multi_socket_action(multiOf(m_multi), CURL_SOCKET_TIMEOUT, 0, &running);
+        collectDone();
+    }
 }
 
 void Downloader::collectDone()

@@ -86,6 +86,7 @@ private:
     void start(Transfer *transfer, const QUrl &url);
     void onSocket(int fd, int flags);
     void onCurlTimer();
+    void drive(int fd, int flags);
     void collectDone();
     void onDone(Transfer *transfer, int code);
     void checkSilence();
@@ -109,6 +110,7 @@ private:
     QString m_partFolder;
     int m_nextId = 1;
     bool m_startScheduled = false;
+    bool m_timeoutDue = false; // libcurl asked to be called again at once
     int m_timeoutMs;
     // More jobs than connections: each waits inside libcurl for a free connection or, over
     // HTTP/2, shares one, so no connection ever idles between two files.
