@@ -8,6 +8,7 @@
 #include "core/store/CatalogueStore.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
+#include "gui/screenshots/PictureReader.h"
 #include "gui/windows/frmLogo.h"
 
 #include <QApplication>
@@ -75,6 +76,8 @@ int runApplication(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    // A picture file whose header claims a huge size is refused instead of taking the memory.
+    limitPictureMemory();
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
     QTranslator qtTranslator;
