@@ -43,6 +43,7 @@ PictureHeader readPictureHeader(const QString &path)
     PictureHeader header;
     if (!reader.canRead())
         return header;
+    header.readable = true;
     const QSize size = reader.size();
     header.size = turnsSideways(reader) ? size.transposed() : size;
     header.animated = reader.supportsAnimation() && reader.imageCount() != 1;

@@ -20,7 +20,8 @@ QSize shownSize(const QSize &natural, const QSize &bounds);
 // What a picture file holds, learnt from its header without decoding it.
 struct PictureHeader
 {
-    QSize size;            // upright (after the EXIF orientation), invalid when the file is no picture
+    bool readable = false; // a picture format that Qt reads
+    QSize size;            // upright (after the EXIF orientation); invalid when unknown before decoding
     bool animated = false; // more than one frame
 };
 PictureHeader readPictureHeader(const QString &path);

@@ -62,13 +62,13 @@ QSize frmScreen::screenBounds() const
 bool frmScreen::showPicture(const QString &path)
 {
     const zv::PictureHeader header = zv::readPictureHeader(path);
-    if (!header.size.isValid())
+    if (!header.readable)
         return false;
     const QSize bounds = screenBounds();
     QSize shown;
     QMovie *movie = nullptr;
     QPixmap still;
-    if (header.animated) {
+    if (header.animated && header.size.isValid()) {
         movie = new QMovie(path, QByteArray(), this);
         shown = zv::shownSize(header.size, bounds);
         if (shown != header.size)

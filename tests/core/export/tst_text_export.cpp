@@ -1,3 +1,4 @@
+#include "InChild.h"
 #include "TempHome.h"
 #include "core/TextCodec.h"
 #include "core/export/TextExport.h"
@@ -7,12 +8,11 @@
 #include <QTest>
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace zv::exporting;
+using zvtest::inChild;
+using zvtest::Privileges;
 
 namespace {
 
@@ -25,23 +25,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-enum class Privileges { Same, NotRoot };
-
-// Runs `work` in a child process, so that limits set there stay there; with Privileges::NotRoot
-// the child gives up root, so that file permissions hold for it too. True when `work` returned true.
-bool inChild(Privileges privileges, const std::function<bool()> &work)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        if (privileges == Privileges::NotRoot && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(3);
-        _exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "InChild.h"
 #include "MainWindowFixture.h"
 #include "core/TextCodec.h"
 #include "core/export/TextExport.h"
@@ -153,6 +154,31 @@ private slots:
                                                    f.home.file(QStringLiteral("plain/Word.txt"))));
         QCOMPARE(f.seam.messages[0].form, zv::MessageForm::OkExclamation);
         QCOMPARE(f.home.read(QStringLiteral("plain")), QByteArray("a file, not a folder"));
+    }
+
+    void aSaveIntoAReadOnlyFolderIsReportedAndKeepsTheOldFile()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("new text"));
+        const QString folder = f.home.file(QStringLiteral("exports"));
+        QDir().mkpath(folder);
+        const QString old = folder + QStringLiteral("/Word.txt");
+        QVERIFY(zv::exporting::writeFile(old, "old export").isEmpty());
+        QFile::setPermissions(f.home.path(), QFile::permissions(f.home.path()) | QFile::ExeOther);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        f.seam.fileAnswers.enqueue(folder + QStringLiteral("/Word"));
+        // Root may write anywhere: the save runs in a child that is not root.
+        QVERIFY(zvtest::inChild(zvtest::Privileges::NotRoot, [&] {
+            trigger(*w, "mnuSaveItem");
+            return f.seam.messages.size() == 1 &&
+                   f.seam.messages[0].text.startsWith(QStringLiteral("Не удалось сохранить файл ") + old) &&
+                   readFile(old) == "old export";
+        }));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(readFile(old), QByteArray("old export"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Word.txt")});
     }
 
     // The text box may hold no text of the selected entry: right after a delete made while
