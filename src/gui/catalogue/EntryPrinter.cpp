@@ -74,7 +74,8 @@ bool printEntry(QPrinter *printer, const QString &name, const QString &text)
     const int pages = document.pageCount();
     int first = 1;
     int last = pages;
-    if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+    // A range chosen in the dialog; none is 0.
+    if (printer->fromPage() > 0) {
         first = std::max(first, printer->fromPage());
         last = std::min(last, printer->toPage() > 0 ? printer->toPage() : pages);
     }

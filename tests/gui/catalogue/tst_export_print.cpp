@@ -274,6 +274,20 @@ private slots:
         QVERIFY(printed.join(QString()).contains(longWord));
         QVERIFY(text.count(QLatin1Char('\f')) >= 2); // one form feed after each page
 
+        // A range of pages chosen in the dialog: only those are printed.
+        const QString second = f.home.file(QStringLiteral("page2.pdf"));
+        clsCommonDialog::instance().setFromPage(2);
+        clsCommonDialog::instance().setToPage(2);
+        f.seam.printAnswers.enqueue(true);
+        f.seam.printToPdf.enqueue(second);
+        emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
+        clsCommonDialog::instance().setFromPage(0);
+        clsCommonDialog::instance().setToPage(0);
+        const QString page2 = poppler(QStringLiteral("pdftotext"), {second, QStringLiteral("-")});
+        QCOMPARE(page2.count(QLatin1Char('\f')), 1);
+        QVERIFY(!page2.contains(QStringLiteral("Калькулятор")));
+        QVERIFY(text.contains(page2.trimmed()));
+
         const QString fonts = poppler(QStringLiteral("pdffonts"), {pdf});
         // The name in bold of a font with Courier's widths, the text in the same font.
         QVERIFY2(fonts.contains(QStringLiteral("LiberationMono-Bold")) || fonts.contains(QStringLiteral("Courier")),
