@@ -40,6 +40,8 @@ public:
     // PDF files a confirmed print dialog chooses to print into, in turn; with none queued the
     // printer stays as it was.
     QQueue<QString> printToPdf;
+    // Whether each program start succeeds; a start with nothing queued succeeds.
+    QQueue<bool> startResults;
     // Runs when a message box is shown, before it is answered (e.g. to look at the state then).
     std::function<void(const Message &)> onMessage;
 

@@ -12,6 +12,8 @@
 #include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/windows/frmAbout.h"
+#include "gui/windows/frmOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -156,8 +158,8 @@ void frmMain::createControls()
     connect(cmdUpdate, &VistaButton::Click, this, &frmMain::cmdUpdate_Click);
     connect(Print_cmd, &VistaButton::Click, this, &frmMain::Print_cmd_Click);
     connect(cmdViewScreen, &VistaButton::Click, this, &frmMain::cmdViewScreen_Click);
-    for (VistaButton *button : {cmdConfig, cmdAbout})
-        connect(button, &VistaButton::Click, this, &frmMain::notBuiltYet);
+    connect(cmdConfig, &VistaButton::Click, this, &frmMain::cmdConfig_Click);
+    connect(cmdAbout, &VistaButton::Click, this, &frmMain::cmdAbout_Click);
 }
 
 void frmMain::createListMenu()
@@ -352,8 +354,14 @@ void frmMain::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void frmMain::notBuiltYet()
+void frmMain::cmdConfig_Click()
 {
-    zv::showMessage(this, QStringLiteral("Эта возможность появится в следующей версии программы."),
-                    zv::MessageForm::OkInformation);
+    frmOptions options({this, [this](bool shown) { Label1->setVisible(shown); }});
+    options.exec();
+}
+
+void frmMain::cmdAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
 }

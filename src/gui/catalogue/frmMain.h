@@ -91,12 +91,13 @@ private:
     void cmdAddItem_Click();
     void EditButton_Click();
     void cmdUpdate_Click();
+    void cmdConfig_Click();
+    void cmdAbout_Click();
     void Print_cmd_Click();
     void cmdViewScreen_Click();
     void mnuSaveItem_Click();
     void mnuSaveList_Click();
     void mnuAddScreenShot_Click();
-    void notBuiltYet();
     // Takes the selected row out of the list and resets the search box, counter and text box.
     void dropSelectedRow();
     // Shows a store failure; the window goes on.
