@@ -6,6 +6,7 @@
 #include "core/SharedState.h"
 #include "core/Version.h"
 #include "core/store/CatalogueStore.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/windows/frmLogo.h"
@@ -63,6 +64,8 @@ bool Main()
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();
+    // A program update ended with this start: say how it went, once.
+    zv::update::reportInstallStatus();
     if (zv::optionAsFlag(ReadOption(QStringLiteral("SplashScreen"), QStringLiteral("True")), true))
         (new frmLogo(showMainWindow))->show();
     else
@@ -72,18 +75,23 @@ bool Main()
 
 namespace zv {
 
-int runApplication(int argc, char *argv[])
+void setUpApplication(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    auto *qtTranslator = new QTranslator(&app);
+    if (qtTranslator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTranslator);
+}
+
+int runApplication(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setUpApplication(app);
 
     QtSeam seam;
     setSeam(&seam);

@@ -1,3 +1,4 @@
+#include "InstallFolder.h"
 #include "ScopedEnv.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
@@ -6,6 +7,7 @@
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/windows/frmLogo.h"
 
@@ -214,6 +216,50 @@ private slots:
         QVERIFY(QFileInfo::exists(layout.bin + QStringLiteral("/Zorvanell.dat")));
         QVERIFY(!QFileInfo::exists(layout.data));
         QVERIFY(shownWindow<frmMain>());
+    }
+
+    void installStatusIsToldOnce_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("begins");
+        const int ok = int(zv::MessageForm::OkInformation);
+        const int bad = int(zv::MessageForm::OkExclamation);
+        QTest::newRow("installed") << QByteArray("installed\n") << ok
+                                   << QStringLiteral("Обновление программы установлено.");
+        QTest::newRow("rolled back") << QByteArray("rolled back\n") << bad
+                                     << QStringLiteral("Обновление программы установить не удалось, прежние файлы");
+        QTest::newRow("refused") << QByteArray("refused\n") << bad << QStringLiteral("Архив обновления отклонён");
+        QTest::newRow("restore failed") << QByteArray("restore failed\n") << bad
+                                        << QStringLiteral("Обновление программы установить не удалось, и прежние");
+        QTest::newRow("unknown word") << QByteArray("something else\n") << -1 << QString();
+    }
+
+    void installStatusIsToldOnce()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(int, form);
+        QFETCH(QString, begins);
+        zvtest::TempHome home;
+        zvtest::InstallFolder install;
+        zvtest::ScriptedSeam seam;
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        home.write(QStringLiteral("Options.ini"), "[Main]\r\nSplashScreen=0\r\n");
+        // The status lies beside the program, not in the data folder.
+        home.write(QStringLiteral("instupd.status"), "refused\n");
+        install.write(QStringLiteral("instupd.status"), status);
+        QVERIFY(Main());
+        if (form < 0) {
+            QVERIFY(seam.messages.isEmpty());
+        } else {
+            QCOMPARE(seam.messages.size(), 1);
+            QVERIFY2(seam.messages[0].text.startsWith(begins), qPrintable(seam.messages[0].text));
+            QCOMPARE(int(seam.messages[0].form), form);
+        }
+        QVERIFY(!QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
+        closeAllWindows();
+        QVERIFY(Main());
+        QCOMPARE(seam.messages.size(), form < 0 ? 0 : 1);
     }
 
     void catalogueThatCannotBeCreatedIsReported()

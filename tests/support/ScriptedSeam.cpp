@@ -63,7 +63,7 @@ void ScriptedSeam::openWithShell(const QString &target)
 bool ScriptedSeam::startProcess(const QString &program, const QStringList &arguments)
 {
     started.append({program, arguments});
-    return true;
+    return startResults.isEmpty() ? true : startResults.dequeue();
 }
 
 void ScriptedSeam::exitProcess(int code)

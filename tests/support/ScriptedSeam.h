@@ -37,6 +37,8 @@ public:
     QQueue<std::optional<QString>> inputAnswers;
     QQueue<std::optional<QString>> fileAnswers; // open and save dialogs
     QQueue<bool> printAnswers;
+    // Whether each program start succeeds; a start with nothing queued succeeds.
+    QQueue<bool> startResults;
     // Runs when a message box is shown, before it is answered (e.g. to look at the state then).
     std::function<void(const Message &)> onMessage;
 

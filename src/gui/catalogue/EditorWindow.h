@@ -15,7 +15,4 @@ QLabel *addEmblem(QWidget *window, int left, int top);
 // "Поля не могут оставатся пустыми!" when either field is empty (blanks count as content).
 bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text);
 
-inline const QString kForumAddPage = QStringLiteral("post.php?action=reply&forum=17&topic=13");
-inline const QString kForumEditPage = QStringLiteral("post.php?action=reply&forum=17&topic=15");
-
 } // namespace zv

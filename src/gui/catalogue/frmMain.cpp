@@ -12,6 +12,8 @@
 #include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/windows/frmAbout.h"
+#include "gui/windows/frmOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -154,7 +156,9 @@ void frmMain::createControls()
     connect(EditButton, &VistaButton::Click, this, &frmMain::EditButton_Click);
     connect(DeleteButton, &VistaButton::Click, this, &frmMain::DeleteSelected);
     connect(cmdUpdate, &VistaButton::Click, this, &frmMain::cmdUpdate_Click);
-    for (VistaButton *button : {Print_cmd, cmdViewScreen, cmdConfig, cmdAbout})
+    connect(cmdConfig, &VistaButton::Click, this, &frmMain::cmdConfig_Click);
+    connect(cmdAbout, &VistaButton::Click, this, &frmMain::cmdAbout_Click);
+    for (VistaButton *button : {Print_cmd, cmdViewScreen})
         connect(button, &VistaButton::Click, this, &frmMain::notBuiltYet);
 }
 
@@ -345,6 +349,18 @@ void frmMain::showEvent(QShowEvent *event)
         txtSearch->setFocus();
     }
     QWidget::showEvent(event);
+}
+
+void frmMain::cmdConfig_Click()
+{
+    frmOptions options({this, [this](bool shown) { Label1->setVisible(shown); }});
+    options.exec();
+}
+
+void frmMain::cmdAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
 }
 
 void frmMain::notBuiltYet()

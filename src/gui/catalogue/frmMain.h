@@ -87,6 +87,8 @@ private:
     void cmdAddItem_Click();
     void EditButton_Click();
     void cmdUpdate_Click();
+    void cmdConfig_Click();
+    void cmdAbout_Click();
     void notBuiltYet();
     // Takes the selected row out of the list and resets the search box, counter and text box.
     void dropSelectedRow();
