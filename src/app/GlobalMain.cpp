@@ -59,6 +59,9 @@ void showMainWindow()
 bool Main()
 {
     VersionNumber = zv::version::kUpdateNumber;
+    // An installed program's first start copies the starter catalogue into the user's data folder,
+    // so the missing-catalogue warning is left for a portable folder without one.
+    zv::seedProgramFolder();
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();
