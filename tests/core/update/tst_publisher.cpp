@@ -38,7 +38,8 @@ private slots:
         CreateCatalogue(db);
         {
             auto catalogue = OpenCatalogue(db);
-            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Игра №1"), QStringLiteral("Текст\r\nещё\r\n"));
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Игра №1"),
+                     QStringLiteral("Текст\r\nещё\nи ещё\r\n"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Don't #2?"), QStringLiteral("x"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("../evil"), QStringLiteral("x"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".NET Framework"), QStringLiteral("dot"));
@@ -66,7 +67,7 @@ private slots:
         QCOMPARE(readAll(root + QStringLiteral("Games/spisok.txt")),
                  zv::toCp1251(QStringLiteral("Игра №1\r\nDon't #2?\r\n.NET Framework")));
         QCOMPARE(readAll(root + QStringLiteral("Games/base/Игра №1")),
-                 zv::toCp1251(QStringLiteral("Текст\r\nещё\r\n")));
+                 zv::toCp1251(QStringLiteral("Текст\r\nещё\r\nи ещё\r\n")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/spisok.txt")), zv::toCp1251(QStringLiteral("Фильм")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/base/Фильм")), QByteArray());
         QCOMPARE(readAll(root + QStringLiteral("OS/spisok.txt")), QByteArray());
