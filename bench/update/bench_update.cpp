@@ -278,7 +278,7 @@ bool transportPart()
                     baseline, ratio);
         ok = ok && row.updateMs >= 0 && baseline > 0;
     }
-    std::printf("goal: ratio at most 1.50 at 10000 entries\n");
+    std::printf("goal: ratio at most 1.10 at 10000 entries\n");
     std::fflush(stdout);
     return ok;
 }

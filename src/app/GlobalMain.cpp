@@ -10,6 +10,7 @@
 #include "core/update/ProgramUpdate.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
+#include "gui/screenshots/PictureReader.h"
 #include "gui/windows/frmLogo.h"
 
 #include <QApplication>
@@ -59,6 +60,9 @@ void showMainWindow()
 bool Main()
 {
     VersionNumber = zv::version::kUpdateNumber;
+    // An installed program's first start copies the starter catalogue into the user's data folder,
+    // so the missing-catalogue warning is left for a portable folder without one.
+    zv::seedProgramFolder();
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();
@@ -79,6 +83,8 @@ void setUpApplication(QApplication &app)
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    // A picture file whose header claims a huge size is refused instead of taking the memory.
+    limitPictureMemory();
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
     auto *qtTranslator = new QTranslator(&app);

@@ -1,5 +1,12 @@
 #include "HttpTestServer.h"
 
+#include "TestCertificate.h"
+
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -23,13 +30,68 @@ QByteArray reason(int status)
     }
 }
 
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void appendLittleEndian(QByteArray &out, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+}
+
 } // namespace
 
-HttpTestServer::HttpTestServer()
-    : m_server(new QTcpServer(this))
+HttpTestServer::HttpTestServer(Scheme scheme)
+    : m_scheme(scheme)
 {
-    m_server->listen(QHostAddress::LocalHost, 0);
-    connect(m_server, &QTcpServer::newConnection, this, &HttpTestServer::onConnection);
+    if (scheme == Scheme::Https) {
+        auto *server = new QSslServer(this);
+        const TestCertificate &made = testCertificate();
+        QFile certificate(made.certificate);
+        QFile key(made.key);
+        if (!made.error.isEmpty() || !certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
+            m_error = made.error.isEmpty() ? QStringLiteral("cannot read the test certificate") : made.error;
+        } else {
+            QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+            configuration.setLocalCertificate(QSslCertificate(certificate.readAll()));
+            configuration.setPrivateKey(QSslKey(key.readAll(), QSsl::Ec));
+            configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+            // Only HTTP/1.1 here: the faults it plays are HTTP/1.1 faults.
+            configuration.setAllowedNextProtocols({QByteArrayLiteral("http/1.1")});
+            server->setSslConfiguration(configuration);
+        }
+        m_server = server;
+    } else {
+        m_server = new QTcpServer(this);
+    }
+    if (m_error.isEmpty() && !m_server->listen(QHostAddress::LocalHost, 0))
+        m_error = m_server->errorString();
+    // A TLS connection is handed over once its handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &HttpTestServer::onConnection);
+}
+
+bool HttpTestServer::isListening() const
+{
+    return m_error.isEmpty() && m_server->isListening();
+}
+
+QByteArray HttpTestServer::gzip(const QByteArray &data)
+{
+    // qCompress gives a 4-byte length and a zlib stream; gzip wraps the same deflate data.
+    const QByteArray zlib = qCompress(data, 9);
+    QByteArray out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10);
+    out += zlib.mid(6, zlib.size() - 10);
+    appendLittleEndian(out, crc32(data));
+    appendLittleEndian(out, quint32(data.size()));
+    return out;
 }
 
 HttpTestServer::~HttpTestServer()
@@ -45,7 +107,8 @@ quint16 HttpTestServer::port() const
 
 QString HttpTestServer::root() const
 {
-    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + QLatin1Char('/');
+    return (m_scheme == Scheme::Https ? QStringLiteral("https") : QStringLiteral("http")) +
+           QStringLiteral("://127.0.0.1:") + QString::number(port()) + QLatin1Char('/');
 }
 
 void HttpTestServer::setRoute(const QByteArray &path, const Route &route)
@@ -152,6 +215,12 @@ void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
             socket->disconnectFromHost();
         }
         return;
+    case Behaviour::Gzip: {
+        const QByteArray packed = gzip(route.body);
+        head += "Content-Encoding: gzip\r\nContent-Length: " + QByteArray::number(packed.size()) + "\r\n\r\n";
+        socket->write(head + packed);
+        return;
+    }
     case Behaviour::Normal:
         head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
         socket->write(head + route.body);

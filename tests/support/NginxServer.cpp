@@ -1,5 +1,7 @@
 #include "NginxServer.h"
 
+#include "TestCertificate.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,8 +24,9 @@ QString NginxServer::binary()
     return found;
 }
 
-NginxServer::NginxServer(const QString &root)
+NginxServer::NginxServer(const QString &root, Mode mode)
     : m_root(root)
+    , m_mode(mode)
 {
 }
 
@@ -51,6 +54,26 @@ bool NginxServer::start(QString *error)
         m_port = probe.serverPort();
     }
     const QString t = m_dir.path();
+    QString server = QStringLiteral("listen 127.0.0.1:%1; root %2;").arg(m_port).arg(m_root);
+    QString logging = QStringLiteral("access_log off;");
+    if (m_mode == Mode::Tls) {
+        const TestCertificate &certificate = testCertificate();
+        if (!certificate.error.isEmpty()) {
+            *error = certificate.error;
+            return false;
+        }
+        server = QStringLiteral("listen 127.0.0.1:%1 ssl http2; root %2;\n"
+                                "    ssl_certificate %3; ssl_certificate_key %4;\n"
+                                "    gzip on; gzip_types *; gzip_min_length 0;")
+                     .arg(m_port)
+                     .arg(m_root, certificate.certificate, certificate.key);
+        logging =
+            QStringLiteral("log_format zv escape=none '$server_protocol $status $sent_http_content_encoding $uri';\n"
+                           "  access_log %1/access.log zv;")
+                .arg(t);
+    }
+    if (m_rateLimit > 0)
+        server += QStringLiteral(" limit_rate %1;").arg(m_rateLimit);
     QString conf;
     // Workers of a root master would otherwise drop to "nobody", who cannot read our private folders.
     if (::geteuid() == 0)
@@ -58,16 +81,14 @@ bool NginxServer::start(QString *error)
     conf += QStringLiteral("daemon off;\nworker_processes 1;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
                            "events { worker_connections 512; }\n"
                            "http {\n"
-                           "  access_log off;\n"
+                           "  %3\n"
                            "  client_body_temp_path %1/body; proxy_temp_path %1/proxy; fastcgi_temp_path %1/fastcgi;\n"
                            "  uwsgi_temp_path %1/uwsgi; scgi_temp_path %1/scgi;\n"
                            "  default_type application/octet-stream;\n"
                            "  keepalive_requests 100000;\n"
-                           "  server { listen 127.0.0.1:%2; root %3; }\n"
+                           "  server { %2 }\n"
                            "}\n")
-                .arg(t)
-                .arg(m_port)
-                .arg(m_root);
+                .arg(t, server, logging);
     QFile file(t + QStringLiteral("/nginx.conf"));
     if (!file.open(QIODevice::WriteOnly) || file.write(conf.toUtf8()) < 0) {
         *error = QStringLiteral("cannot write the nginx configuration");
@@ -100,7 +121,16 @@ bool NginxServer::start(QString *error)
 
 QString NginxServer::rootAddress() const
 {
-    return QStringLiteral("http://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/');
+    return (m_mode == Mode::Tls ? QStringLiteral("https") : QStringLiteral("http")) + QStringLiteral("://127.0.0.1:") +
+           QString::number(m_port) + QLatin1Char('/');
+}
+
+QStringList NginxServer::accessLog() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("access.log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace zvtest

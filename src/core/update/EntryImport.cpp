@@ -12,8 +12,9 @@ namespace zv::update {
 
 QStringList entryFilesIn(const QString &folder)
 {
-    // Links are left out: only what the download itself wrote counts.
-    QStringList files = QDir(folder).entryList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+    // Links are left out: only what the download itself wrote counts. Names may begin with a
+    // dot; unfinished downloads lie in a folder of their own.
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
     files.removeIf([](const QString &name) { return !isPlainFileName(name); });
     return files;
 }

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace zv::update {
@@ -72,6 +73,13 @@ std::optional<SecretKey> loadSigningKey(const PublishOptions &options, QString *
 bool representable(const QString &text)
 {
     return fromCp1251(toCp1251(text)) == text;
+}
+
+// Entry files are CR LF text; texts typed in the program keep bare LF line breaks.
+QString withCrLf(QString text)
+{
+    static const QRegularExpression bareLineFeed(QStringLiteral("(?<!\r)\n"));
+    return text.replace(bareLineFeed, QString::fromLatin1(crlf));
 }
 
 } // namespace
@@ -147,7 +155,7 @@ PublishResult publish(const PublishOptions &options)
                 }
                 if (!representable(text))
                     result.warnings << where + QStringLiteral("characters outside Windows-1251 written as '?'");
-                written = write(base + name, toCp1251(text));
+                written = write(base + name, toCp1251(withCrLf(text)));
                 if (!written)
                     return;
                 seen.insert(folded);

@@ -135,7 +135,7 @@ QStringList parseList(const QString &text)
 
 bool isPlainFileName(const QString &name)
 {
-    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
     for (const QChar ch : name) {
         if (ch == QLatin1Char('/') || ch == QLatin1Char('\\') || ch.unicode() < 0x20 || ch.unicode() == 0x7F)
@@ -168,6 +168,11 @@ QString tempBaseFolder()
 QString tempListFile()
 {
     return programFile(QStringLiteral("tmp/list.txt"));
+}
+
+QString tempPartFolder()
+{
+    return programFile(QStringLiteral("tmp/.part"));
 }
 
 QString versionFile()
@@ -250,13 +255,14 @@ void removeFilesOf(const QString &folder)
 
 void removeTempFolders()
 {
-    const QString base = tempBaseFolder();
     const QString tmp = tempFolder();
-    // Never walk into a link: tmp or tmp/base being one would lead outside the program folder.
+    // Never walk into a link: tmp or a folder in it being one would lead outside the program folder.
     if (!QFileInfo(tmp).isSymLink()) {
-        if (!QFileInfo(base).isSymLink()) {
-            removeFilesOf(base);
-            QDir().rmdir(base);
+        for (const QString &inner : {tempBaseFolder(), tempPartFolder()}) {
+            if (!QFileInfo(inner).isSymLink()) {
+                removeFilesOf(inner);
+                QDir().rmdir(inner);
+            }
         }
         removeFilesOf(tmp);
         QDir().rmdir(tmp);

@@ -46,7 +46,7 @@ QUrl toUrl(const QString &address);
 QStringList parseList(const QString &text);
 
 // True when `name` can be stored as one plain file of tmp/base: not empty, not "." or "..",
-// no "/", "\" or control characters, not starting with "." (hidden files are never listed).
+// no "/", "\" or control characters. A leading dot is fine (".NET Framework").
 bool isPlainFileName(const QString &name);
 
 // The names of `listed` for which `isPresent` (the main list's test, ignoring letter case) is
@@ -57,6 +57,7 @@ QStringList newNames(const QStringList &listed, const std::function<bool(const Q
 QString tempFolder();     // tmp
 QString tempBaseFolder(); // tmp/base
 QString tempListFile();   // tmp/list.txt
+QString tempPartFolder(); // tmp/.part: unfinished downloads, apart from the entry files
 QString versionFile();    // ProgVer.ini
 
 // A program update goes to the folder of the executable, whatever ZORVANELL_HOME says, and so do
@@ -71,8 +72,8 @@ QString installStatusFile(); // instupd.status: what the script did, for the nex
 QString installLogFile();    // instupd.log
 QString trustedKeysFolder(); // keys
 
-// Deletes the files of tmp/base and tmp, then the two folders. Only files directly in those
-// two folders are deleted; sub-folders, and whatever a link points to, are left alone.
+// Deletes the files of tmp/base, tmp/.part and tmp, then the three folders. Only files directly
+// in those folders are deleted; sub-folders, and whatever a link points to, are left alone.
 // Never fails: whatever cannot be removed stays.
 void removeTempFolders();
 

@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
+#include "core/screenshots/ScreenshotStore.h"
 #include "core/store/Category.h"
 #include "gui/APIandFunc.h"
 #include "gui/catalogue/NameListModel.h"
@@ -98,8 +99,7 @@ void frmMain::List1_Click()
         // The text box keeps its text; the rest of the step still runs.
         m_currentRecord = {};
     }
-    const bool hasScreenshot =
-        FileExists(zv::programFolder() + QStringLiteral("/ScreenShots/") + name + QLatin1Char('*'));
+    const bool hasScreenshot = zv::screenshots::hasPictures(zv::screenshots::folder(), name);
     cmdViewScreen->setEnabled(hasScreenshot);
     mnuScrShot->setEnabled(hasScreenshot);
     CurrentEntry = name;

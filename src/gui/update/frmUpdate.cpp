@@ -189,7 +189,12 @@ void frmUpdate::Command1_Click()
     if (m_busy || m_closing)
         return;
     setBusy(true);
-    const auto idle = qScopeGuard([this] { setBusy(false); });
+    // Entry names may be any file name, so unfinished files go to a folder of their own.
+    m_downloader->setPartFolder(tempPartFolder());
+    const auto idle = qScopeGuard([this] {
+        m_downloader->setPartFolder(QString());
+        setBusy(false);
+    });
 
     RemoveTEMP();
     m_serverAddress = cmbServer->currentText();
@@ -254,9 +259,14 @@ void frmUpdate::updbase()
         if (pending.isEmpty() && next == m_list2.size())
             loop.quit();
     };
+    // Small files start by the thousand a second; the line changes as often as an eye can
+    // follow, and redrawing it for every one would cost more than fetching it.
+    QElapsedTimer shown;
     const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
-        if (pending.contains(id))
+        if (pending.contains(id) && (!shown.isValid() || shown.elapsed() >= 50)) {
             setStat(QStringLiteral("Загружаю ") + pending.value(id));
+            shown.start();
+        }
     });
     const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
         if (pending.remove(id)) {

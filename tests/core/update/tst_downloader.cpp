@@ -1,16 +1,47 @@
 #include "HttpTestServer.h"
+#include "NginxServer.h"
+#include "TestCertificate.h"
+#include "TinyProxy.h"
 #include "core/TextCodec.h"
 #include "core/update/Downloader.h"
 #include "core/update/UpdateLayout.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace zv::update;
 using zvtest::HttpTestServer;
+
+// Sets an environment variable for one scope; the previous value comes back after it.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_had(qEnvironmentVariableIsSet(name))
+        , m_previous(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_previous;
+};
 
 class TestDownloader : public QObject
 {
@@ -39,10 +70,34 @@ class TestDownloader : public QObject
             .isEmpty();
     }
 
+    // Every case runs against the server over plain http and over https.
+    static bool tls()
+    {
+        QFETCH_GLOBAL(bool, https);
+        return https;
+    }
+    static HttpTestServer::Scheme scheme()
+    {
+        return tls() ? HttpTestServer::Scheme::Https : HttpTestServer::Scheme::Http;
+    }
+    static QString schemeName() { return tls() ? QStringLiteral("https") : QStringLiteral("http"); }
+
     QTemporaryDir m_dir;
 
 private slots:
-    void initTestCase() { Downloader::setDefaultTimeout(1000); }
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("https");
+        QTest::newRow("http") << false;
+        QTest::newRow("https") << true;
+    }
+
+    void initTestCase()
+    {
+        Downloader::setDefaultTimeout(1000);
+        QVERIFY2(zvtest::testCertificate().error.isEmpty(), qPrintable(zvtest::testCertificate().error));
+        Downloader::setCertificateAuthorities(zvtest::testCertificate().certificate);
+    }
     void init()
     {
         QDir(m_dir.filePath(QStringLiteral("out"))).removeRecursively();
@@ -51,7 +106,8 @@ private slots:
 
     void wholeFileArrives()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         const QByteArray body = QByteArray("Строка 1\r\nСтрока 2\r\n").repeated(1000);
         server.setFile("/zv_upd/Games/spisok.txt", body);
         Downloader downloader;
@@ -90,7 +146,8 @@ private slots:
         QFETCH(int, behaviour);
         QFETCH(int, size);
         QFETCH(int, kind);
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         server.setRoute("/f", {status, QByteArray(size, 'x'), HttpTestServer::Behaviour(behaviour), {}});
         Downloader downloader;
         QElapsedTimer clock;
@@ -102,7 +159,8 @@ private slots:
 
     void exactlyAtTheCapIsFine()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         server.setRoute("/f",
                         {200, QByteArray(sizeCap(FileKind::VersionFile), 'x'), HttpTestServer::Behaviour::Chunked, {}});
         Downloader downloader;
@@ -112,7 +170,7 @@ private slots:
     void connectionRefused()
     {
         Downloader downloader;
-        const QUrl url(QStringLiteral("http://127.0.0.1:") + QString::number(HttpTestServer::closedPort()) +
+        const QUrl url(schemeName() + QStringLiteral("://127.0.0.1:") + QString::number(HttpTestServer::closedPort()) +
                        QStringLiteral("/x"));
         QVERIFY(!fetch(downloader, {url, target(), FileKind::List}));
         QVERIFY(folderEmpty());
@@ -126,7 +184,8 @@ private slots:
         downloader.setTimeout(5000);
         QSignalSpy spy(&downloader, &Downloader::finished);
         for (int i = 0; i < 8; ++i)
-            downloader.enqueue({QUrl(QStringLiteral("http://255.255.255.255:80/x")), target(), FileKind::Entry});
+            downloader.enqueue(
+                {QUrl(schemeName() + QStringLiteral("://255.255.255.255:80/x")), target(), FileKind::Entry});
         QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 8, 4000);
         for (const QList<QVariant> &result : spy)
             QVERIFY(!result.at(1).toBool());
@@ -136,7 +195,8 @@ private slots:
 
     void endlessErrorPageIsCutOff()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         // A 404 that announces a megabyte, sends half of it and then never ends.
         server.setRoute("/gone", {404, QByteArray(1 << 20, 'e'), HttpTestServer::Behaviour::Stall, {}});
         Downloader downloader;
@@ -148,7 +208,8 @@ private slots:
 
     void redirects()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         server.setRoute("/loop1", {302, {}, HttpTestServer::Behaviour::Normal, "/loop2"});
         server.setRoute("/loop2", {302, {}, HttpTestServer::Behaviour::Normal, "/loop1"});
         server.setRoute("/moved", {301, {}, HttpTestServer::Behaviour::Normal, "/hop"});
@@ -168,11 +229,19 @@ private slots:
         QFile::remove(target());
         QVERIFY(!fetch(downloader, {at(server, "/local"), target(), FileKind::Entry}));
         QVERIFY(folderEmpty());
+        // From http to https is as safe; from https back to plain http is not.
+        HttpTestServer other(tls() ? HttpTestServer::Scheme::Http : HttpTestServer::Scheme::Https);
+        other.setFile("/real", "elsewhere");
+        server.setRoute(
+            "/other", {302, {}, HttpTestServer::Behaviour::Normal, (other.root() + QStringLiteral("real")).toLatin1()});
+        QCOMPARE(fetch(downloader, {at(server, "/other"), target(), FileKind::Entry}), !tls());
+        QCOMPARE(other.requests.size(), tls() ? 0 : 1);
     }
 
     void windows1251NameTriedAfter404()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         const QString name = QStringLiteral("Ёлка");
         server.setFile("/zv_upd/OS/base/" + QByteArray(zv::toCp1251(name)).toPercentEncoding(), "old server");
         Downloader downloader;
@@ -190,6 +259,8 @@ private slots:
 
     void localFolderAndOtherSchemes()
     {
+        if (tls())
+            QSKIP("no server involved");
         QDir().mkpath(m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base")));
         QFile source(m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base/Окна #1?")));
         QVERIFY(source.open(QIODevice::WriteOnly));
@@ -206,6 +277,14 @@ private slots:
         QFile::remove(target());
         QVERIFY(!fetch(downloader,
                        {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Нет")), target(), FileKind::Entry}));
+        // A pipe would keep the copy waiting forever; a folder is no file either.
+        const QString pipe = m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base/Труба"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("usb/zv_upd/OS/base/Папка"))));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Труба")), target(), FileKind::Entry}));
+        QVERIFY(!fetch(downloader,
+                       {entryUrl(server, QStringLiteral("OS"), QStringLiteral("Папка")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("ftp://127.0.0.1/x")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("data:,hello")), target(), FileKind::Entry}));
         QVERIFY(folderEmpty());
@@ -213,7 +292,8 @@ private slots:
 
     void severalAtOnceOverFewConnections()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         Downloader downloader;
         QSignalSpy spy(&downloader, &Downloader::finished);
         QSignalSpy idle(&downloader, &Downloader::idle);
@@ -234,7 +314,8 @@ private slots:
 
     void abortStopsEverythingAndLeavesNothing()
     {
-        HttpTestServer server;
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
         server.setRoute("/slow", {200, QByteArray(100000, 'x'), HttpTestServer::Behaviour::Stall, {}});
         Downloader downloader;
         downloader.setTimeout(60000);
@@ -249,6 +330,111 @@ private slots:
             QVERIFY(!result.at(1).toBool());
         QVERIFY(downloader.isIdle());
         QVERIFY(folderEmpty());
+        // The stopped transfers' connections are closed, and nothing more is asked for (what was
+        // sent before the stop may still reach the server until it has read the connection to its end).
+        QTRY_COMPARE(server.openConnections(), 0);
+        const qsizetype asked = server.requests.size();
+        QTest::qWait(200);
+        QCOMPARE(server.requests.size(), asked);
+    }
+
+    void compressedAnswers()
+    {
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        const QByteArray text = QByteArray("Строка с текстом\r\n").repeated(5000);
+        server.setRoute("/packed", {200, text, HttpTestServer::Behaviour::Gzip, {}});
+        // A few kilobytes on the wire that unpack to more than an entry may hold.
+        server.setRoute("/bomb",
+                        {200, QByteArray(sizeCap(FileKind::Entry) + 1, '\0'), HttpTestServer::Behaviour::Gzip, {}});
+        Downloader downloader;
+        QVERIFY(fetch(downloader, {at(server, "/packed"), target(), FileKind::Entry}));
+        QFile file(target());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), text);
+        file.close();
+        QFile::remove(target());
+        QVERIFY(!fetch(downloader, {at(server, "/bomb"), target(), FileKind::Entry}));
+        QVERIFY(downloader.lastError().contains(QLatin1String("too large")));
+        QVERIFY(folderEmpty());
+    }
+
+    void throughAProxyFromTheEnvironment()
+    {
+        if (zvtest::TinyProxy::binary().isEmpty())
+            QSKIP("tinyproxy is not installed (Debian package tinyproxy)");
+        zvtest::TinyProxy proxy;
+        QString error;
+        QVERIFY2(proxy.start(&error), qPrintable(error));
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        server.setFile("/a", "first");
+        server.setFile("/b", "second");
+        const ScopedEnv httpProxy("http_proxy", proxy.address().toLatin1());
+        const ScopedEnv httpsProxy("https_proxy", proxy.address().toLatin1());
+        const ScopedEnv noProxy("no_proxy", "");
+        Downloader downloader;
+        QVERIFY(fetch(downloader, {at(server, "/a"), target(), FileKind::Entry}));
+        QVERIFY(fetch(downloader, {at(server, "/b"), m_dir.filePath(QStringLiteral("out/b")), FileKind::Entry}));
+        QCOMPARE(server.requests, (QList<QByteArray>{"/a", "/b"}));
+        // Plain http goes through as whole requests; https as a tunnel the proxy cannot read.
+        const QString authority = QStringLiteral("127.0.0.1:") + QString::number(server.port());
+        const QStringList expected =
+            tls() ? QStringList{QStringLiteral("CONNECT ") + authority}
+                  : QStringList{QStringLiteral("GET http://") + authority + QStringLiteral("/a"),
+                                QStringLiteral("GET http://") + authority + QStringLiteral("/b")};
+        QTRY_COMPARE(proxy.requests(), expected);
+        // no_proxy names the hosts reached directly.
+        const ScopedEnv direct("no_proxy", "127.0.0.1");
+        QVERIFY(fetch(downloader, {at(server, "/a"), m_dir.filePath(QStringLiteral("out/c")), FileKind::Entry}));
+        QTest::qWait(100);
+        QCOMPARE(proxy.requests(), expected);
+    }
+
+    void cancelAmongFortyParallelTransfers()
+    {
+        // nginx over HTTP/2 carries all forty at once on one connection, each sent slowly.
+        if (!tls())
+            QSKIP("the HTTP/2 case runs once");
+        if (zvtest::NginxServer::binary().isEmpty())
+            QSKIP("nginx is not installed (Debian package nginx)");
+        QDir().mkpath(m_dir.filePath(QStringLiteral("www")));
+        for (int i = 0; i < 40; ++i) {
+            QFile file(m_dir.filePath(QStringLiteral("www/e%1").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            // Random bytes: nginx compresses its answers, and these it cannot make smaller.
+            QByteArray bytes(1 << 20, Qt::Uninitialized);
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+            file.write(bytes);
+        }
+        zvtest::NginxServer nginx(m_dir.filePath(QStringLiteral("www")), zvtest::NginxServer::Mode::Tls);
+        nginx.setRateLimit(20000);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        Downloader downloader;
+        downloader.setTimeout(60000);
+        downloader.setMaxParallel(40);
+        QSignalSpy spy(&downloader, &Downloader::finished);
+        int started = 0;
+        for (int i = 0; i < 40; ++i)
+            downloader.enqueue({QUrl(nginx.rootAddress() + QStringLiteral("e%1").arg(i)),
+                                m_dir.filePath(QStringLiteral("out/e%1").arg(i)), FileKind::Entry});
+        connect(&downloader, &Downloader::jobStarted, this, [&] { ++started; });
+        // Every transfer has begun to arrive in its part file.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden).size() == 40, 20000);
+        QCOMPARE(started, 40);
+        QVERIFY2(spy.isEmpty(), qPrintable(downloader.lastError()));
+        downloader.abortAll();
+        QCOMPARE(spy.size(), 40);
+        for (const QList<QVariant> &result : spy)
+            QVERIFY(!result.at(1).toBool());
+        QVERIFY(downloader.isIdle());
+        QVERIFY(folderEmpty());
+        // nginx logs a request when it ends: all forty end now, not when their files would have.
+        QTRY_COMPARE_WITH_TIMEOUT(nginx.accessLog().size(), 40, 10000);
+        for (const QString &line : nginx.accessLog())
+            QVERIFY2(line.startsWith(QLatin1String("HTTP/2.0 ")), qPrintable(line));
     }
 };
 

@@ -38,10 +38,11 @@ private slots:
         CreateCatalogue(db);
         {
             auto catalogue = OpenCatalogue(db);
-            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Игра №1"), QStringLiteral("Текст\r\nещё\r\n"));
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Игра №1"),
+                     QStringLiteral("Текст\r\nещё\nи ещё\r\n"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Don't #2?"), QStringLiteral("x"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("../evil"), QStringLiteral("x"));
-            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".hidden"), QStringLiteral("x"));
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".NET Framework"), QStringLiteral("dot"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("ИГРА №1"), QStringLiteral("twice"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("漢字"), QStringLiteral("x"));
             AddEntry(catalogue, QStringLiteral("Movie"), QStringLiteral("Фильм"), QString());
@@ -59,25 +60,27 @@ private slots:
         options.whatsNew = whatsnew.fileName();
         const PublishResult result = publish(options);
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(result.entries, 3);
-        QCOMPARE(result.warnings.size(), 4); // ../evil, .hidden, the repeated name, the name outside Windows-1251
+        QCOMPARE(result.entries, 4);
+        QCOMPARE(result.warnings.size(), 3); // ../evil, the repeated name, the name outside Windows-1251
 
         const QString root = options.outDir + QStringLiteral("/zv_upd/");
         QCOMPARE(readAll(root + QStringLiteral("Games/spisok.txt")),
-                 zv::toCp1251(QStringLiteral("Игра №1\r\nDon't #2?")));
+                 zv::toCp1251(QStringLiteral("Игра №1\r\nDon't #2?\r\n.NET Framework")));
         QCOMPARE(readAll(root + QStringLiteral("Games/base/Игра №1")),
-                 zv::toCp1251(QStringLiteral("Текст\r\nещё\r\n")));
+                 zv::toCp1251(QStringLiteral("Текст\r\nещё\r\nи ещё\r\n")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/spisok.txt")), zv::toCp1251(QStringLiteral("Фильм")));
         QCOMPARE(readAll(root + QStringLiteral("Movie/base/Фильм")), QByteArray());
         QCOMPARE(readAll(root + QStringLiteral("OS/spisok.txt")), QByteArray());
-        QCOMPARE(QDir(root + QStringLiteral("Games/base")).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QCOMPARE(QDir(root + QStringLiteral("Games/base")).entryList(QDir::Files | QDir::Hidden).size(), 3);
+        QCOMPARE(readAll(root + QStringLiteral("Games/base/.NET Framework")), QByteArray("dot"));
         QVERIFY(!QFileInfo::exists(options.outDir + QStringLiteral("/zv_upd/Games/evil")));
         QCOMPARE(readAll(root + QStringLiteral("whatsnew.txt")), QByteArray("news"));
         QVERIFY(!QFileInfo::exists(root + QStringLiteral("update.rar")));
 
         // What the program reads back from the published list is exactly what was published.
-        QCOMPARE(parseList(zv::fromCp1251(readAll(root + QStringLiteral("Games/spisok.txt")))),
-                 (QStringList{QStringLiteral("Игра №1"), QStringLiteral("Don't #2?")}));
+        QCOMPARE(
+            parseList(zv::fromCp1251(readAll(root + QStringLiteral("Games/spisok.txt")))),
+            (QStringList{QStringLiteral("Игра №1"), QStringLiteral("Don't #2?"), QStringLiteral(".NET Framework")}));
         zvtest::TempHome home;
         QFile::copy(root + QStringLiteral("ProgVer.ini"), home.file(QStringLiteral("v.ini")));
         QCOMPARE(

@@ -50,7 +50,9 @@ private slots:
         QTest::newRow("empty") << QString() << false;
         QTest::newRow("dot") << QStringLiteral(".") << false;
         QTest::newRow("dot dot") << QStringLiteral("..") << false;
-        QTest::newRow("leading dot") << QStringLiteral(".bashrc") << false;
+        QTest::newRow("leading dot") << QStringLiteral(".NET Framework") << true;
+        QTest::newRow("leading dot and slashes") << QStringLiteral(".hack//Sign") << false;
+        QTest::newRow("three dots") << QStringLiteral("...") << true;
         QTest::newRow("slash") << QStringLiteral("../../Options.ini") << false;
         QTest::newRow("inner slash") << QStringLiteral("a/b") << false;
         QTest::newRow("backslash") << QStringLiteral("..\\x") << false;
@@ -120,6 +122,7 @@ private slots:
         home.write(QStringLiteral("tmp/list.txt"), "x");
         home.write(QStringLiteral("tmp/base/Игра"), "x");
         home.write(QStringLiteral("tmp/base/.hidden"), "x");
+        home.write(QStringLiteral("tmp/.part/1-2.part"), "x");
         home.write(QStringLiteral("Zorvanell.dat"), "keep");
         home.write(QStringLiteral("outside/file"), "keep");
         // A link inside tmp must go as a link: what it points to stays.

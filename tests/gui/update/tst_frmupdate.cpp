@@ -365,7 +365,7 @@ private slots:
                                   QStringLiteral("a/b"),
                                   QStringLiteral("..\\x"),
                                   QStringLiteral("a") + QChar(0) + QStringLiteral("b"),
-                                  QStringLiteral(".hidden"),
+                                  QStringLiteral(".hack//Sign"),
                                   QStringLiteral("/etc/passwd")};
         f.serveList(hostile.join(QStringLiteral("\r\n")) + QStringLiteral("\r\nХорошая\r\n"));
         // Whatever the server would send for them must never land anywhere.
@@ -395,6 +395,31 @@ private slots:
             QVERIFY2(!request.contains("EVIL") && !request.endsWith("Options.ini") && !request.endsWith(".dat"),
                      request.constData());
         QCOMPARE(f.server.requests.size(), 2); // the list and the one good entry
+    }
+
+    void namesBeginningWithADot()
+    {
+        // Among them the names the unfinished files once had, beside the entry files.
+        const QStringList names{QStringLiteral(".NET Framework"), QStringLiteral(".part"),
+                                QStringLiteral(".zvpart-%1-2").arg(QCoreApplication::applicationPid()),
+                                QStringLiteral("...")};
+        Fixture f;
+        f.serveList(names.join(QStringLiteral("\r\n")));
+        for (const QString &name : names)
+            f.serveEntry(name, QStringLiteral("Текст ") + name);
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.value(0).text, QStringLiteral("Новых записей 4, обновить?"));
+        QCOMPARE(f.seam.messages.value(1).text, QStringLiteral("База обновлена!"));
+        QStringList stored = f.names();
+        stored.sort();
+        QStringList expected = names;
+        expected.sort();
+        QCOMPARE(stored, expected);
+        for (const QString &name : names)
+            QCOMPARE(f.ref(name), QStringLiteral("Текст ") + name);
+        QCOMPARE(f.countText(), QStringLiteral("Количество записей: 4"));
+        QVERIFY(!f.tmpExists());
     }
 
     void listShapes_data()

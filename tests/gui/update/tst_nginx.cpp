@@ -2,6 +2,7 @@
 #include "NginxServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "TestCertificate.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/Downloader.h"
@@ -78,6 +79,8 @@ private slots:
     void initTestCase()
     {
         zv::update::Downloader::setDefaultTimeout(5000);
+        QVERIFY2(zvtest::testCertificate().error.isEmpty(), qPrintable(zvtest::testCertificate().error));
+        zv::update::Downloader::setCertificateAuthorities(zvtest::testCertificate().certificate);
         const QString db = m_dir.filePath(QStringLiteral("source.dat"));
         CreateCatalogue(db);
         auto catalogue = OpenCatalogue(db);
@@ -114,6 +117,29 @@ private slots:
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
         updateFrom(nginx.rootAddress());
+    }
+
+    void updateOverHttp2Compressed()
+    {
+        if (zvtest::NginxServer::binary().isEmpty())
+            QSKIP("nginx is not installed (Debian package nginx); the end-to-end update cannot run");
+        zvtest::NginxServer nginx(www(), zvtest::NginxServer::Mode::Tls);
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        updateFrom(nginx.rootAddress());
+        // nginx logs "<protocol> <status> <encoding> <path>" for each answer.
+        const QStringList log = nginx.accessLog();
+        int entries = 0;
+        int nonEmpty = 0;
+        for (const auto &table : std::as_const(m_source)) {
+            entries += int(table.size()) + 1; // and its list
+            for (const QString &text : table)
+                nonEmpty += text.isEmpty() ? 0 : 1;
+        }
+        QCOMPARE(log.size(), entries);
+        for (const QString &line : log)
+            QVERIFY2(line.startsWith(QLatin1String("HTTP/2.0 200 ")), qPrintable(line));
+        QVERIFY(log.filter(QStringLiteral(" gzip ")).size() >= nonEmpty);
     }
 
     void updateFromLocalFolder() { updateFrom(QUrl::fromLocalFile(www()).toString() + QLatin1Char('/')); }
