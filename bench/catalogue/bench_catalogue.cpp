@@ -1,7 +1,7 @@
 // Category switch, search keystroke and start-up of the main window on catalogues of
 // 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run, and
 // the resident memory of the program holding each catalogue.
-// Usage: bench_catalogue [--quick] [largest size, default 1000000]
+// Usage: bench_catalogue [--quick | largest size, default 1000000]   (quick: 1,000 entries, once)
 #include "app/GlobalMain.h"
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"

@@ -2,7 +2,7 @@
 // QImageReader decode of the same files measured in the same run, with the memory it keeps.
 // The pictures are made in a temporary folder and go with it. The screen is 1920 × 1080 unless
 // the platform is not the offscreen one.
-// Usage: bench_screenshots [number of pictures, default 50]
+// Usage: bench_screenshots [--quick | number of pictures, default 50]   (quick: two pictures)
 #include "core/SharedState.h"
 #include "gui/QtSeam.h"
 #include "gui/screenshots/PictureReader.h"
@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -153,7 +154,8 @@ int main(int argc, char *argv[])
     SilentSeam seam;
     zv::setSeam(&seam);
     zv::limitPictureMemory();
-    const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 50;
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int count = quick ? 2 : argc > 1 ? std::max(2, std::atoi(argv[1])) : 50;
 
     qputenv("ZORVANELL_HOME", QFile::encodeName(folder.path()));
     const QString pictures = folder.filePath(QStringLiteral("ScreenShots"));
