@@ -5,6 +5,7 @@
 #include "core/SharedState.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/WindowParts.h"
@@ -26,7 +27,7 @@ frmEditItem::frmEditItem(frmMain *main)
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
 
-    Label1 = placed(new QLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    Label1 = placed(zv::plainLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
     txtName = placed(new QLineEdit(this), QStringLiteral("txtName"), 120, 240, 3735, 285);
     Check1 = placed(new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this), QStringLiteral("Check1"), 120,
                     600, 2655, 375);
