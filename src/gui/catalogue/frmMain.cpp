@@ -216,8 +216,8 @@ void frmMain::GetSettingsMain()
 {
     const QString runCount = ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"));
     Label1->setText(QStringLiteral("Программа запущена ") + runCount + QStringLiteral("й раз"));
-    const int next = zv::optionAsStrictNumber(ReadOption(QStringLiteral("RunCount"), QStringLiteral("1")), 1) + 1;
-    WriteOption(QStringLiteral("RunCount"), QString::number(next));
+    WriteOption(QStringLiteral("RunCount"),
+                zv::nextRunCount(ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"))));
     ApplyOpacity(this, zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), 255));
     if (!zv::optionAsFlag(ReadOption(QStringLiteral("ShowRun"), QStringLiteral("True")), true))
         Label1->hide();
