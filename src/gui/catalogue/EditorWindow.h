@@ -15,6 +15,10 @@ QLabel *addEmblem(QWidget *window, int left, int top);
 // "Поля не могут оставатся пустыми!" when either field is empty (blanks count as content).
 bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text);
 
+// Tells that the entry `name` is no longer in the catalogue (another program removed or renamed
+// it) and that the category's list has been loaded again.
+void reportRecordGone(QWidget *owner, const QString &name);
+
 inline const QString kForumAddPage = QStringLiteral("post.php?action=reply&forum=17&topic=13");
 inline const QString kForumEditPage = QStringLiteral("post.php?action=reply&forum=17&topic=15");
 

@@ -23,6 +23,7 @@ frmEditItem::frmEditItem(frmMain *main)
     : QDialog(main)
     , LanguageAware(Window::EditItem)
     , m_main(main)
+    , m_selected(main->selectedName())
 {
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
@@ -63,11 +64,17 @@ void frmEditItem::VistaButton1_Click()
     if (zv::refuseEmptyFields(this, name, text))
         return;
     // The record changed is the first one of the name selected when the window opened.
-    const QString selected = m_main->selectedName();
+    const QString &selected = m_selected;
     try {
         zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected);
         UpdateEntry(record, name, text);
     } catch (const zv::CatalogueError &error) {
+        if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
+            // The window stays open with what was typed, so nothing of it is lost.
+            m_main->LoadDB();
+            zv::reportRecordGone(this, selected);
+            return;
+        }
         zv::showMessage(
             this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") + error.message(),
             zv::MessageForm::OkExclamation);
