@@ -10,9 +10,11 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# install_packages [LIST]: the packages of LIST (scripts/packages.txt by default) that are missing.
 install_packages() {
+    local list="${1:-$ROOT/scripts/packages.txt}"
     local wanted=() missing=()
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$ROOT/scripts/packages.txt")
+    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$list")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
