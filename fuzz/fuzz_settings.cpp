@@ -44,6 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int keyLength = 1 + data[0] % 12;
     const int sectionChoice = (data[0] >> 4) % 4;
     const int valueLength = data[1] % 48;
+    // The program never writes a key without a name.
+    if (size < size_t(2 + keyLength))
+        return 0;
     size_t at = 2;
     QString key;
     for (int i = 0; i < keyLength && at < size; ++i)
