@@ -317,18 +317,17 @@ private slots:
         QVERIFY(whole.finished);
         QCOMPARE(entries(), expected);
 
-        int killedDuring = 0;
+        // The killed runs would go on moving for much longer, so every kill lands among the moves.
         for (int round = 0; round < kKills; ++round) {
             const qint64 at = m_random.bounded(qint64(whole.workMs) + 1);
             const Outcome run = runWorker(
-                {QStringLiteral("moves"), path, QString::number(m_seed + 1 + round), QString::number(kMoves)}, at);
-            killedDuring += run.killed;
+                {QStringLiteral("moves"), path, QString::number(m_seed + 1 + round), QStringLiteral("1000000")}, at);
+            QVERIFY(run.killed);
             checkSound(path);
             QCOMPARE(entries(), expected);
         }
-        qInfo("%d moves, whole run %lld ms: %d kills, %d during the moves; every entry once with its text each time",
-              kMoves, whole.workMs, kKills, killedDuring);
-        QVERIFY2(killedDuring > 0, "no kill came while the moves were running");
+        qInfo("%d moves took %lld ms; %d kills among the moves, every entry once with its text after each", kMoves,
+              whole.workMs, kKills);
     }
 };
 
