@@ -6,8 +6,10 @@
 #include "core/SharedState.h"
 #include "core/Version.h"
 #include "core/store/CatalogueStore.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
+#include "gui/screenshots/PictureReader.h"
 #include "gui/windows/frmLogo.h"
 
 #include <QApplication>
@@ -57,9 +59,14 @@ void showMainWindow()
 bool Main()
 {
     VersionNumber = zv::version::kUpdateNumber;
+    // An installed program's first start copies the starter catalogue into the user's data folder,
+    // so the missing-catalogue warning is left for a portable folder without one.
+    zv::seedProgramFolder();
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();
+    // A program update ended with this start: say how it went, once.
+    zv::update::reportInstallStatus();
     if (zv::optionAsFlag(ReadOption(QStringLiteral("SplashScreen"), QStringLiteral("True")), true))
         (new frmLogo(showMainWindow))->show();
     else
@@ -69,18 +76,25 @@ bool Main()
 
 namespace zv {
 
-int runApplication(int argc, char *argv[])
+void setUpApplication(QApplication &app)
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    // A picture file whose header claims a huge size is refused instead of taking the memory.
+    limitPictureMemory();
 
     // Standard buttons and dialogs in Russian ("Да", "Нет", "Отмена").
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    auto *qtTranslator = new QTranslator(&app);
+    if (qtTranslator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTranslator);
+}
+
+int runApplication(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    setUpApplication(app);
 
     QtSeam seam;
     setSeam(&seam);

@@ -5,7 +5,12 @@
 // been shown to the user); the caller then ends without an event loop.
 bool Main();
 
+class QApplication;
+
 namespace zv {
+
+// The program's name, its font and Qt's Russian translation, for the program and its tools.
+void setUpApplication(QApplication &app);
 
 // Sets up the application (font, Qt's Russian translation, the real seam), runs Main and
 // then the event loop; what main() returns.

@@ -14,7 +14,11 @@ inline const QString kPartnerPortal = QStringLiteral("http://") + kPartnerDomain
 inline const QString kMirror = QStringLiteral("http://mirror.zorvanell.example.com/");
 // The page behind the "Секреты Google Earth" title of the main window.
 inline const QString kGoogleEarthPage = QStringLiteral("http://zorvanell.example.org/redir/google_earth.php");
-// The forum pages the entry editor offers after a save.
-inline const QString kForum = QStringLiteral("http://zorvanell.example.org/forum/");
+// The project's forum, and the two topics where new and corrected entries are sent in.
+inline const QString kForum = kProjectSite + QStringLiteral("forum/");
+inline const QString kForumNewEggTopic = kForum + QStringLiteral("post.php?action=reply&forum=17&topic=13");
+inline const QString kForumCorrectionTopic = kForum + QStringLiteral("post.php?action=reply&forum=17&topic=15");
+// The authors' mailbox, opened from the about window.
+inline const QString kAuthorsMail = QStringLiteral("authors@zorvanell.example.org");
 
 } // namespace zv::addresses

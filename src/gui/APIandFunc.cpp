@@ -8,6 +8,43 @@
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace {
+
+std::optional<bool> g_assumedTranslucency;
+
+// An X11 compositing manager owns the selection _NET_WM_CM_S<screen>; without one the
+// X server draws every window opaque whatever its opacity property says.
+bool x11CompositorRunning()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const int screens = xcb_setup_roots_length(xcb_get_setup(connection));
+    for (int screen = 0; screen < screens; ++screen) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+        xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, true, quint16(name.size()), name.constData()), nullptr);
+        const xcb_atom_t selection = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(atom);
+        if (selection == XCB_ATOM_NONE)
+            continue;
+        xcb_get_selection_owner_reply_t *owner =
+            xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+        const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
+        std::free(owner);
+        if (owned)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 namespace zv {
 
@@ -18,8 +55,17 @@ int clampOpacity(int level)
 
 bool platformHasTranslucency()
 {
+    if (g_assumedTranslucency)
+        return *g_assumedTranslucency;
     const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    if (platform.startsWith(QLatin1String("wayland")))
+        return true;
+    return platform == QLatin1String("xcb") && x11CompositorRunning();
+}
+
+void assumeTranslucency(std::optional<bool> answer)
+{
+    g_assumedTranslucency = answer;
 }
 
 } // namespace zv

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 // Clamps `level` to 125..255 and, where the platform can make windows translucent,
@@ -25,7 +27,9 @@ void ShowTitleBar(QWidget *window, bool show);
 namespace zv {
 
 int clampOpacity(int level);
-// True on display platforms where a window's opacity shows (X11, Wayland).
+// True where a window's opacity shows: on Wayland, and on X11 while a compositing manager runs.
 bool platformHasTranslucency();
+// Replaces the answer of platformHasTranslucency() (tests on a platform without it); nullopt asks again.
+void assumeTranslucency(std::optional<bool> answer);
 
 } // namespace zv

@@ -1,15 +1,25 @@
+#include "InstallFolder.h"
+#include "ScopedEnv.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "app/GlobalMain.h"
+#include "core/ProgramFolder.h"
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/windows/frmLogo.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QDateTime>
+#include <QDirIterator>
 #include <QFile>
+#include <QListView>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -32,6 +42,48 @@ void closeAllWindows()
     for (const QPointer<QWidget> &w : windows)
         delete w.data();
 }
+
+// Every file and folder under `root` with its size and time, to see that nothing changed.
+QStringList snapshot(const QString &root)
+{
+    QStringList items;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        items << info.filePath() + QLatin1Char(' ') + QString::number(info.size()) + QLatin1Char(' ') +
+                     info.lastModified().toString(Qt::ISODateWithMs);
+    }
+    items.sort();
+    return items;
+}
+
+QStringList listedNames(frmMain *window)
+{
+    QStringList names;
+    const QAbstractItemModel *model = window->findChild<QListView *>(QStringLiteral("List1"))->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    return names;
+}
+
+// An installed program: <root>/usr/bin/zorvanell with its files in <root>/usr/share/zorvanell, and
+// a user whose data folder is <root>/data/zorvanell. Lasts as long as the object.
+struct InstalledLayout
+{
+    QTemporaryDir root;
+    QString bin = root.filePath(QStringLiteral("usr/bin"));
+    QString shipped = root.filePath(QStringLiteral("usr/share/zorvanell"));
+    QString data = root.filePath(QStringLiteral("data/zorvanell"));
+    zvtest::ScopedEnv noHome{"ZORVANELL_HOME", nullptr};
+    zvtest::ScopedEnv xdg{"XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data")))};
+
+    InstalledLayout()
+    {
+        QDir().mkpath(bin);
+        zv::setExecutableFolder(bin);
+    }
+    ~InstalledLayout() { zv::setExecutableFolder(QString()); }
+};
 
 } // namespace
 
@@ -105,6 +157,109 @@ private slots:
         QVERIFY(seam.messages[0].text.contains(QStringLiteral("Программа будет закрыта")));
         QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), junk);
         QVERIFY(!shownWindow<frmMain>() && !shownWindow<frmLogo>());
+    }
+
+    void installedFirstStartShowsTheStarterCatalogueWithoutWarning()
+    {
+        InstalledLayout layout;
+        QDir().mkpath(layout.shipped);
+        CreateCatalogue(layout.shipped + QStringLiteral("/Zorvanell.dat"));
+        {
+            auto db = OpenCatalogue(layout.shipped + QStringLiteral("/Zorvanell.dat"));
+            AddEntry(db, QStringLiteral("Programs"), QStringLiteral("Vim"), QStringLiteral(":help 42"));
+            AddEntry(db, QStringLiteral("Programs"), QStringLiteral("Firefox"), QStringLiteral("about:robots"));
+            AddEntry(db, QStringLiteral("Games"), QStringLiteral("Doom II"), QStringLiteral("IDKFA"));
+        }
+        QFile::copy(QStringLiteral(ZV_SOURCE_DIR "/data/Language.ini"),
+                    layout.shipped + QStringLiteral("/Language.ini"));
+        const QStringList installed = snapshot(layout.root.filePath(QStringLiteral("usr")));
+        zvtest::ScriptedSeam seam;
+
+        QVERIFY(Main());
+        QVERIFY2(seam.messages.isEmpty(), qPrintable(seam.messageTexts().join(QLatin1Char('\n'))));
+        QVERIFY(QFileInfo::exists(layout.data + QStringLiteral("/Language.ini")));
+        frmLogo *logo = shownWindow<frmLogo>();
+        QVERIFY(logo);
+        logo->handOver();
+        frmMain *main = shownWindow<frmMain>();
+        QVERIFY(main);
+        QCOMPARE(CurrentTable, QStringLiteral("Programs"));
+        QCOMPARE(listedNames(main), (QStringList{QStringLiteral("Firefox"), QStringLiteral("Vim")}));
+        // The run counter went to the user's folder; nothing was written under /usr.
+        QVERIFY(QFile::exists(layout.data + QStringLiteral("/Options.ini")));
+        QCOMPARE(snapshot(layout.root.filePath(QStringLiteral("usr"))), installed);
+    }
+
+    void installedStartWithoutStarterCatalogueWarnsAndStartsEmpty()
+    {
+        InstalledLayout layout;
+        zvtest::ScriptedSeam seam;
+        QVERIFY(Main());
+        QCOMPARE(seam.messages.size(), 1);
+        QVERIFY(seam.messages[0].text.startsWith(QStringLiteral("Главний файл программы не найден!")));
+        QVERIFY(QFileInfo::exists(layout.data + QStringLiteral("/Zorvanell.dat")));
+        QCOMPARE(QDir(layout.bin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void portableFolderWithSettingsOnlyStillWarns()
+    {
+        InstalledLayout layout;
+        QDir().mkpath(layout.shipped);
+        CreateCatalogue(layout.shipped + QStringLiteral("/Zorvanell.dat"));
+        QFile settings(layout.bin + QStringLiteral("/Options.ini"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Main]\r\nSplashScreen=0\r\n");
+        settings.close();
+        zvtest::ScriptedSeam seam;
+        QVERIFY(Main());
+        QCOMPARE(seam.messages.size(), 1);
+        QVERIFY(QFileInfo::exists(layout.bin + QStringLiteral("/Zorvanell.dat")));
+        QVERIFY(!QFileInfo::exists(layout.data));
+        QVERIFY(shownWindow<frmMain>());
+    }
+
+    void installStatusIsToldOnce_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("begins");
+        const int ok = int(zv::MessageForm::OkInformation);
+        const int bad = int(zv::MessageForm::OkExclamation);
+        QTest::newRow("installed") << QByteArray("installed\n") << ok
+                                   << QStringLiteral("Обновление программы установлено.");
+        QTest::newRow("rolled back") << QByteArray("rolled back\n") << bad
+                                     << QStringLiteral("Обновление программы установить не удалось, прежние файлы");
+        QTest::newRow("refused") << QByteArray("refused\n") << bad << QStringLiteral("Архив обновления отклонён");
+        QTest::newRow("restore failed") << QByteArray("restore failed\n") << bad
+                                        << QStringLiteral("Обновление программы установить не удалось, и прежние");
+        QTest::newRow("unknown word") << QByteArray("something else\n") << -1 << QString();
+    }
+
+    void installStatusIsToldOnce()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(int, form);
+        QFETCH(QString, begins);
+        zvtest::TempHome home;
+        zvtest::InstallFolder install;
+        zvtest::ScriptedSeam seam;
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        home.write(QStringLiteral("Options.ini"), "[Main]\r\nSplashScreen=0\r\n");
+        // The status lies beside the program, not in the data folder.
+        home.write(QStringLiteral("instupd.status"), "refused\n");
+        install.write(QStringLiteral("instupd.status"), status);
+        QVERIFY(Main());
+        if (form < 0) {
+            QVERIFY(seam.messages.isEmpty());
+        } else {
+            QCOMPARE(seam.messages.size(), 1);
+            QVERIFY2(seam.messages[0].text.startsWith(begins), qPrintable(seam.messages[0].text));
+            QCOMPARE(int(seam.messages[0].form), form);
+        }
+        QVERIFY(!QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
+        closeAllWindows();
+        QVERIFY(Main());
+        QCOMPARE(seam.messages.size(), form < 0 ? 0 : 1);
     }
 
     void catalogueThatCannotBeCreatedIsReported()

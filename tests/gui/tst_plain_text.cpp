@@ -8,7 +8,11 @@
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/screenshots/frmSelectScreenShot.h"
 #include "gui/update/frmUpdate.h"
+#include "gui/windows/Form1.h"
+#include "gui/windows/frmAbout.h"
+#include "gui/windows/frmOptions.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -234,6 +238,14 @@ private slots:
         checkAllLabelsPlain(&editor);
         frmUpdate updater(w.get(), QStringLiteral("Programs"), w.get());
         checkAllLabelsPlain(&updater);
+        frmOptions options(frmOptions::MainWindowLink{});
+        checkAllLabelsPlain(&options);
+        frmAbout about(w.get());
+        checkAllLabelsPlain(&about);
+        Form1 smallTool;
+        checkAllLabelsPlain(&smallTool);
+        frmSelectScreenShot picker(w.get());
+        checkAllLabelsPlain(&picker);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "ScriptedSeam.h"
 
+#include <QPrinter>
+
 namespace zvtest {
 
 ScriptedSeam::ScriptedSeam()
@@ -49,10 +51,15 @@ std::optional<QString> ScriptedSeam::saveFileDialog(QWidget *, const zv::FileDia
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
-bool ScriptedSeam::printDialog(QWidget *, QPrinter *)
+bool ScriptedSeam::printDialog(QWidget *, QPrinter *printer)
 {
     ++printDialogs;
-    return printAnswers.isEmpty() ? false : printAnswers.dequeue();
+    const bool accepted = printAnswers.isEmpty() ? false : printAnswers.dequeue();
+    if (accepted && printer && !printToPdf.isEmpty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(printToPdf.dequeue());
+    }
+    return accepted;
 }
 
 void ScriptedSeam::openWithShell(const QString &target)
@@ -63,7 +70,7 @@ void ScriptedSeam::openWithShell(const QString &target)
 bool ScriptedSeam::startProcess(const QString &program, const QStringList &arguments)
 {
     started.append({program, arguments});
-    return true;
+    return startResults.isEmpty() ? true : startResults.dequeue();
 }
 
 void ScriptedSeam::exitProcess(int code)

@@ -26,10 +26,14 @@ int main(int argc, char *argv[])
                        "Writes under OUTDIR/zv_upd, for each category table T:\n"
                        "  T/spisok.txt    the entry names, Windows-1251, joined by CR LF\n"
                        "  T/base/<Name>   the text of each entry, Windows-1251\n"
-                       "and, when asked, ProgVer.ini, update.rar and whatsnew.txt.\n"
+                       "and, when asked, ProgVer.ini, update.rar with its signature update.rar.minisig,\n"
+                       "and whatsnew.txt.\n"
                        "Serve OUTDIR with any static web server and type its address (with a trailing slash)\n"
                        "into the update manager's server box. Names that cannot be file names are skipped\n"
-                       "with a warning."));
+                       "with a warning.\n\n"
+                       "The program installs only archives signed by a key it trusts: make a key pair once\n"
+                       "with --new-key NAME, build the program with NAME.pub (cmake -DZV_UPDATE_KEYS=...),\n"
+                       "and publish archives with --sign-key NAME.key. Keep NAME.key out of OUTDIR."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("CATALOGUE"), QStringLiteral("The catalogue file (Zorvanell.dat)."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"), QStringLiteral("The folder the web server serves."));
@@ -42,11 +46,36 @@ int main(int argc, char *argv[])
     const QCommandLineOption archive(QStringLiteral("archive"),
                                      QStringLiteral("Program update archive, published as zv_upd/update.rar."),
                                      QStringLiteral("FILE"));
+    const QCommandLineOption signKey(QStringLiteral("sign-key"),
+                                     QStringLiteral("Secret key that signs the archive (zv_upd/update.rar.minisig)."),
+                                     QStringLiteral("KEY"));
+    const QCommandLineOption newKey(QStringLiteral("new-key"),
+                                    QStringLiteral("Only make a new key pair, NAME.pub and NAME.key (secret, not "
+                                                   "encrypted, readable by you only), and publish nothing."),
+                                    QStringLiteral("NAME"));
     const QCommandLineOption whatsNew(QStringLiteral("whatsnew"),
                                       QStringLiteral("What's-new text, published as zv_upd/whatsnew.txt."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({intVersion, textVersion, archive, whatsNew});
+    parser.addOptions({intVersion, textVersion, archive, signKey, whatsNew, newKey});
     parser.process(app);
+
+    if (parser.isSet(newKey)) {
+        if (!parser.positionalArguments().isEmpty()) {
+            printLine(stderr, QStringLiteral("zorvanell-publish: --new-key makes a key pair and publishes nothing"));
+            return 2;
+        }
+        QString error;
+        const auto keyId = zv::update::writeNewKeyPair(parser.value(newKey), &error);
+        if (!keyId) {
+            printLine(stderr, QStringLiteral("zorvanell-publish: ") + error);
+            return 1;
+        }
+        const QString name = parser.value(newKey);
+        printLine(stdout, QStringLiteral("Key ") + *keyId + QStringLiteral(": public key ") + name +
+                              QStringLiteral(".pub, secret key ") + name +
+                              QStringLiteral(".key (keep it secret, and out of the published folder)"));
+        return 0;
+    }
 
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() != 2) {
@@ -69,6 +98,7 @@ int main(int argc, char *argv[])
     }
     options.textVersion = parser.value(textVersion);
     options.archive = parser.value(archive);
+    options.signKey = parser.value(signKey);
     options.whatsNew = parser.value(whatsNew);
 
     const zv::update::PublishResult result = zv::update::publish(options);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace zv::update {
 
@@ -20,6 +23,42 @@ VersionCheck checkVersionFile(const QString &path, qint32 runningBuild);
 // The offer to download and install a newer build.
 QString offerText(const QString &textVersion);
 
+// What checking a downloaded program archive against its signature found; only Good may be installed.
+enum class ArchiveVerdict {
+    Good,
+    MissingSignature,
+    DamagedSignature,
+    NoTrustedKeys,
+    UnknownKey,
+    BadSignature,
+    WrongBuild
+};
+
+// Checks `archive` against the signature file `signature` with the public keys of `keysFolder`.
+// The trusted comment must name the build just offered (`offeredBuild`, the server's IntVer), and it
+// must be newer than the running one: an old signed archive cannot be passed off as a new one.
+ArchiveVerdict checkArchive(const QString &archive, const QString &signature, const QString &keysFolder,
+                            qint64 offeredBuild, qint32 runningBuild);
+QString archiveVerdictText(ArchiveVerdict verdict);
+
+// The field of the trusted comment that names the signed build: "build:500502".
+QByteArray buildField(qint64 build);
+// The build named by the one build field among the comment's blank-separated fields.
+std::optional<qint64> signedBuild(const QByteArray &trustedComment);
+
+// What the install script left for the next start (instupd.status beside the program).
+enum class InstallStatus { None, Installed, RolledBack, Refused, RestoreFailed };
+// Reads the status and removes the file, so it is told once.
+InstallStatus takeInstallStatus();
+QString installStatusText(InstallStatus status);
+// Tells the user, through the seam, what the last install did; nothing when there was none.
+void reportInstallStatus();
+
+// True when the program may write into the install folder (tried, not guessed from the mode bits).
+bool installFolderWritable();
+// True when the install script is an ordinary file the shell can read.
+bool installScriptReady();
+
 inline const QString kNoConnectionText = QStringLiteral("Ошибка подключения к серверу!");
 inline const QString kUpToDateText = QStringLiteral("Вы имеете самую новую версию!");
 inline const QString kUnreadableVersionText =
@@ -27,5 +66,13 @@ inline const QString kUnreadableVersionText =
                    "Обновление программы невозможно.");
 inline const QString kArchiveFailedText =
     QStringLiteral("Не удалось загрузить обновление программы. Программа не будет закрыта, попробуйте позже.");
+
+inline const QString kPackageManagedText =
+    QStringLiteral("Программа установлена в папку, закрытую для записи. Её обновления приходят через менеджер "
+                   "пакетов системы.");
+inline const QString kScriptMissingText =
+    QStringLiteral("Сценарий установки instupd.cmd не найден рядом с программой или недоступен для чтения. "
+                   "Обновление не установлено, программа продолжает работу.");
+inline const QString kScriptFailedText = QStringLiteral("Не удалось запустить сценарий установки instupd.cmd.");
 
 } // namespace zv::update

@@ -4,11 +4,15 @@
 #include "core/TextCodec.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
+#include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "core/update/UpdateSignature.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace zv::update {
@@ -21,9 +25,61 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
 }
 
+// The folder as it is on disk when it exists, else as written.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    const QString root = resolvedPath(folder);
+    const QString file = resolvedPath(path);
+    return file == root || file.startsWith(root + QLatin1Char('/'));
+}
+
+// The secret key, read and checked before anything is published.
+std::optional<SecretKey> loadSigningKey(const PublishOptions &options, QString *error)
+{
+    if (options.signKey.isEmpty()) {
+        *error = QStringLiteral("an archive is published only signed, since the program installs nothing else: "
+                                "add --sign-key KEY (make a key pair with --new-key NAME)");
+        return std::nullopt;
+    }
+    if (!options.intVersion) {
+        *error = QStringLiteral("an archive needs --int-version: its signature names the build");
+        return std::nullopt;
+    }
+    if (isInside(options.signKey, options.outDir)) {
+        *error = QStringLiteral("the secret key ") + options.signKey +
+                 QStringLiteral(" lies inside the published folder, where the web server would hand it out; "
+                                "keep it elsewhere");
+        return std::nullopt;
+    }
+    QFile file(options.signKey);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read ") + options.signKey;
+        return std::nullopt;
+    }
+    QString why;
+    auto key = parseSecretKey(file.read(16384), &why);
+    if (!key)
+        *error = options.signKey + QStringLiteral(": ") + why;
+    return key;
+}
+
 bool representable(const QString &text)
 {
     return fromCp1251(toCp1251(text)) == text;
+}
+
+// Entry files are CR LF text; texts typed in the program keep bare LF line breaks.
+QString withCrLf(QString text)
+{
+    static const QRegularExpression bareLineFeed(QStringLiteral("(?<!\r)\n"));
+    return text.replace(bareLineFeed, QString::fromLatin1(crlf));
 }
 
 } // namespace
@@ -31,6 +87,15 @@ bool representable(const QString &text)
 PublishResult publish(const PublishOptions &options)
 {
     PublishResult result;
+    std::optional<SecretKey> signingKey;
+    if (!options.archive.isEmpty()) {
+        signingKey = loadSigningKey(options, &result.error);
+        if (!signingKey)
+            return result;
+    } else if (!options.signKey.isEmpty()) {
+        result.error = QStringLiteral("a signing key without an archive to sign");
+        return result;
+    }
     CatalogueConnection catalogue;
     try {
         catalogue = OpenCatalogue(options.catalogue);
@@ -90,7 +155,7 @@ PublishResult publish(const PublishOptions &options)
                 }
                 if (!representable(text))
                     result.warnings << where + QStringLiteral("characters outside Windows-1251 written as '?'");
-                written = write(base + name, toCp1251(text));
+                written = write(base + name, toCp1251(withCrLf(text)));
                 if (!written)
                     return;
                 seen.insert(folded);
@@ -105,6 +170,22 @@ PublishResult publish(const PublishOptions &options)
         return result;
     }
 
+    if (signingKey) {
+        if (!copy(options.archive, published::archiveFile()))
+            return result;
+        // minisign's own fields, and the build that makes the signature good for this offer only.
+        const QByteArray comment =
+            QByteArrayLiteral("timestamp:") + QByteArray::number(QDateTime::currentSecsSinceEpoch()) +
+            QByteArrayLiteral("\tfile:") + QFile::encodeName(QFileInfo(published::archiveFile()).fileName()) +
+            QByteArrayLiteral("\thashed\t") + buildField(*options.intVersion);
+        const auto signature = signFile(root + published::archiveFile(), *signingKey, comment);
+        if (!signature) {
+            result.error = QStringLiteral("cannot sign ") + root + published::archiveFile();
+            return result;
+        }
+        if (!write(published::signatureFile(), *signature))
+            return result;
+    }
     if (options.intVersion) {
         const QByteArray ini = QByteArrayLiteral("[Update]\r\nIntVer=") + QByteArray::number(*options.intVersion) +
                                QByteArrayLiteral("\r\nTxtVer=") + toCp1251(options.textVersion) +
@@ -112,12 +193,45 @@ PublishResult publish(const PublishOptions &options)
         if (!write(published::versionFile(), ini))
             return result;
     }
-    if (!options.archive.isEmpty() && !copy(options.archive, published::archiveFile()))
-        return result;
     if (!options.whatsNew.isEmpty() && !copy(options.whatsNew, published::whatsNewFile()))
         return result;
     result.ok = true;
     return result;
+}
+
+std::optional<QString> writeNewKeyPair(const QString &base, QString *error)
+{
+    const QString publicPath = base + QStringLiteral(".pub");
+    const QString secretPath = base + QStringLiteral(".key");
+    for (const QString &path : {publicPath, secretPath}) {
+        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
+            *error = path + QStringLiteral(" exists already; it is not replaced");
+            return std::nullopt;
+        }
+    }
+    const KeyPairFiles pair = generateKeyPair();
+    if (pair.keyId.isEmpty()) {
+        *error = QStringLiteral("libsodium could not be started");
+        return std::nullopt;
+    }
+    // The secret file is created new with the owner's permissions only, before a byte goes in.
+    QFile secret(secretPath);
+    if (!secret.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner) ||
+        secret.write(pair.secretFile) != pair.secretFile.size() || !secret.flush()) {
+        *error = QStringLiteral("cannot write ") + secretPath;
+        secret.remove();
+        return std::nullopt;
+    }
+    secret.close();
+    QFile publicFile(publicPath);
+    if (!publicFile.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        publicFile.write(pair.publicFile) != pair.publicFile.size() || !publicFile.flush()) {
+        *error = QStringLiteral("cannot write ") + publicPath;
+        publicFile.remove();
+        secret.remove();
+        return std::nullopt;
+    }
+    return pair.keyId;
 }
 
 } // namespace zv::update

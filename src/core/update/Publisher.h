@@ -13,7 +13,8 @@ struct PublishOptions
     QString outDir;                   // the folder a web server serves
     std::optional<qint64> intVersion; // writes zv_upd/ProgVer.ini when set
     QString textVersion;
-    QString archive;  // copied to zv_upd/update.rar when set
+    QString archive;  // copied to zv_upd/update.rar when set; needs signKey and intVersion
+    QString signKey;  // secret key that signs the archive into zv_upd/update.rar.minisig
     QString whatsNew; // copied to zv_upd/whatsnew.txt when set
 };
 
@@ -29,6 +30,14 @@ struct PublishResult
 // <Table>/spisok.txt (Windows-1251 names joined by CR LF) and <Table>/base/<Name>.
 // Names that cannot be file names, cannot be written in Windows-1251 or repeat an earlier
 // name (ignoring letter case) are left out with a warning.
+// An archive is published only signed: the program installs nothing else. Its signature's trusted
+// comment names the build (intVersion). The secret key must not lie inside outDir, where the
+// web server would hand it out. The archive and its signature are written before ProgVer.ini,
+// so a version is never offered before its archive is there.
 PublishResult publish(const PublishOptions &options);
+
+// Writes a new key pair as `base`.pub and `base`.key (the secret key unencrypted, readable by the
+// owner only). Refuses to replace either file. Returns the key id, or nothing with `error` set.
+std::optional<QString> writeNewKeyPair(const QString &base, QString *error);
 
 } // namespace zv::update

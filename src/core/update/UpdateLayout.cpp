@@ -47,6 +47,11 @@ QString archiveFile()
     return kRoot + QStringLiteral("update.rar");
 }
 
+QString signatureFile()
+{
+    return archiveFile() + QStringLiteral(".minisig");
+}
+
 QString whatsNewFile()
 {
     return kRoot + QStringLiteral("whatsnew.txt");
@@ -74,6 +79,11 @@ QString versionAddress(const QString &server)
 QString archiveAddress(const QString &server)
 {
     return server + QLatin1Char('/') + published::archiveFile();
+}
+
+QString signatureAddress(const QString &server)
+{
+    return server + QLatin1Char('/') + published::signatureFile();
 }
 
 QString whatsNewAddress()
@@ -176,14 +186,60 @@ QString versionFile()
     return programFile(QStringLiteral("ProgVer.ini"));
 }
 
+namespace {
+
+QString &installFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+QString installFile(const QString &name)
+{
+    return installFolder() + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+QString installFolder()
+{
+    const QString &folder = installFolderOverride();
+    return folder.isEmpty() ? executableFolder() : folder;
+}
+
+void setInstallFolder(const QString &folder)
+{
+    installFolderOverride() = folder;
+}
+
 QString archiveFile()
 {
-    return programFile(QStringLiteral("update.rar"));
+    return installFile(QStringLiteral("update.rar"));
+}
+
+QString signatureFile()
+{
+    return installFile(QFileInfo(published::signatureFile()).fileName());
 }
 
 QString installScript()
 {
-    return programFile(QStringLiteral("instupd.cmd"));
+    return installFile(QStringLiteral("instupd.cmd"));
+}
+
+QString installStatusFile()
+{
+    return installFile(QStringLiteral("instupd.status"));
+}
+
+QString installLogFile()
+{
+    return installFile(QStringLiteral("instupd.log"));
+}
+
+QString trustedKeysFolder()
+{
+    return installFile(QStringLiteral("keys"));
 }
 
 namespace {

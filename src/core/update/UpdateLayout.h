@@ -20,6 +20,7 @@ QString listFile(const QString &table);    // zv_upd/<table>/spisok.txt
 QString entryFolder(const QString &table); // zv_upd/<table>/base/
 QString versionFile();                     // zv_upd/ProgVer.ini
 QString archiveFile();                     // zv_upd/update.rar
+QString signatureFile();                   // zv_upd/update.rar.minisig
 QString whatsNewFile();                    // zv_upd/whatsnew.txt
 } // namespace published
 
@@ -28,6 +29,7 @@ QString listAddress(const QString &server, const QString &table);
 QString entryFolderAddress(const QString &server, const QString &table);
 QString versionAddress(const QString &server);
 QString archiveAddress(const QString &server);
+QString signatureAddress(const QString &server);
 // The what's-new page, on the project's site whatever server an update used.
 QString whatsNewAddress();
 
@@ -51,13 +53,23 @@ bool isPlainFileName(const QString &name);
 QStringList newNames(const QStringList &listed, const QStringList &present);
 QSet<QString> foldedNameSet(const QStringList &names);
 
-// Folders and files of a catalogue update and a program update in the program folder.
+// Folders and files of a catalogue update and of the version check in the program folder.
 QString tempFolder();     // tmp
 QString tempBaseFolder(); // tmp/base
 QString tempListFile();   // tmp/list.txt
 QString versionFile();    // ProgVer.ini
-QString archiveFile();    // update.rar
-QString installScript();  // instupd.cmd
+
+// A program update goes to the folder of the executable, whatever ZORVANELL_HOME says, and so do
+// the trusted keys: the user's data folder never decides what code runs.
+QString installFolder();
+// Tests point the install folder at a folder of their own; an empty text goes back to the executable's.
+void setInstallFolder(const QString &folder);
+QString archiveFile();       // update.rar
+QString signatureFile();     // update.rar.minisig
+QString installScript();     // instupd.cmd
+QString installStatusFile(); // instupd.status: what the script did, for the next start to report
+QString installLogFile();    // instupd.log
+QString trustedKeysFolder(); // keys
 
 // Deletes the files of tmp/base and tmp, then the two folders. Only files directly in those
 // two folders are deleted; sub-folders, and whatever a link points to, are left alone.

@@ -19,7 +19,4 @@ bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text)
 // it) and that the category's list has been loaded again.
 void reportRecordGone(QWidget *owner, const QString &name);
 
-inline const QString kForumAddPage = QStringLiteral("post.php?action=reply&forum=17&topic=13");
-inline const QString kForumEditPage = QStringLiteral("post.php?action=reply&forum=17&topic=15");
-
 } // namespace zv

@@ -78,7 +78,7 @@ void frmAddNewField::cmdAdd_Click()
     txtText->clear();
     Text1->setFocus();
     if (Check1->isChecked())
-        OpenWithShell(zv::addresses::kForum + zv::kForumAddPage, 2, this);
+        OpenWithShell(zv::addresses::kForumNewEggTopic, 2, this);
 }
 
 QList<LanguageAware::Caption> frmAddNewField::languageCaptions()

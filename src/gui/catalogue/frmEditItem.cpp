@@ -83,7 +83,7 @@ void frmEditItem::VistaButton1_Click()
     m_main->LoadDB();
     m_main->entryText()->setPlainText(QStringLiteral("Запись ") + name + QStringLiteral(" обновлена успешно."));
     if (Check1->isChecked())
-        OpenWithShell(zv::addresses::kForum + zv::kForumEditPage, 2, this);
+        OpenWithShell(zv::addresses::kForumCorrectionTopic, 2, this);
     accept();
 }
 

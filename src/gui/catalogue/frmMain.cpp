@@ -13,6 +13,8 @@
 #include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/windows/frmAbout.h"
+#include "gui/windows/frmOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -155,8 +157,10 @@ void frmMain::createControls()
     connect(EditButton, &VistaButton::Click, this, &frmMain::EditButton_Click);
     connect(DeleteButton, &VistaButton::Click, this, &frmMain::DeleteSelected);
     connect(cmdUpdate, &VistaButton::Click, this, &frmMain::cmdUpdate_Click);
-    for (VistaButton *button : {Print_cmd, cmdViewScreen, cmdConfig, cmdAbout})
-        connect(button, &VistaButton::Click, this, &frmMain::notBuiltYet);
+    connect(Print_cmd, &VistaButton::Click, this, &frmMain::Print_cmd_Click);
+    connect(cmdViewScreen, &VistaButton::Click, this, &frmMain::cmdViewScreen_Click);
+    connect(cmdConfig, &VistaButton::Click, this, &frmMain::cmdConfig_Click);
+    connect(cmdAbout, &VistaButton::Click, this, &frmMain::cmdAbout_Click);
 }
 
 void frmMain::createListMenu()
@@ -179,8 +183,11 @@ void frmMain::createListMenu()
     QAction *mnuSaveList = addItem(QStringLiteral("mnuSaveList"), QStringLiteral("Сохранить список..."));
     lstMenu->addSeparator();
     QAction *mnuAddScreenShot = addItem(QStringLiteral("mnuAddScreenShot"), QStringLiteral("Добавить скриншот..."));
-    for (QAction *action : {mnuScrShot, mnuPrint, mnuSaveItem, mnuSaveList, mnuAddScreenShot})
-        connect(action, &QAction::triggered, this, &frmMain::notBuiltYet);
+    connect(mnuScrShot, &QAction::triggered, this, &frmMain::cmdViewScreen_Click);
+    connect(mnuPrint, &QAction::triggered, this, &frmMain::Print_cmd_Click);
+    connect(mnuSaveItem, &QAction::triggered, this, &frmMain::mnuSaveItem_Click);
+    connect(mnuSaveList, &QAction::triggered, this, &frmMain::mnuSaveList_Click);
+    connect(mnuAddScreenShot, &QAction::triggered, this, &frmMain::mnuAddScreenShot_Click);
 
     QMenu *mnu_move = lstMenu->addMenu(QStringLiteral("Перенести в раздел:"));
     mnu_move->setObjectName(QStringLiteral("mnu_move"));
@@ -190,7 +197,7 @@ void frmMain::createListMenu()
         action->setObjectName(category.moveMenuItem);
         m_moveActions.insert(category.table, action);
         connect(action, &QAction::triggered, this,
-                [this, table = category.table] { MoveItem(txtText->toPlainText(), selectedName(), table); });
+                [this, table = category.table] { MoveItem(selectedEntryText(), selectedName(), table); });
     }
 }
 
@@ -348,8 +355,14 @@ void frmMain::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void frmMain::notBuiltYet()
+void frmMain::cmdConfig_Click()
 {
-    zv::showMessage(this, QStringLiteral("Эта возможность появится в следующей версии программы."),
-                    zv::MessageForm::OkInformation);
+    frmOptions options({this, [this](bool shown) { Label1->setVisible(shown); }});
+    options.exec();
+}
+
+void frmMain::cmdAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
 }

@@ -46,6 +46,10 @@ public:
 
     // The name selected in List1, or an empty text.
     QString selectedName() const;
+    // The text a move or a save of the selected entry takes: what the user typed into the text
+    // box since it was filled; otherwise the entry's stored text, since the box may then show
+    // the welcome text, a report of the last edit or nothing at all.
+    QString selectedEntryText() const;
     int selectedRow() const;
     const zv::FindResult &CurrentRecord() const { return m_currentRecord; }
     QPlainTextEdit *entryText() const { return txtText; }
@@ -87,7 +91,13 @@ private:
     void cmdAddItem_Click();
     void EditButton_Click();
     void cmdUpdate_Click();
-    void notBuiltYet();
+    void cmdConfig_Click();
+    void cmdAbout_Click();
+    void Print_cmd_Click();
+    void cmdViewScreen_Click();
+    void mnuSaveItem_Click();
+    void mnuSaveList_Click();
+    void mnuAddScreenShot_Click();
     // Takes the selected row out of the list and resets the search box, counter and text box.
     void dropSelectedRow();
     // Shows a store failure; the window goes on.

@@ -5,6 +5,7 @@
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "core/SharedState.h"
+#include "core/screenshots/ScreenshotStore.h"
 #include "core/store/Category.h"
 #include "core/store/EntryMove.h"
 #include "gui/APIandFunc.h"
@@ -96,8 +97,7 @@ void frmMain::List1_Click()
         // The text box keeps its text; the rest of the step still runs.
         m_currentRecord = {};
     }
-    const bool hasScreenshot =
-        FileExists(zv::programFolder() + QStringLiteral("/ScreenShots/") + name + QLatin1Char('*'));
+    const bool hasScreenshot = zv::screenshots::hasPictures(zv::screenshots::folder(), name);
     cmdViewScreen->setEnabled(hasScreenshot);
     mnuScrShot->setEnabled(hasScreenshot);
     CurrentEntry = name;

@@ -308,6 +308,11 @@ void frmUpdate::VistaButton1_Click()
 {
     if (m_busy)
         return;
+    // An installed package is updated by the system; nothing is fetched that could not be installed.
+    if (!installFolderWritable()) {
+        zv::showMessage(this, kPackageManagedText, zv::MessageForm::OkInformation);
+        return;
+    }
     setBusy(true);
     const auto idle = qScopeGuard([this] { setBusy(false); });
 
@@ -330,16 +335,42 @@ void frmUpdate::VistaButton1_Click()
     }
     if (zv::showMessage(this, offerText(check.textVersion), zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
         return;
+    if (!installScriptReady()) {
+        zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
+        return;
+    }
     // An archive left from an earlier attempt must never be installed in place of this one.
-    QFile::remove(archiveFile());
+    const auto dropDownloads = [] {
+        QFile::remove(archiveFile());
+        QFile::remove(signatureFile());
+    };
+    dropDownloads();
     if (!DownloadFile(archiveAddress(m_serverAddress), archiveFile(), FileKind::Archive)) {
         if (!m_aborted)
             zv::showMessage(this, kArchiveFailedText, zv::MessageForm::OkExclamation);
         return;
     }
+    // The signature is a few hundred bytes; the version file's size cap fits it.
+    if (!DownloadFile(signatureAddress(m_serverAddress), signatureFile(), FileKind::VersionFile) && m_aborted) {
+        dropDownloads();
+        return;
+    }
+    const ArchiveVerdict verdict =
+        checkArchive(archiveFile(), signatureFile(), trustedKeysFolder(), check.serverBuild, VersionNumber);
+    QFile::remove(signatureFile());
+    if (verdict != ArchiveVerdict::Good) {
+        dropDownloads();
+        zv::showMessage(this, archiveVerdictText(verdict), zv::MessageForm::OkExclamation);
+        return;
+    }
+    if (!installScriptReady()) {
+        dropDownloads();
+        zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
+        return;
+    }
     if (!zv::seam().startProcess(QStringLiteral("/bin/sh"), {installScript()})) {
-        zv::showMessage(this, QStringLiteral("Не удалось запустить сценарий установки instupd.cmd."),
-                        zv::MessageForm::OkExclamation);
+        dropDownloads();
+        zv::showMessage(this, kScriptFailedText, zv::MessageForm::OkExclamation);
         return;
     }
     zv::seam().exitProcess(0);

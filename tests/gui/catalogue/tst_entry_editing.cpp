@@ -284,7 +284,8 @@ private slots:
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
         auto w = f.openMain();
         f.search(*w)->setText(QStringLiteral("pa"));
-        f.text(*w)->setPlainText(QStringLiteral("edited before the move"));
+        f.text(*w)->selectAll();
+        QTest::keyClicks(f.text(*w), QStringLiteral("edited before the move"));
         w->moveAction(QStringLiteral("Other"))->trigger();
         QVERIFY(f.seam.messages.isEmpty());
         QCOMPARE(w->listNames(), QStringList{QStringLiteral("Word")});

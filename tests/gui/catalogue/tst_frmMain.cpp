@@ -3,13 +3,16 @@
 #include "core/SharedState.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/windows/Form1.h"
+#include "gui/windows/frmAbout.h"
 #include "gui/windows/frmLogo2.h"
+#include "gui/windows/frmOptions.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -353,6 +356,39 @@ private slots:
         box->click();
         QCOMPARE(ReadOption(QStringLiteral("OnTop"), QString()), QStringLiteral("0"));
         QVERIFY(!w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void configAndAboutOpenTheirWindowsOverTheMainWindow()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        QLabel *counter = f.label(*w, "Label1");
+        QVERIFY(counter->isVisible());
+        QString opened;
+        // The options window hides the main window's run counter while it is open.
+        QTimer::singleShot(0, w.get(), [&] {
+            auto *options = qobject_cast<frmOptions *>(QApplication::activeModalWidget());
+            if (!options || options->parentWidget() != w.get())
+                return;
+            opened = options->objectName();
+            options->findChild<QCheckBox *>(QStringLiteral("chkRunsCount"))->click();
+            emit options->findChild<VistaButton *>(QStringLiteral("VistaButton3"))->Click();
+        });
+        emit static_cast<VistaButton *>(f.control(*w, "cmdConfig"))->Click();
+        QCOMPARE(opened, QStringLiteral("frmOptions"));
+        QVERIFY(!counter->isVisible());
+        QCOMPARE(ReadOption(QStringLiteral("ShowRun"), QString()), QStringLiteral("0"));
+
+        QTimer::singleShot(0, w.get(), [&] {
+            auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+            if (!about || about->parentWidget() != w.get())
+                return;
+            opened = about->objectName();
+            about->close();
+        });
+        emit static_cast<VistaButton *>(f.control(*w, "cmdAbout"))->Click();
+        QCOMPARE(opened, QStringLiteral("frmAbout"));
+        QVERIFY(f.seam.messages.isEmpty());
     }
 
     void alternativeCaptions()

@@ -1,5 +1,6 @@
 #include "FakeListView.h"
 #include "HttpTestServer.h"
+#include "InstallFolder.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/Addresses.h"
@@ -60,6 +61,7 @@ class TestFrmUpdate : public QObject
     struct Fixture
     {
         zvtest::TempHome home;
+        zvtest::InstallFolder install;
         zvtest::ScriptedSeam seam;
         HttpTestServer server;
         zvtest::FakeListView view;
@@ -73,6 +75,7 @@ class TestFrmUpdate : public QObject
             for (const QString &name : present)
                 AddEntry(catalogue, kTable, name, QStringLiteral("old ") + name);
             home.write(QStringLiteral("Options.ini"), "[Main]\r\nRunCount=5\r\n");
+            install.write(QStringLiteral("keys/test.pub"), signingKey().publicFile);
             window = std::make_unique<frmUpdate>(&view, kTable);
             window->show();
             server_box()->setCurrentText(server.root());
@@ -94,7 +97,27 @@ class TestFrmUpdate : public QObject
             return FindEntry(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), kTable, name).ref;
         }
         bool tmpExists() { return QFileInfo::exists(home.file(QStringLiteral("tmp"))); }
+        // A newer build on offer, its archive and a signature naming `signedBuild`.
+        void serveProgram(const QByteArray &archive, qint64 signedBuild = 500502)
+        {
+            server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=500502\r\nTxtVer=5.1.502\r\n");
+            server.setFile("/zv_upd/update.rar", archive);
+            server.setFile("/zv_upd/update.rar.minisig",
+                           signingKey().sign(archive, "timestamp:1\tfile:update.rar\thashed\t" +
+                                                          zv::update::buildField(signedBuild)));
+        }
+        bool downloadsLeft()
+        {
+            return QFileInfo::exists(install.file(QStringLiteral("update.rar"))) ||
+                   QFileInfo::exists(install.file(QStringLiteral("update.rar.minisig")));
+        }
     };
+
+    static const zvtest::SigningKey &signingKey()
+    {
+        static const zvtest::SigningKey key;
+        return key;
+    }
 
 private slots:
     void initTestCase()
@@ -451,28 +474,125 @@ private slots:
         QCOMPARE(f.seam.messageTexts(), QStringList{message});
         QCOMPARE(int(f.seam.messages.at(0).form), form);
         QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
-        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("update.rar"))));
+        QVERIFY(!f.downloadsLeft());
         QVERIFY(f.seam.started.isEmpty());
         QVERIFY(f.seam.exits.isEmpty());
-        QVERIFY(f.server.requests.at(0) == "/zv_upd/ProgVer.ini");
+        QCOMPARE(f.server.requests, QList<QByteArray>{"/zv_upd/ProgVer.ini"});
     }
 
     void programUpdateAccepted()
     {
         Fixture f;
-        f.server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=500502\r\nTxtVer=5.1.502\r\n");
-        f.server.setFile("/zv_upd/update.rar", "new archive");
-        f.home.write(QStringLiteral("update.rar"), "stale archive");
+        f.serveProgram("new archive");
+        f.install.write(QStringLiteral("update.rar"), "stale archive");
+        f.install.write(QStringLiteral("update.rar.minisig"), "stale signature");
+        const auto data = snapshot(f.home.path());
         f.seam.messageAnswers << MessageAnswer::Yes;
         f.clickProgram();
         QCOMPARE(f.seam.messageTexts(),
                  QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
-        QCOMPARE(f.home.read(QStringLiteral("update.rar")), QByteArray("new archive"));
-        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
+        // The archive lies beside the program for the script, not in the data folder ZORVANELL_HOME names.
+        QCOMPARE(f.install.read(QStringLiteral("update.rar")), QByteArray("new archive"));
+        QVERIFY(!QFileInfo::exists(f.install.file(QStringLiteral("update.rar.minisig"))));
+        QCOMPARE(snapshot(f.home.path()), data);
         QCOMPARE(f.seam.started.size(), 1);
         QCOMPARE(f.seam.started.at(0).program, QStringLiteral("/bin/sh"));
-        QCOMPARE(f.seam.started.at(0).arguments, QStringList{f.home.file(QStringLiteral("instupd.cmd"))});
+        QCOMPARE(f.seam.started.at(0).arguments, QStringList{f.install.file(QStringLiteral("instupd.cmd"))});
         QCOMPARE(f.seam.exits, QList<int>{0});
+    }
+
+    void programUpdateRefused_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("verdict");
+        using V = zv::update::ArchiveVerdict;
+        QTest::newRow("one flipped byte") << 0 << int(V::BadSignature);
+        QTest::newRow("signed by another key") << 1 << int(V::UnknownKey);
+        QTest::newRow("no signature") << 2 << int(V::MissingSignature);
+        QTest::newRow("signature of garbage") << 3 << int(V::DamagedSignature);
+        QTest::newRow("no trusted keys beside the program") << 4 << int(V::NoTrustedKeys);
+        QTest::newRow("signed for another build") << 5 << int(V::WrongBuild);
+        QTest::newRow("an old signed archive offered as new") << 6 << int(V::WrongBuild);
+    }
+
+    void programUpdateRefused()
+    {
+        QFETCH(int, how);
+        QFETCH(int, verdict);
+        Fixture f;
+        const QByteArray archive = "the archive as signed";
+        f.serveProgram(archive, how == 5 ? 500503 : how == 6 ? 500501 : 500502);
+        switch (how) {
+        case 0: {
+            QByteArray flipped = archive;
+            flipped[3] = char(flipped.at(3) ^ 1);
+            f.server.setFile("/zv_upd/update.rar", flipped);
+            break;
+        }
+        case 1:
+            f.server.setFile("/zv_upd/update.rar.minisig",
+                             zvtest::SigningKey().sign(archive, zv::update::buildField(500502)));
+            break;
+        case 2:
+            f.server.setRoute("/zv_upd/update.rar.minisig", {404, "not here", HttpTestServer::Behaviour::Normal, {}});
+            break;
+        case 3:
+            f.server.setFile("/zv_upd/update.rar.minisig", QByteArray(500, '\x01'));
+            break;
+        case 4:
+            QVERIFY(QFile::remove(f.install.file(QStringLiteral("keys/test.pub"))));
+            break;
+        }
+        const auto before = f.install.snapshot();
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickProgram();
+        QCOMPARE(f.seam.messageTexts().size(), 2);
+        QCOMPARE(f.seam.messages.at(1).text, zv::update::archiveVerdictText(zv::update::ArchiveVerdict(verdict)));
+        QCOMPARE(f.seam.messages.at(1).form, MessageForm::OkExclamation);
+        QVERIFY(!f.downloadsLeft());
+        QCOMPARE(f.install.snapshot(), before);
+        QVERIFY(f.seam.started.isEmpty());
+        QVERIFY(f.seam.exits.isEmpty());
+        QVERIFY(f.window->isVisible());
+        QVERIFY(f.button("VistaButton1")->isEnabled());
+    }
+
+    void programFolderNotWritable()
+    {
+        Fixture f;
+        f.serveProgram("archive");
+        // Not even root may make a file there, as in a folder the system's packages own.
+        zv::update::setInstallFolder(QStringLiteral("/proc"));
+        f.clickProgram();
+        QCOMPARE(f.seam.messageTexts(), QStringList{zv::update::kPackageManagedText});
+        QCOMPARE(f.seam.messages.at(0).form, MessageForm::OkInformation);
+        QVERIFY(f.server.requests.isEmpty());
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("ProgVer.ini"))));
+        QVERIFY(f.seam.started.isEmpty());
+    }
+
+    void installScriptMissing_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("missing") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+
+    void installScriptMissing()
+    {
+        QFETCH(bool, folder);
+        Fixture f;
+        f.serveProgram("archive");
+        QVERIFY(QFile::remove(f.install.file(QStringLiteral("instupd.cmd"))));
+        if (folder)
+            QVERIFY(QDir().mkdir(f.install.file(QStringLiteral("instupd.cmd"))));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickProgram();
+        QCOMPARE(f.seam.messageTexts().last(), zv::update::kScriptMissingText);
+        QVERIFY(!f.server.requests.contains("/zv_upd/update.rar"));
+        QVERIFY(!f.downloadsLeft());
+        QVERIFY(f.seam.started.isEmpty());
+        QVERIFY(f.seam.exits.isEmpty());
     }
 
     void programUpdateFailures()
@@ -497,11 +617,11 @@ private slots:
         {
             Fixture f;
             f.server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=600000\r\nTxtVer=6\r\n");
-            f.home.write(QStringLiteral("update.rar"), "stale archive");
+            f.install.write(QStringLiteral("update.rar"), "stale archive");
             f.seam.messageAnswers << MessageAnswer::Yes;
             f.clickProgram();
             QCOMPARE(f.seam.messageTexts().last(), zv::update::kArchiveFailedText);
-            QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("update.rar"))));
+            QVERIFY(!f.downloadsLeft());
             QVERIFY(f.seam.started.isEmpty());
             QVERIFY(f.seam.exits.isEmpty());
         }

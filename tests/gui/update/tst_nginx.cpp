@@ -1,19 +1,24 @@
 #include "FakeListView.h"
+#include "InstallFolder.h"
 #include "NginxServer.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Downloader.h"
+#include "core/update/ProgramUpdate.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 // End to end: a catalogue published with zorvanell-publish, served by a real nginx (or read
-// from the published folder directly), pulled into an empty catalogue through the real window.
+// from the published folder directly), pulled into an empty catalogue through the real window;
+// and a signed program update installed by the real script over a stand-in program.
 class TestNginx : public QObject
 {
     Q_OBJECT
@@ -22,6 +27,18 @@ class TestNginx : public QObject
     QMap<QString, QMap<QString, QString>> m_source; // table -> name -> text
 
     QString www() const { return m_dir.filePath(QStringLiteral("www")); }
+
+    // Runs the publishing tool; its exit code, with what it wrote to stderr in `errors`.
+    int publishTool(const QStringList &arguments, QByteArray *errors = nullptr)
+    {
+        QProcess tool;
+        tool.start(QStringLiteral(ZV_PUBLISH_TOOL), arguments);
+        if (!tool.waitForFinished(30000))
+            return -1;
+        if (errors)
+            *errors = tool.readAllStandardError();
+        return tool.exitCode();
+    }
 
     void updateFrom(const QString &server)
     {
@@ -94,6 +111,98 @@ private slots:
     }
 
     void updateFromLocalFolder() { updateFrom(QUrl::fromLocalFile(www()).toString() + QLatin1Char('/')); }
+
+    void signedProgramUpdateThroughNginx()
+    {
+        if (zvtest::NginxServer::binary().isEmpty())
+            QSKIP("nginx is not installed (Debian package nginx); the end-to-end update cannot run");
+        if (QStandardPaths::findExecutable(QStringLiteral("bsdtar")).isEmpty())
+            QSKIP("bsdtar is not installed (Debian package libarchive-tools)");
+
+        // The publisher makes a key pair once; the tool never replaces one.
+        const QString key = m_dir.filePath(QStringLiteral("secret/release"));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("secret"))));
+        QCOMPARE(publishTool({QStringLiteral("--new-key"), key}), 0);
+        QByteArray errors;
+        QVERIFY(publishTool({QStringLiteral("--new-key"), key}, &errors) != 0);
+        QVERIFY(errors.contains("exists already"));
+
+        // The new build, packed as a publisher would: the new program and a changed file.
+        QTemporaryDir build;
+        const auto put = [&](const QString &name, const QByteArray &bytes, bool executable = false) {
+            QDir().mkpath(QFileInfo(build.filePath(name)).path());
+            QFile f(build.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            if (executable)
+                f.setPermissions(f.permissions() | QFile::ExeOwner);
+        };
+        put(QStringLiteral("zorvanell"), zvtest::InstallFolder::standIn("new"), true);
+        put(QStringLiteral("a.txt"), "new a");
+        put(QStringLiteral("lib/new.so"), "new library");
+        const QString archive = m_dir.filePath(QStringLiteral("build.tar"));
+        QProcess pack;
+        pack.setWorkingDirectory(build.path());
+        pack.start(QStringLiteral("bsdtar"), {QStringLiteral("-cf"), archive, QStringLiteral("zorvanell"),
+                                              QStringLiteral("a.txt"), QStringLiteral("lib")});
+        QVERIFY(pack.waitForFinished(30000));
+        QCOMPARE(pack.exitCode(), 0);
+
+        const QString db = m_dir.filePath(QStringLiteral("source.dat"));
+        const QStringList release{db,
+                                  www(),
+                                  QStringLiteral("--int-version"),
+                                  QStringLiteral("500502"),
+                                  QStringLiteral("--text-version"),
+                                  QStringLiteral("5.1.502"),
+                                  QStringLiteral("--archive"),
+                                  archive};
+        // An archive is not published unsigned.
+        QVERIFY(publishTool(release, &errors) != 0);
+        QVERIFY(errors.contains("--sign-key"));
+        QVERIFY(!QFileInfo::exists(www() + QStringLiteral("/zv_upd/update.rar")));
+        QCOMPARE(publishTool(release + QStringList{QStringLiteral("--sign-key"), key + QStringLiteral(".key")}), 0);
+
+        // The program, built with the public key, and the user's files beside it.
+        zvtest::TempHome home;
+        zvtest::InstallFolder install;
+        install.write(QStringLiteral("a.txt"), "old a");
+        install.write(QStringLiteral("Options.ini"), "the user's settings");
+        QVERIFY(QDir().mkpath(install.file(QStringLiteral("keys"))));
+        QVERIFY(QFile::copy(key + QStringLiteral(".pub"), install.file(QStringLiteral("keys/release.pub"))));
+        home.write(QStringLiteral("Options.ini"), "[Main]\r\nRunCount=3\r\n");
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+
+        zvtest::NginxServer nginx(www());
+        QString error;
+        QVERIFY2(nginx.start(&error), qPrintable(error));
+        zvtest::ScriptedSeam seam;
+        zvtest::FakeListView view;
+        frmUpdate window(&view, QStringLiteral("Games"));
+        window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(nginx.rootAddress());
+        seam.messageAnswers << zv::MessageAnswer::Yes;
+        emit window.findChild<VistaButton *>(QStringLiteral("VistaButton1"))->Click();
+        QCOMPARE(seam.messageTexts(), QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
+        QCOMPARE(seam.started.size(), 1);
+        QCOMPARE(seam.started.at(0).program, QStringLiteral("/bin/sh"));
+        QCOMPARE(seam.started.at(0).arguments, QStringList{install.file(QStringLiteral("instupd.cmd"))});
+        QCOMPARE(seam.exits, QList<int>{0});
+
+        // The script the program started, run for real.
+        QVERIFY(install.runScript());
+        QCOMPARE(install.status(), QStringLiteral("installed\n"));
+        QCOMPARE(install.read(QStringLiteral("a.txt")), QByteArray("new a"));
+        QCOMPARE(install.read(QStringLiteral("lib/new.so")), QByteArray("new library"));
+        QCOMPARE(install.read(QStringLiteral("Options.ini")), QByteArray("the user's settings"));
+        QCOMPARE(install.restarts(), QStringList{QStringLiteral("new home=") + home.path()});
+        QCOMPARE(home.read(QStringLiteral("Options.ini")), QByteArray("[Main]\r\nRunCount=3\r\n"));
+        QVERIFY(!QFileInfo::exists(install.file(QStringLiteral("update.rar"))));
+
+        // The restarted program tells the user, once.
+        zv::update::reportInstallStatus();
+        QCOMPARE(seam.messageTexts().last(), QStringLiteral("Обновление программы установлено."));
+        QVERIFY(!QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
+    }
 };
 
 QTEST_MAIN(TestNginx)

@@ -1,0 +1,140 @@
+#include "core/screenshots/ScreenshotStore.h"
+
+#include "core/LetterCase.h"
+#include "core/ProgramFolder.h"
+#include "core/screenshots/ScreenshotNames.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace zv::screenshots {
+
+namespace {
+
+// A name that stays inside the folder: no separator, not "." or "..", not hidden.
+bool isPlainFileName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.')) &&
+           !name.contains(QChar(0));
+}
+
+template <typename Visit> void forEachFile(const QString &folder, Visit visit)
+{
+    // Hidden files are left out: among them the temporary files of a copy in progress.
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        if (!visit(it.fileName()))
+            return;
+    }
+}
+
+} // namespace
+
+QString folder()
+{
+    return programFile(QStringLiteral("ScreenShots"));
+}
+
+QStringList picturesOf(const QString &folder, const QString &entry)
+{
+    QStringList names;
+    forEachFile(folder, [&](const QString &name) {
+        if (belongsTo(name, entry))
+            names << name;
+        return true;
+    });
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = foldCase(a).compare(foldCase(b));
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
+}
+
+bool hasPictures(const QString &folder, const QString &entry)
+{
+    bool found = false;
+    forEachFile(folder, [&](const QString &name) {
+        found = belongsTo(name, entry);
+        return !found;
+    });
+    return found;
+}
+
+QString existingName(const QString &folder, const QString &name)
+{
+    QString existing;
+    forEachFile(folder, [&](const QString &candidate) {
+        if (equalsIgnoringCase(candidate, name))
+            existing = candidate;
+        return existing.isEmpty();
+    });
+    return existing;
+}
+
+QString copyInto(const QString &source, const QString &folder, const QString &name)
+{
+    if (!isPlainFileName(name))
+        return QStringLiteral("Недопустимое имя файла скриншота: ") + name;
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("Не удалось создать папку ") + folder + QLatin1Char('.');
+
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(" (") + in.errorString() +
+               QStringLiteral(").");
+    QTemporaryFile out(folder + QStringLiteral("/.zv-copy-XXXXXX"));
+    if (!out.open())
+        return QStringLiteral("Не удалось записать в папку ") + folder + QStringLiteral(" (") + out.errorString() +
+               QStringLiteral(").");
+    const QString writeFailed = QStringLiteral("Не удалось записать скриншот в папку ") + folder + QStringLiteral(" (");
+    QByteArray chunk;
+    while (!in.atEnd()) {
+        chunk = in.read(1 << 20);
+        if (chunk.isEmpty() && in.error() != QFile::NoError)
+            return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(" (") + in.errorString() +
+                   QStringLiteral(").");
+        if (out.write(chunk) != chunk.size())
+            return writeFailed + out.errorString() + QStringLiteral(").");
+    }
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        return writeFailed + out.errorString() + QStringLiteral(").");
+
+    const QString target = folder + QLatin1Char('/') + name;
+    // rename() replaces the old picture in one step; the temporary file goes with its object otherwise.
+    if (std::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return writeFailed + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(").");
+    out.setAutoRemove(false);
+
+    // The same name in other letter case is the same picture: the new one replaces it.
+    QStringList others;
+    forEachFile(folder, [&](const QString &candidate) {
+        if (candidate != name && equalsIgnoringCase(candidate, name))
+            others << candidate;
+        return true;
+    });
+    for (const QString &other : std::as_const(others))
+        QFile::remove(folder + QLatin1Char('/') + other);
+    return QString();
+}
+
+QString remove(const QString &folder, const QString &name)
+{
+    if (!isPlainFileName(name))
+        return QStringLiteral("Недопустимое имя файла скриншота: ") + name;
+    QFile file(folder + QLatin1Char('/') + name);
+    if (!file.remove())
+        return QStringLiteral("Не удалось удалить файл ") + name + QStringLiteral(" (") + file.errorString() +
+               QStringLiteral(").");
+    return QString();
+}
+
+} // namespace zv::screenshots

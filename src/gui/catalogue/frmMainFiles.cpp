@@ -1,0 +1,181 @@
+// The main window's files: saving an entry or the list as text, printing an entry, adding
+// and viewing an entry's screenshots.
+#include "core/Seam.h"
+#include "core/SharedState.h"
+#include "core/export/TextExport.h"
+#include "core/screenshots/ScreenshotNames.h"
+#include "core/screenshots/ScreenshotStore.h"
+#include "gui/catalogue/EntryPrinter.h"
+#include "gui/catalogue/NameListModel.h"
+#include "gui/catalogue/frmMain.h"
+#include "gui/controls/VistaButton.h"
+#include "gui/controls/clsCommonDialog.h"
+#include "gui/screenshots/frmScreen.h"
+#include "gui/screenshots/frmSelectScreenShot.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace {
+
+const QString kTextFilter = QStringLiteral("Текстовый файл *.txt|*.txt|");
+const QString kPictureFilter = QStringLiteral("Изображения *.jpg *.gif *.bmp|*.jpg;*.gif;*.bmp|");
+
+// The shared dialog set up for saving; false when the user cancelled.
+bool askSavePath(QWidget *owner, const QString &proposed, const QString &title, QString &path)
+{
+    clsCommonDialog &dialog = clsCommonDialog::instance();
+    dialog.setHWnd(owner);
+    dialog.setFileName(zv::exporting::proposedFileName(proposed));
+    dialog.setFilter(kTextFilter);
+    dialog.setDialogTitle(title);
+    // A path here may be as long as the system allows, not the 255 characters of old.
+    dialog.setMaxFileSize(4096);
+    dialog.ShowSave();
+    if (dialog.APIReturn() == 0)
+        return false;
+    // The extension is always added, so "Doom.txt" typed gives Doom.txt.txt.
+    path = dialog.FileName() + QStringLiteral(".txt");
+    return true;
+}
+
+void saveText(QWidget *owner, const QString &path, const QString &text)
+{
+    const QString failure = zv::exporting::writeFile(path, zv::exporting::encode(text));
+    if (!failure.isEmpty())
+        zv::showMessage(owner, failure, zv::MessageForm::OkExclamation);
+}
+
+} // namespace
+
+QString frmMain::selectedEntryText() const
+{
+    // Filling the box (an entry, the welcome text, a report, emptying it) leaves it unmodified.
+    if (txtText->document()->isModified())
+        return txtText->toPlainText();
+    return m_currentRecord.ref;
+}
+
+void frmMain::mnuSaveItem_Click()
+{
+    if (selectedRow() < 0)
+        return;
+    const QString name = selectedName();
+    QString path;
+    if (!askSavePath(this, name, QStringLiteral("Сохранение пасхалки"), path))
+        return;
+    saveText(this, path, zv::exporting::entryFileText(name, selectedEntryText()));
+}
+
+void frmMain::mnuSaveList_Click()
+{
+    QString path;
+    if (!askSavePath(this, Combo1->currentText(), QStringLiteral("Сохранение списка"), path))
+        return;
+    saveText(this, path, zv::exporting::listFileText(listNames()));
+}
+
+void frmMain::Print_cmd_Click()
+{
+    if (selectedRow() < 0)
+        return;
+    clsCommonDialog &dialog = clsCommonDialog::instance();
+    // Owned by this window, so that the dialog stays in front of it when it is on top.
+    dialog.setHWnd(this);
+    dialog.ShowPrinter();
+    if (dialog.APIReturn() == 0)
+        return;
+    QPrinter *printer = dialog.printer();
+    const QString name = selectedName();
+    // Without a printer Qt can only print into a PDF file, and the user chose none.
+    if (printer->outputFileName().isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
+        zv::showMessage(this,
+                        QStringLiteral("Принтер не найден. Установите принтер или выберите в окне печати "
+                                       "печать в файл PDF."),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    if (!zv::printEntry(printer, name, selectedEntryText()))
+        zv::showMessage(this, QStringLiteral("Не удалось напечатать запись ") + name + QLatin1Char('.'),
+                        zv::MessageForm::OkExclamation);
+}
+
+void frmMain::cmdViewScreen_Click()
+{
+    if (selectedRow() < 0)
+        return;
+    const QString name = selectedName();
+    const QString folder = zv::screenshots::folder();
+    const QStringList pictures = zv::screenshots::picturesOf(folder, name);
+    if (pictures.isEmpty()) {
+        // They were deleted since the entry was selected.
+        cmdViewScreen->setEnabled(false);
+        mnuScrShot->setEnabled(false);
+        zv::showMessage(this, QStringLiteral("У записи ") + name + QStringLiteral(" больше нет скриншотов."),
+                        zv::MessageForm::OkInformation);
+        return;
+    }
+    if (pictures.size() < 2) {
+        SeveralScreenShots = false;
+        ScreenShotPath = folder + QLatin1Char('/') + pictures.constFirst();
+        frmScreen viewer(this);
+        if (viewer.isLoaded())
+            viewer.exec();
+    } else {
+        SeveralScreenShots = true;
+        frmSelectScreenShot picker(this);
+        picker.exec();
+    }
+}
+
+void frmMain::mnuAddScreenShot_Click()
+{
+    if (selectedRow() < 0)
+        return;
+    const QString name = selectedName();
+    clsCommonDialog &dialog = clsCommonDialog::instance();
+    dialog.setDialogTitle(QStringLiteral("Добавление скриншота для записи ") + name);
+    dialog.setFilter(kPictureFilter);
+    dialog.setHWnd(this);
+    dialog.setMaxFileSize(4096);
+    dialog.ShowOpen();
+    if (dialog.APIReturn() == 0)
+        return;
+    const QString source = dialog.FileName();
+    QFile file(source);
+    if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly)) {
+        zv::showMessage(this, QStringLiteral("Файл ") + source + QStringLiteral(" не найден."),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    const QString extension = zv::screenshots::extensionFor(source, file.read(16));
+    file.close();
+    if (extension.isEmpty()) {
+        zv::showMessage(this,
+                        QStringLiteral("Файл ") + QFileInfo(source).fileName() +
+                            QStringLiteral(" не похож на изображение: выберите картинку JPEG, GIF или BMP."),
+                        zv::MessageForm::OkExclamation);
+        return;
+    }
+    const QString folder = zv::screenshots::folder();
+    QString target = zv::screenshots::firstPictureName(name, extension);
+    if (!zv::screenshots::existingName(folder, target).isEmpty()) {
+        const std::optional<QString> word = zv::seam().inputBox(
+            this, QStringLiteral("Пожалуйста введите префикс скриншота"), zv::applicationTitle, QString());
+        if (!word || word->isEmpty())
+            return;
+        target = zv::screenshots::furtherPictureName(name, *word, extension);
+    }
+    const QString failure = zv::screenshots::copyInto(source, folder, target);
+    if (!failure.isEmpty()) {
+        zv::showMessage(this, failure, zv::MessageForm::OkExclamation);
+        return;
+    }
+    // Selecting the entry again enables the view now that it has a picture.
+    List1_Click();
+}

@@ -1,0 +1,263 @@
+#include "TempHome.h"
+#include "core/screenshots/ScreenshotNames.h"
+#include "core/screenshots/ScreenshotStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace zv::screenshots;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList allEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestScreenshots : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fileNameForm_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("form");
+        QTest::newRow("plain") << QStringLiteral("Doom") << QStringLiteral("Doom");
+        QTest::newRow("cyrillic and blanks") << QStringLiteral("Ёлка 2.0") << QStringLiteral("Ёлка 2.0");
+        QTest::newRow("slash") << QStringLiteral("AC/DC") << QStringLiteral("AC%2FDC");
+        QTest::newRow("backslash") << QStringLiteral("C:\\Windows") << QStringLiteral("C%3A%5CWindows");
+        QTest::newRow("wildcards") << QStringLiteral("A*?") << QStringLiteral("A%2A%3F");
+        QTest::newRow("brackets") << QStringLiteral("[x]") << QStringLiteral("%5Bx%5D");
+        QTest::newRow("semicolon") << QStringLiteral("a;b") << QStringLiteral("a%3Bb");
+        QTest::newRow("percent itself") << QStringLiteral("100%") << QStringLiteral("100%25");
+        QTest::newRow("leading dot") << QStringLiteral(".NET Framework") << QStringLiteral("%2ENET Framework");
+        QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("%2E.");
+        QTest::newRow("dot inside stays") << QStringLiteral(".hack//Sign") << QStringLiteral("%2Ehack%2F%2FSign");
+        QTest::newRow("control characters") << QStringLiteral("a\tb\nc") << QStringLiteral("a%09b%0Ac");
+        QTest::newRow("windows reserved") << QStringLiteral("<a|\"b\">") << QStringLiteral("%3Ca%7C%22b%22%3E");
+    }
+
+    void fileNameForm()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, form);
+        QCOMPARE(zv::screenshots::fileNameForm(name), form);
+    }
+
+    void formsNeverCollideAndKeepPrefixes()
+    {
+        const QStringList names = {QStringLiteral("A*"),  QStringLiteral("A%2A"),  QStringLiteral("A%"),
+                                   QStringLiteral("A"),   QStringLiteral(".A"),    QStringLiteral("%2EA"),
+                                   QStringLiteral("A/B"), QStringLiteral("A%2FB"), QStringLiteral(".."),
+                                   QStringLiteral("%2E.")};
+        QSet<QString> forms;
+        for (const QString &name : names) {
+            const QString form = zv::screenshots::fileNameForm(name);
+            QVERIFY2(!forms.contains(form), qPrintable(name));
+            forms.insert(form);
+            QVERIFY(!form.contains(QLatin1Char('/')));
+            QVERIFY(!form.startsWith(QLatin1Char('.')));
+        }
+        // A name that begins with another has a form that begins with the other's.
+        QVERIFY(zv::screenshots::fileNameForm(QStringLiteral(".NET 4"))
+                    .startsWith(zv::screenshots::fileNameForm(QStringLiteral(".NET"))));
+    }
+
+    void extension_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("extension");
+        const QByteArray jpeg("\xFF\xD8\xFF\xE0", 4);
+        QTest::newRow("jpg") << QStringLiteral("/pics/shot.jpg") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("case kept") << QStringLiteral("/pics/shot.JPG") << jpeg << QStringLiteral("JPG");
+        QTest::newRow("gif") << QStringLiteral("shot.gif") << QByteArray("GIF89a") << QStringLiteral("gif");
+        QTest::newRow("jpeg whole") << QStringLiteral("shot.jpeg") << jpeg << QStringLiteral("jpeg");
+        QTest::newRow("tiff whole") << QStringLiteral("scan.tiff") << QByteArray("II*") << QStringLiteral("tiff");
+        QTest::newRow("last dot counts") << QStringLiteral("a.b.bmp") << QByteArray("BM") << QStringLiteral("bmp");
+        QTest::newRow("none, jpeg inside") << QStringLiteral("/tmp/shot") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("none, gif inside") << QStringLiteral("shot") << QByteArray("GIF87a..") << QStringLiteral("gif");
+        QTest::newRow("none, bmp inside")
+            << QStringLiteral("shot") << QByteArray("BM\x36\x00") << QStringLiteral("bmp");
+        QTest::newRow("none, png inside")
+            << QStringLiteral("shot") << QByteArray("\x89PNG\r\n\x1A\n\0\0", 10) << QStringLiteral("png");
+        QTest::newRow("dot in folder only") << QStringLiteral("/a.dir/shot") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("hidden file") << QStringLiteral("/tmp/.jpg") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("odd extension") << QStringLiteral("shot.j p g") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("nothing known") << QStringLiteral("notes") << QByteArray("hello") << QString();
+        QTest::newRow("trailing dot") << QStringLiteral("shot.") << QByteArray("hello") << QString();
+    }
+
+    void extension()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, head);
+        QFETCH(QString, extension);
+        QCOMPARE(zv::screenshots::extensionFor(source, head), extension);
+    }
+
+    void pictureNames()
+    {
+        QCOMPARE(firstPictureName(QStringLiteral("Doom"), QStringLiteral("JPG")), QStringLiteral("Doom.JPG"));
+        QCOMPARE(furtherPictureName(QStringLiteral("Doom"), QStringLiteral("2"), QStringLiteral("jpg")),
+                 QStringLiteral("Doom_2.jpg"));
+        // A word cannot lead out of the folder; its dots stay, being inside the name.
+        QCOMPARE(furtherPictureName(QStringLiteral("Doom"), QStringLiteral("../../x"), QStringLiteral("jpg")),
+                 QStringLiteral("Doom_..%2F..%2Fx.jpg"));
+    }
+
+    void belongsTo_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("belongs");
+        QTest::newRow("own") << QStringLiteral("Doom.jpg") << QStringLiteral("Doom") << true;
+        QTest::newRow("letter case") << QStringLiteral("DOOM_2.jpg") << QStringLiteral("doom") << true;
+        QTest::newRow("cyrillic case") << QStringLiteral("ЁЛКА.gif") << QStringLiteral("ёлка") << true;
+        QTest::newRow("longer name") << QStringLiteral("Word 2007.jpg") << QStringLiteral("Word") << true;
+        QTest::newRow("not the other way") << QStringLiteral("Word.jpg") << QStringLiteral("Word 2007") << false;
+        QTest::newRow("star is a star") << QStringLiteral("AB.jpg") << QStringLiteral("A*") << false;
+        QTest::newRow("star own") << QStringLiteral("A%2A.jpg") << QStringLiteral("A*") << true;
+        QTest::newRow("star longer") << QStringLiteral("A%2A 2.jpg") << QStringLiteral("A*") << true;
+        QTest::newRow("question mark") << QStringLiteral("AB.jpg") << QStringLiteral("A?") << false;
+        QTest::newRow("bracket") << QStringLiteral("Ab.jpg") << QStringLiteral("A[b]") << false;
+        QTest::newRow("plain name has the star's") << QStringLiteral("A%2A.jpg") << QStringLiteral("A") << true;
+        QTest::newRow("percent entry") << QStringLiteral("A%2A.jpg") << QStringLiteral("A%") << false;
+        QTest::newRow("empty name owns nothing") << QStringLiteral("Doom.jpg") << QString() << false;
+    }
+
+    void belongsTo()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, entry);
+        QFETCH(bool, belongs);
+        QCOMPARE(zv::screenshots::belongsTo(file, entry), belongs);
+    }
+
+    void hostileNamesAreStoredInsideAndFoundAgain()
+    {
+        zvtest::TempHome home;
+        const QString pictures = home.file(QStringLiteral("ScreenShots"));
+        const QString source = home.file(QStringLiteral("shot.jpg"));
+        writeFile(source, "picture");
+        const QStringList names = {QStringLiteral("AC/DC"), QStringLiteral("..\\..\\boot"),  QStringLiteral("A*"),
+                                   QStringLiteral("A?"),    QStringLiteral("[abc]"),         QStringLiteral("C:"),
+                                   QStringLiteral("x;y"),   QStringLiteral(".NET"),          QStringLiteral(".."),
+                                   QStringLiteral("."),     QStringLiteral("../etc/passwd"), QStringLiteral("A")};
+        for (const QString &name : names)
+            QCOMPARE(copyInto(source, pictures, firstPictureName(name, QStringLiteral("jpg"))), QString());
+        // Nothing landed outside the folder, and each picture is a plain file in it.
+        QCOMPARE(allEntries(home.path()), (QStringList{QStringLiteral("ScreenShots"), QStringLiteral("shot.jpg")}));
+        QCOMPARE(allEntries(pictures).size(), names.size());
+        for (const QString &name : names) {
+            const QStringList found = picturesOf(pictures, name);
+            QVERIFY2(found.contains(firstPictureName(name, QStringLiteral("jpg"))), qPrintable(name));
+            QVERIFY(hasPictures(pictures, name));
+        }
+        QCOMPARE(picturesOf(pictures, QStringLiteral("A*")), QStringList{QStringLiteral("A%2A.jpg")});
+        QCOMPARE(picturesOf(pictures, QStringLiteral("A?")), QStringList{QStringLiteral("A%3F.jpg")});
+        QCOMPARE(picturesOf(pictures, QStringLiteral("A")),
+                 (QStringList{QStringLiteral("A%2A.jpg"), QStringLiteral("A%3F.jpg"), QStringLiteral("A.jpg"),
+                              QStringLiteral("AC%2FDC.jpg")}));
+        QCOMPARE(picturesOf(pictures, QStringLiteral(".NET")), QStringList{QStringLiteral("%2ENET.jpg")});
+        QVERIFY(!picturesOf(pictures, QStringLiteral("..")).contains(QStringLiteral("%2ENET.jpg")));
+        QVERIFY(!hasPictures(pictures, QStringLiteral("B")));
+        QVERIFY(picturesOf(home.file(QStringLiteral("missing")), QStringLiteral("A")).isEmpty());
+    }
+
+    void listingSkipsFoldersAndHiddenFilesAndSortsByName()
+    {
+        zvtest::TempHome home;
+        const QString pictures = home.file(QStringLiteral("ScreenShots"));
+        QDir().mkpath(pictures + QStringLiteral("/Word folder"));
+        for (const char *name : {"word_b.jpg", "Word 2007.gif", "Word.JPG", "Word_A.bmp", ".Word.jpg"})
+            writeFile(pictures + QLatin1Char('/') + QString::fromLatin1(name), "x");
+        QCOMPARE(picturesOf(pictures, QStringLiteral("WORD")),
+                 (QStringList{QStringLiteral("Word 2007.gif"), QStringLiteral("Word.JPG"), QStringLiteral("Word_A.bmp"),
+                              QStringLiteral("word_b.jpg")}));
+        QCOMPARE(existingName(pictures, QStringLiteral("word.jpg")), QStringLiteral("Word.JPG"));
+        QCOMPARE(existingName(pictures, QStringLiteral("Word.gif")), QString());
+    }
+
+    void copyReplacesWholeOrNotAtAll()
+    {
+        zvtest::TempHome home;
+        const QString pictures = home.file(QStringLiteral("ScreenShots"));
+        const QString first = home.file(QStringLiteral("first.jpg"));
+        const QString second = home.file(QStringLiteral("second.jpg"));
+        writeFile(first, QByteArray(3 << 20, 'a')); // more than one chunk
+        writeFile(second, "second");
+        QCOMPARE(copyInto(first, pictures, QStringLiteral("Doom_2.jpg")), QString());
+        QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray(3 << 20, 'a'));
+        // The same word again replaces the picture; one in other letter case goes too.
+        writeFile(pictures + QStringLiteral("/DOOM_2.JPG"), "old");
+        QCOMPARE(copyInto(second, pictures, QStringLiteral("Doom_2.jpg")), QString());
+        QCOMPARE(allEntries(pictures), QStringList{QStringLiteral("Doom_2.jpg")});
+        QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
+
+        // A source that cannot be read leaves the old picture and no temporary file behind.
+        const QString failure =
+            copyInto(home.file(QStringLiteral("missing.jpg")), pictures, QStringLiteral("Doom_2.jpg"));
+        QVERIFY(failure.startsWith(QStringLiteral("Не удалось прочитать файл")));
+        QCOMPARE(allEntries(pictures), QStringList{QStringLiteral("Doom_2.jpg")});
+        QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
+        // A folder as the source (read fails half way, as a cut copy would) changes nothing either.
+        QVERIFY(!copyInto(home.path(), pictures, QStringLiteral("Doom_2.jpg")).isEmpty());
+        QCOMPARE(allEntries(pictures), QStringList{QStringLiteral("Doom_2.jpg")});
+        QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
+
+        // Names that would leave the folder are refused, whoever built them.
+        for (const QString &bad :
+             {QStringLiteral("../x.jpg"), QStringLiteral(".."), QStringLiteral(""), QStringLiteral(".hidden.jpg")})
+            QVERIFY2(!copyInto(second, pictures, bad).isEmpty(), qPrintable(bad));
+        QVERIFY(!QFile::exists(home.file(QStringLiteral("x.jpg"))));
+    }
+
+    void missingFolderIsCreatedAndAPlainFileInItsPlaceIsReported()
+    {
+        zvtest::TempHome home;
+        const QString source = home.file(QStringLiteral("shot.gif"));
+        writeFile(source, "GIF89a");
+        QCOMPARE(copyInto(source, home.file(QStringLiteral("deep/ScreenShots")), QStringLiteral("Doom.gif")),
+                 QString());
+        QVERIFY(QFile::exists(home.file(QStringLiteral("deep/ScreenShots/Doom.gif"))));
+        writeFile(home.file(QStringLiteral("ScreenShots")), "not a folder");
+        QVERIFY(copyInto(source, home.file(QStringLiteral("ScreenShots")), QStringLiteral("Doom.gif"))
+                    .startsWith(QStringLiteral("Не удалось создать папку")));
+        QCOMPARE(folder(), home.file(QStringLiteral("ScreenShots")));
+    }
+
+    void removeDeletesOnlyInsideTheFolder()
+    {
+        zvtest::TempHome home;
+        const QString pictures = home.file(QStringLiteral("ScreenShots"));
+        QDir().mkpath(pictures);
+        writeFile(pictures + QStringLiteral("/Doom.jpg"), "x");
+        writeFile(home.file(QStringLiteral("keep.jpg")), "x");
+        QCOMPARE(remove(pictures, QStringLiteral("Doom.jpg")), QString());
+        QVERIFY(!QFile::exists(pictures + QStringLiteral("/Doom.jpg")));
+        QVERIFY(remove(pictures, QStringLiteral("Doom.jpg")).startsWith(QStringLiteral("Не удалось удалить файл")));
+        QVERIFY(!remove(pictures, QStringLiteral("../keep.jpg")).isEmpty());
+        QVERIFY(QFile::exists(home.file(QStringLiteral("keep.jpg"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScreenshots)
+#include "tst_screenshots.moc"
