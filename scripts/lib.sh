@@ -10,15 +10,19 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# install_packages [LIST]: the packages of LIST (scripts/packages.txt by default) that are missing.
 install_packages() {
+    local list="${1:-$ROOT/scripts/packages.txt}"
     local wanted=() missing=()
-    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$ROOT/scripts/packages.txt")
+    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$list")
     for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
         echo "Installing: ${missing[*]}"
-        as_root apt-get update -qq
+        # Another install running at the same time is waited for rather than failing this one.
+        local wait_lock=(-o DPkg::Lock::Timeout=600)
+        as_root apt-get "${wait_lock[@]}" update -qq
         # The tests start their own servers (nginx, a proxy) on free loopback ports; the packages'
         # system services must not start, or take port 80, or fail the install where it is taken.
         local policy=/usr/sbin/policy-rc.d made_policy=0
@@ -28,7 +32,8 @@ install_packages() {
             made_policy=1
         fi
         local status=0
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends \
+            "${missing[@]}" ||
             status=$?
         [ "$made_policy" -eq 1 ] && as_root rm -f "$policy"
         return "$status"

@@ -85,11 +85,20 @@ bool optionAsFlag(const QString &text, bool fallback)
     return ok ? number != 0 : fallback;
 }
 
-int optionAsStrictNumber(const QString &text, int fallback)
+QString nextRunCount(const QString &stored)
 {
+    constexpr qint32 largest = std::numeric_limits<qint32>::max();
+    static const QRegularExpression count(QStringLiteral("^\\+?([0-9]+)$"));
+    const auto match = count.match(stored.trimmed());
+    if (!match.hasMatch())
+        return QStringLiteral("2");
+    // Any number of digits: a count too long for 64 bits is past the largest one as well.
+    const QString digits = match.captured(1);
     bool ok = false;
-    const int number = text.trimmed().toInt(&ok);
-    return ok ? number : fallback;
+    const qint64 number = digits.toLongLong(&ok);
+    if (!ok || number >= largest)
+        return QString::number(largest);
+    return QString::number(number + 1);
 }
 
 } // namespace zv

@@ -22,8 +22,10 @@ inline constexpr int kLangValueLimit = 998;
 int optionAsNumber(const QString &text, int fallback);
 // "True"/"False" in any letter case, or a number (true when not zero); anything else gives `fallback`.
 bool optionAsFlag(const QString &text, bool fallback);
-// Only text that is a whole number; anything else gives `fallback`.
-int optionAsStrictNumber(const QString &text, int fallback);
+// The run counter to store after a start, from the stored one: one more. It stops at the largest
+// count, 2147483647, rather than run over into a negative or small number; a stored text that is
+// no count (empty, a word, a negative or broken number) starts again at 2, as after a first start.
+QString nextRunCount(const QString &stored);
 
 QString optionsPath();
 QString languagePath();

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
@@ -64,6 +65,8 @@ MessageAnswer QtSeam::messageBox(QWidget *owner, const QString &text, MessageFor
     // Texts keep their CR line breaks as data; the label wants LF.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Names and server texts are data: "<img src=...>" is shown as typed, never rendered.
+    box.setTextFormat(Qt::PlainText);
     box.setText(shown);
     switch (form) {
     case MessageForm::Ok:
@@ -92,11 +95,17 @@ MessageAnswer QtSeam::messageBox(QWidget *owner, const QString &text, MessageFor
 std::optional<QString> QtSeam::inputBox(QWidget *owner, const QString &prompt, const QString &title,
                                         const QString &defaultText)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &ok);
-    if (!ok)
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    // The prompt may carry a name: shown as it is, like every message.
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 std::optional<QString> QtSeam::openFileDialog(QWidget *owner, const FileDialogRequest &request)

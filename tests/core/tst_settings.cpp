@@ -53,9 +53,32 @@ private slots:
         QCOMPARE(zv::optionAsNumber(QStringLiteral("3.5"), 7), 4);
         QCOMPARE(zv::optionAsNumber(QStringLiteral("-32768"), 7), -32768);
         QCOMPARE(zv::optionAsNumber(QStringLiteral("40000"), 7), 7);
+    }
 
-        QCOMPARE(zv::optionAsStrictNumber(QStringLiteral("6"), 1), 6);
-        QCOMPARE(zv::optionAsStrictNumber(QStringLiteral("6x"), 1), 1);
+    void runCounterStopsAtTheLargestCount_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("first start") << QStringLiteral("1") << QStringLiteral("2");
+        QTest::newRow("blanks and plus") << QStringLiteral(" +41 ") << QStringLiteral("42");
+        QTest::newRow("leading zeros") << QStringLiteral("007") << QStringLiteral("8");
+        QTest::newRow("one below the largest") << QStringLiteral("2147483646") << QStringLiteral("2147483647");
+        QTest::newRow("the largest") << QStringLiteral("2147483647") << QStringLiteral("2147483647");
+        QTest::newRow("one beyond") << QStringLiteral("2147483648") << QStringLiteral("2147483647");
+        QTest::newRow("beyond 64 bits") << QStringLiteral("99999999999999999999999") << QStringLiteral("2147483647");
+        QTest::newRow("empty") << QString() << QStringLiteral("2");
+        QTest::newRow("word") << QStringLiteral("много") << QStringLiteral("2");
+        QTest::newRow("negative") << QStringLiteral("-5") << QStringLiteral("2");
+        QTest::newRow("fraction") << QStringLiteral("3.5") << QStringLiteral("2");
+        QTest::newRow("number then text") << QStringLiteral("6x") << QStringLiteral("2");
+        QTest::newRow("markup") << QStringLiteral("<img src=/etc/passwd>") << QStringLiteral("2");
+    }
+
+    void runCounterStopsAtTheLargestCount()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, next);
+        QCOMPARE(zv::nextRunCount(stored), next);
     }
 
     void longValuesAreCut()

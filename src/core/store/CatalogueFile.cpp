@@ -45,7 +45,12 @@ QString catalogueFileProblem(const QString &path)
     const quint32 validFor = qFromBigEndian<quint32>(bytes + 92);
     if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
         return QStringLiteral("файл повреждён");
-    if (size % pageSize != 0 || (changeCounter == validFor && pageCount > 0 && size < qint64(pageCount) * pageSize))
+    // A journal beside the file is a change cut short (the program was killed while writing): the
+    // first page may already count pages not yet written. SQLite undoes the change when it opens the file.
+    const bool changeCutShort =
+        QFileInfo(path + QStringLiteral("-journal")).size() > 0 || QFileInfo(path + QStringLiteral("-wal")).size() > 0;
+    if (size % pageSize != 0 ||
+        (!changeCutShort && changeCounter == validFor && pageCount > 0 && size < qint64(pageCount) * pageSize))
         return QStringLiteral("файл обрезан");
     return QString();
 }

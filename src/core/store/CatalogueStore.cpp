@@ -85,10 +85,11 @@ void setCatalogueBusyTimeout(int ms)
     g_busyTimeoutMs = ms;
 }
 
-CatalogueError::CatalogueError(const QString &message, int sqliteCode)
+CatalogueError::CatalogueError(const QString &message, int sqliteCode, Kind kind)
     : std::runtime_error(message.toStdString())
     , m_message(message)
     , m_sqliteCode(sqliteCode)
+    , m_kind(kind)
 {
 }
 
@@ -96,6 +97,10 @@ Catalogue::Catalogue(QString path, sqlite3 *db)
     : m_path(std::move(path))
     , m_db(db)
 {
+    // SQLite's own default (a rollback journal, synced at every commit) already survives a killed
+    // program; EXTRA also syncs the folder once the journal is deleted, so a commit the user was
+    // told about survives a power cut right after it as well.
+    sqlite3_exec(m_db, "PRAGMA synchronous = EXTRA", nullptr, nullptr, nullptr);
 }
 
 Catalogue::~Catalogue()
@@ -347,10 +352,16 @@ qint64 AddEntry(const CatalogueConnection &catalogue, const QString &table, cons
 
 namespace {
 
+[[noreturn]] void recordGone()
+{
+    throw CatalogueError(QStringLiteral("Запись не найдена: её уже нет в каталоге."), 0,
+                         CatalogueError::Kind::RecordGone);
+}
+
 void requireRecord(const FindResult &result)
 {
     if (!result.catalogue || !result.found())
-        throw CatalogueError(QStringLiteral("Запись не найдена: её уже нет в каталоге."));
+        recordGone();
 }
 
 } // namespace
@@ -358,14 +369,18 @@ void requireRecord(const FindResult &result)
 void UpdateEntry(FindResult &result, const QString &name, const QString &text)
 {
     requireRecord(result);
-    SqlStatement update(result.catalogue->handle(), QStringLiteral("UPDATE ") + quotedName(result.table) +
-                                                        QStringLiteral(" SET Name = ?1, Ref = ?2 WHERE rowid = ?3"));
+    // The name as found must still be there: another program may have removed the record and
+    // its row number may have gone to a new one since.
+    SqlStatement update(result.catalogue->handle(),
+                        QStringLiteral("UPDATE ") + quotedName(result.table) +
+                            QStringLiteral(" SET Name = ?1, Ref = ?2 WHERE rowid = ?3 AND Name = ?4"));
     update.bind(1, name);
     update.bind(2, text);
     update.bind(3, result.rowId);
+    update.bind(4, result.name);
     update.run();
     if (sqlite3_changes(result.catalogue->handle()) != 1)
-        throw CatalogueError(QStringLiteral("Запись не найдена: её уже нет в каталоге."));
+        recordGone();
     result.name = name;
     result.ref = text;
 }
@@ -374,13 +389,14 @@ void DeleteEntry(FindResult &result)
 {
     requireRecord(result);
     SqlStatement remove(result.catalogue->handle(), QStringLiteral("DELETE FROM ") + quotedName(result.table) +
-                                                        QStringLiteral(" WHERE rowid = ?1"));
+                                                        QStringLiteral(" WHERE rowid = ?1 AND Name = ?2"));
     remove.bind(1, result.rowId);
+    remove.bind(2, result.name);
     remove.run();
     const bool deleted = sqlite3_changes(result.catalogue->handle()) == 1;
     result.rowId = -1;
     result.name.clear();
     result.ref.clear();
     if (!deleted)
-        throw CatalogueError(QStringLiteral("Запись не найдена: её уже нет в каталоге."));
+        recordGone();
 }

@@ -17,14 +17,20 @@ namespace zv {
 class CatalogueError : public std::runtime_error
 {
 public:
-    explicit CatalogueError(const QString &message, int sqliteCode = 0);
+    // RecordGone: the record to change or delete is no longer in its table (another program
+    // removed or renamed it meanwhile); the windows then reload the category.
+    enum class Kind { Failure, RecordGone };
+
+    explicit CatalogueError(const QString &message, int sqliteCode = 0, Kind kind = Kind::Failure);
     QString message() const { return m_message; }
     // The SQLite result code behind it, or 0.
     int sqliteCode() const { return m_sqliteCode; }
+    Kind kind() const { return m_kind; }
 
 private:
     QString m_message;
     int m_sqliteCode = 0;
+    Kind m_kind = Kind::Failure;
 };
 
 // One connection to the catalogue file. Every save is committed at once, so the next read

@@ -39,4 +39,13 @@ bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text)
     return true;
 }
 
+void reportRecordGone(QWidget *owner, const QString &name)
+{
+    showMessage(owner,
+                QStringLiteral("Записи «") + name +
+                    QStringLiteral("» больше нет в каталоге: её удалили или переименовали в другой программе. "
+                                   "Список раздела загружен заново."),
+                MessageForm::OkExclamation);
+}
+
 } // namespace zv

@@ -15,4 +15,8 @@ QLabel *addEmblem(QWidget *window, int left, int top);
 // "Поля не могут оставатся пустыми!" when either field is empty (blanks count as content).
 bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text);
 
+// Tells that the entry `name` is no longer in the catalogue (another program removed or renamed
+// it) and that the category's list has been loaded again.
+void reportRecordGone(QWidget *owner, const QString &name);
+
 } // namespace zv

@@ -5,6 +5,7 @@
 #include "core/SharedState.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/WindowParts.h"
@@ -26,9 +27,9 @@ frmAddNewField::frmAddNewField(frmMain *main)
     setObjectName(QStringLiteral("frmAddNewField"));
     zv::setUpEditorWindow(this, QStringLiteral("Добавление новой записи"), 5565, 5400);
 
-    Label1 = placed(new QLabel(QStringLiteral("Имя:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    Label1 = placed(zv::plainLabel(QStringLiteral("Имя:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
     Text1 = placed(new QLineEdit(this), QStringLiteral("Text1"), 120, 240, 3855, 285);
-    Label2 = placed(new QLabel(QStringLiteral("Данные:"), this), QStringLiteral("Label2"), 120, 720, 3495, 255);
+    Label2 = placed(zv::plainLabel(QStringLiteral("Данные:"), this), QStringLiteral("Label2"), 120, 720, 3495, 255);
     Check1 =
         placed(new QCheckBox(QStringLiteral("Отправить на сайт"), this), QStringLiteral("Check1"), 960, 640, 1815, 375);
     txtText = zv::entryTextBox(this, 120, 1080, 5295, 4215);

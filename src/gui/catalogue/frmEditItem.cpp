@@ -5,6 +5,7 @@
 #include "core/SharedState.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/WindowParts.h"
@@ -22,11 +23,12 @@ frmEditItem::frmEditItem(frmMain *main)
     : QDialog(main)
     , LanguageAware(Window::EditItem)
     , m_main(main)
+    , m_selected(main->selectedName())
 {
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
 
-    Label1 = placed(new QLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
+    Label1 = placed(zv::plainLabel(QStringLiteral("Название:"), this), QStringLiteral("Label1"), 120, 0, 3375, 255);
     txtName = placed(new QLineEdit(this), QStringLiteral("txtName"), 120, 240, 3735, 285);
     Check1 = placed(new QCheckBox(QStringLiteral("Отправить изменение на сайт"), this), QStringLiteral("Check1"), 120,
                     600, 2655, 375);
@@ -62,12 +64,18 @@ void frmEditItem::VistaButton1_Click()
     if (zv::refuseEmptyFields(this, name, text))
         return;
     // The record changed is the first one of the name selected when the window opened.
-    const QString selected = m_main->selectedName();
+    const QString &selected = m_selected;
     try {
         zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected,
                                           m_main->nameList().rowIdsOf(selected));
         UpdateEntry(record, name, text);
     } catch (const zv::CatalogueError &error) {
+        if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
+            // The window stays open with what was typed, so nothing of it is lost.
+            m_main->LoadDB();
+            zv::reportRecordGone(this, selected);
+            return;
+        }
         zv::showMessage(
             this, QStringLiteral("Не удалось сохранить запись ") + selected + QStringLiteral(".\n") + error.message(),
             zv::MessageForm::OkExclamation);

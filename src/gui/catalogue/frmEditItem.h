@@ -35,4 +35,5 @@ private:
     void GetSettingEdit();
 
     frmMain *m_main;
+    QString m_selected; // the name selected in the main list when the window opened
 };

@@ -8,6 +8,7 @@
 #include "core/store/Category.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/WindowParts.h"
@@ -67,7 +68,7 @@ void frmMain::createControls()
     Frame2->setObjectName(QStringLiteral("Frame2"));
     placeTwips(Frame2, 120, 120, 1455, 7815);
 
-    Label3 = new QLabel(QStringLiteral("Поисковая строка:"), Frame2);
+    Label3 = zv::plainLabel(QStringLiteral("Поисковая строка:"), Frame2);
     Label3->setObjectName(QStringLiteral("Label3"));
     placeTwips(Label3, 0, 0, 1575, 255);
 
@@ -96,7 +97,7 @@ void frmMain::createControls()
     chkOnTop->setObjectName(QStringLiteral("chkOnTop"));
     placeTwips(chkOnTop, 0, 6920, 1455, 255);
 
-    lblCount = new QLabel(QStringLiteral("Записей:"), Frame2);
+    lblCount = zv::plainLabel(QStringLiteral("Записей:"), Frame2);
     lblCount->setObjectName(QStringLiteral("lblCount"));
     placeTwips(lblCount, 0, 7400, 1455, 255);
 
@@ -122,7 +123,7 @@ void frmMain::createControls()
 
     txtText = zv::entryTextBox(this, 5640, 480, 6615, 7275);
 
-    Label1 = new QLabel(QStringLiteral("Программа запущена ХЗ раз"), this);
+    Label1 = zv::plainLabel(QStringLiteral("Программа запущена ХЗ раз"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     placeTwips(Label1, 9840, 120, 2415, 255);
 
@@ -222,8 +223,8 @@ void frmMain::GetSettingsMain()
 {
     const QString runCount = ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"));
     Label1->setText(QStringLiteral("Программа запущена ") + runCount + QStringLiteral("й раз"));
-    const int next = zv::optionAsStrictNumber(ReadOption(QStringLiteral("RunCount"), QStringLiteral("1")), 1) + 1;
-    WriteOption(QStringLiteral("RunCount"), QString::number(next));
+    WriteOption(QStringLiteral("RunCount"),
+                zv::nextRunCount(ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"))));
     ApplyOpacity(this, zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), 255));
     if (!zv::optionAsFlag(ReadOption(QStringLiteral("ShowRun"), QStringLiteral("True")), true))
         Label1->hide();

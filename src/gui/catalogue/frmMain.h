@@ -106,6 +106,11 @@ private:
     void dropSelectedRow();
     // Shows a store failure; the window goes on.
     void storeFailed(const QString &what, const zv::CatalogueError &error);
+    // The record of the selected entry, looked up again when the selection found none; false
+    // (with the user told why) when it cannot be had.
+    bool selectedRecordPresent();
+    // Another program removed or renamed the entry: the category is loaded again and the user told.
+    void recordGone(const QString &name);
     zv::CatalogueConnection connection();
 
     QWidget *Frame2 = nullptr;

@@ -7,7 +7,9 @@
 #include "core/SharedState.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/store/Category.h"
+#include "core/store/EntryMove.h"
 #include "gui/APIandFunc.h"
+#include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
@@ -173,10 +175,33 @@ void frmMain::dropSelectedRow()
     txtText->clear();
 }
 
+bool frmMain::selectedRecordPresent()
+{
+    if (m_currentRecord.found())
+        return true;
+    const QString name = selectedName();
+    try {
+        m_currentRecord = FindEntry(connection(), CurrentTable, name);
+    } catch (const zv::CatalogueError &error) {
+        storeFailed(QStringLiteral("Не удалось найти запись ") + name + QLatin1Char('.'), error);
+        return false;
+    }
+    if (m_currentRecord.found())
+        return true;
+    recordGone(name);
+    return false;
+}
+
+void frmMain::recordGone(const QString &name)
+{
+    LoadDB();
+    zv::reportRecordGone(this, name);
+}
+
 void frmMain::DeleteSelected()
 {
     // Only an entry selected now is deleted, never one an earlier delete or move handled.
-    if (selectedRow() < 0 || !m_currentRecord.found())
+    if (selectedRow() < 0 || !selectedRecordPresent())
         return;
     const QString name = selectedName();
     if (zv::showMessage(this, QStringLiteral("Вы действительно хотите удалить запись ") + name + QStringLiteral(" ?"),
@@ -185,7 +210,10 @@ void frmMain::DeleteSelected()
     try {
         DeleteEntry(m_currentRecord);
     } catch (const zv::CatalogueError &error) {
-        storeFailed(QStringLiteral("Не удалось удалить запись ") + name + QLatin1Char('.'), error);
+        if (error.kind() == zv::CatalogueError::Kind::RecordGone)
+            recordGone(name);
+        else
+            storeFailed(QStringLiteral("Не удалось удалить запись ") + name + QLatin1Char('.'), error);
         return;
     }
     dropSelectedRow();
@@ -193,19 +221,18 @@ void frmMain::DeleteSelected()
 
 void frmMain::MoveItem(const QString &sText, const QString &sName, const QString &Kuda)
 {
-    if (selectedRow() < 0 || !m_currentRecord.found())
+    if (selectedRow() < 0 || !selectedRecordPresent())
         return;
-    // Delete and add land together or not at all, so the entry is never lost between them.
     try {
-        zv::CatalogueConnection db = m_currentRecord.catalogue;
-        zv::Catalogue::Transaction transaction(*db);
         zv::FindResult record = m_currentRecord;
-        DeleteEntry(record);
-        AddEntry(db, Kuda, sName, sText);
-        transaction.commit();
+        zv::moveEntry(record, Kuda, sName, sText);
         m_currentRecord = {};
-        m_db = db;
+        m_db = record.catalogue;
     } catch (const zv::CatalogueError &error) {
+        if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
+            recordGone(sName);
+            return;
+        }
         const auto target = zv::categoryByTable(Kuda);
         storeFailed(QStringLiteral("Не удалось перенести запись ") + sName + QStringLiteral(" в раздел «") +
                         (target ? target->displayName : Kuda) + QStringLiteral("». Запись осталась на месте."),

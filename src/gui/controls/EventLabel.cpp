@@ -5,6 +5,8 @@
 EventLabel::EventLabel(QWidget *parent)
     : QLabel(parent)
 {
+    // Its captions may come from Language.ini: shown as they are.
+    setTextFormat(Qt::PlainText);
     setMouseTracking(true);
 }
 

@@ -25,7 +25,10 @@ VistaButton::VistaButton(QWidget *parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 
-    lbl = new QLabel(QStringLiteral("Vista Button"), this);
+    // Captions come from Language.ini as well: shown as they are.
+    lbl = new QLabel(this);
+    lbl->setTextFormat(Qt::PlainText);
+    lbl->setText(QStringLiteral("Vista Button"));
     lbl->setObjectName(QStringLiteral("lbl"));
     lbl->setAlignment(Qt::AlignCenter);
     lbl->setAutoFillBackground(false);

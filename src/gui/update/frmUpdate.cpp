@@ -11,6 +11,7 @@
 #include "core/update/UpdateLayout.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/CatalogueListView.h"
 #include "gui/controls/VistaButton.h"
@@ -53,11 +54,11 @@ frmUpdate::frmUpdate(CatalogueListView *mainList, const QString &table, QWidget 
         move(screen->availableGeometry().center() - rect().center());
     zv::setWindowBackground(this);
 
-    stat = new QLabel(kGreeting, this);
+    stat = zv::plainLabel(kGreeting, this);
     stat->setObjectName(QStringLiteral("stat"));
     stat->setGeometry(zv::twipsRect(120, 120, 4695, 255));
 
-    Label1 = new QLabel(QStringLiteral("Сервер:"), this);
+    Label1 = zv::plainLabel(QStringLiteral("Сервер:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(zv::twipsRect(120, 480, 735, 255));
 

@@ -4,6 +4,7 @@
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/windows/xyu.h"
 
@@ -45,7 +46,7 @@ Form1::Form1(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     Label1 =
-        placed(new QLabel(QStringLiteral("Введите название"), this), QStringLiteral("Label1"), 120, 120, 1455, 255);
+        placed(zv::plainLabel(QStringLiteral("Введите название"), this), QStringLiteral("Label1"), 120, 120, 1455, 255);
     QPalette grey = Label1->palette();
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     grey.setColor(QPalette::WindowText, Qt::black);

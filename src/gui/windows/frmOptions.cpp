@@ -3,6 +3,7 @@
 #include "core/INI.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/controls/VistaButton.h"
 
@@ -54,8 +55,8 @@ frmOptions::frmOptions(MainWindowLink main)
 
 void frmOptions::createControls()
 {
-    Label1 = placed(new QLabel(QStringLiteral("Уровень прозрачности (125-255):"), this), QStringLiteral("Label1"), 120,
-                    240, 3255, 255);
+    Label1 = placed(zv::plainLabel(QStringLiteral("Уровень прозрачности (125-255):"), this), QStringLiteral("Label1"),
+                    120, 240, 3255, 255);
     HScroll1 = placed(new QScrollBar(Qt::Horizontal, this), QStringLiteral("HScroll1"), 120, 480, 4335, 255);
     HScroll1->setRange(kMinLevel, kMaxLevel);
     HScroll1->setSingleStep(1);
@@ -71,7 +72,7 @@ void frmOptions::createControls()
                       2415, 255);
     VistaButton3 = placed(new VistaButton(this), QStringLiteral("VistaButton3"), 3840, 1800, 1335, 375);
     VistaButton3->setCaption(QStringLiteral("OK"));
-    Label2 = placed(new QLabel(QStringLiteral("Язык"), this), QStringLiteral("Label2"), 120, 1920, 615, 255);
+    Label2 = placed(zv::plainLabel(QStringLiteral("Язык"), this), QStringLiteral("Label2"), 120, 1920, 615, 255);
     Combo1 = placed(new QComboBox(this), QStringLiteral("Combo1"), 840, 1860, 2175, 315);
     Combo1->addItems({kRussian, kRussianAlternative});
     Combo1->setCurrentIndex(-1);

@@ -78,6 +78,7 @@ frmTitles::frmTitles(QWidget *owner)
     paint(fraCast, QColor(6, 0, 0));
 
     lblCast->setObjectName(QStringLiteral("lblCast"));
+    lblCast->setTextFormat(Qt::PlainText);
     paint(lblCast, Qt::black, Qt::white);
     lblCast->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblCast->setWordWrap(true);

@@ -15,6 +15,20 @@ QStringList namesIn(const zv::CatalogueConnection &db, const QString &table)
     return ListNames(db, table);
 }
 
+// Another program (the sqlite3 shell, a database browser) changes the catalogue through a
+// connection of its own while the window is open.
+void elsewhere(const zv::CatalogueConnection &other, const char *sql)
+{
+    QCOMPARE(sqlite3_exec(other->handle(), sql, nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
+QString goneText(const QString &name)
+{
+    return QStringLiteral("Записи «") + name +
+           QStringLiteral("» больше нет в каталоге: её удалили или переименовали в другой программе. "
+                          "Список раздела загружен заново.");
+}
+
 } // namespace
 
 class TestEntryEditing : public QObject
@@ -138,20 +152,92 @@ private slots:
     {
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Access"), QStringLiteral("a"));
         auto w = f.openMain();
         f.search(*w)->setText(QStringLiteral("Word"));
         frmEditItem editor(w.get());
         editor.txtName->setText(QStringLiteral("Word"));
         emit editor.VistaButton1->Click();
         QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Поля не могут оставатся пустыми!")});
-        // The entry disappears behind the window's back: a clear message, nothing else changes.
-        auto gone = FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Word"));
-        DeleteEntry(gone);
-        editor.txtText->setPlainText(QStringLiteral("new"));
+        // Another program deletes the entry while the editor is open.
+        elsewhere(f.db, "DELETE FROM Programs WHERE Name = 'Word'");
+        editor.txtText->setPlainText(QStringLiteral("typed meanwhile"));
         emit editor.VistaButton1->Click();
-        QCOMPARE(f.seam.messages.size(), 2);
-        QVERIFY(f.seam.messages[1].text.startsWith(QStringLiteral("Не удалось сохранить запись Word")));
-        QVERIFY(namesIn(f.db, QStringLiteral("Programs")).isEmpty());
+        QCOMPARE(f.seam.messageTexts().value(1), goneText(QStringLiteral("Word")));
+        QCOMPARE(f.seam.messages[1].form, zv::MessageForm::OkExclamation);
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Access")});
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), QStringList{QStringLiteral("Access")});
+        // The editor keeps what was typed; saving again neither writes anything nor falls on
+        // the entry the reload selected.
+        QCOMPARE(editor.txtText->toPlainText(), QStringLiteral("typed meanwhile"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Access"));
+        emit editor.VistaButton1->Click();
+        QCOMPARE(f.seam.messageTexts().value(2), goneText(QStringLiteral("Word")));
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Access")).ref, QStringLiteral("a"));
+        QVERIFY(!FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Word")).found());
+    }
+
+    void deleteOfAnEntryRemovedElsewhere()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("flight"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("do"));
+        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("IDDQD"));
+        elsewhere(f.db, "DELETE FROM Programs WHERE Name = 'Doom'");
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        QTest::keyClick(f.list(*w), Qt::Key_Delete);
+        QCOMPARE(f.seam.messageTexts().value(1), goneText(QStringLiteral("Doom")));
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Excel")});
+        QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 1"));
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")), QStringList{QStringLiteral("Excel")});
+    }
+
+    void deleteNeverFallsOnARowThatTookTheGoneOnesPlace()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Access"), QStringLiteral("a"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("do"));
+        // The other program deletes Doom, the last row, and adds Quake, which gets Doom's row number.
+        elsewhere(f.db, "DELETE FROM Programs WHERE Name = 'Doom'; INSERT INTO Programs (Name, Ref) VALUES "
+                        "('Quake', 'q')");
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        w->DeleteSelected();
+        QCOMPARE(f.seam.messageTexts().value(1), goneText(QStringLiteral("Doom")));
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")),
+                 (QStringList{QStringLiteral("Access"), QStringLiteral("Quake")}));
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Access"), QStringLiteral("Quake")}));
+    }
+
+    void moveOfAnEntryRemovedElsewhere_data()
+    {
+        QTest::addColumn<bool>("beforeTheSelection");
+        QTest::newRow("removed after it was selected") << false;
+        QTest::newRow("removed before it was selected") << true;
+    }
+
+    void moveOfAnEntryRemovedElsewhere()
+    {
+        QFETCH(bool, beforeTheSelection);
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        if (beforeTheSelection)
+            elsewhere(f.db, "UPDATE Programs SET Name = 'Paint.NET' WHERE Name = 'Paint'");
+        f.search(*w)->setText(QStringLiteral("pa"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Paint"));
+        if (!beforeTheSelection)
+            elsewhere(f.db, "UPDATE Programs SET Name = 'Paint.NET' WHERE Name = 'Paint'");
+        w->moveAction(QStringLiteral("Games"))->trigger();
+        QCOMPARE(f.seam.messageTexts(), QStringList{goneText(QStringLiteral("Paint"))});
+        QVERIFY(namesIn(f.db, QStringLiteral("Games")).isEmpty());
+        QCOMPARE(namesIn(f.db, QStringLiteral("Programs")),
+                 (QStringList{QStringLiteral("Paint.NET"), QStringLiteral("Word")}));
+        QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Paint.NET"), QStringLiteral("Word")}));
     }
 
     void deleteAsksAndNoChangesNothing()

@@ -85,6 +85,23 @@ private slots:
         QCOMPARE(ReadOption(QStringLiteral("RunCount"), QString()), QStringLiteral("8"));
     }
 
+    void runCounterAtTheLargestCountAndGarbage()
+    {
+        MainWindowFixture f;
+        WriteOption(QStringLiteral("RunCount"), QStringLiteral("2147483647"));
+        {
+            auto w = f.openMain();
+            QCOMPARE(f.label(*w, "Label1")->text(), QStringLiteral("Программа запущена 2147483647й раз"));
+        }
+        QCOMPARE(ReadOption(QStringLiteral("RunCount"), QString()), QStringLiteral("2147483647"));
+        // Hand-edited text is shown as it stands and the count starts again.
+        WriteOption(QStringLiteral("RunCount"), QStringLiteral("<b>много</b>"));
+        auto w = f.openMain();
+        QCOMPARE(f.label(*w, "Label1")->text(), QStringLiteral("Программа запущена <b>много</b>й раз"));
+        QCOMPARE(f.label(*w, "Label1")->textFormat(), Qt::PlainText);
+        QCOMPARE(ReadOption(QStringLiteral("RunCount"), QString()), QStringLiteral("2"));
+    }
+
     void yeahBabyOnlyForTheExactWords()
     {
         MainWindowFixture f;

@@ -1,0 +1,21 @@
+#include "core/store/EntryMove.h"
+
+namespace zv {
+
+qint64 moveEntry(FindResult &record, const QString &targetTable, const QString &nameToStore, const QString &textToStore)
+{
+    // Copies: the caller may pass the record's own name and text, which the delete clears.
+    const QString name = nameToStore;
+    const QString text = textToStore;
+    // A lookup that found nothing has no connection to start a transaction on; DeleteEntry throws for it.
+    if (!record.catalogue)
+        DeleteEntry(record);
+    const CatalogueConnection catalogue = record.catalogue;
+    Catalogue::Transaction transaction(*catalogue);
+    DeleteEntry(record);
+    const qint64 id = AddEntry(catalogue, targetTable, name, text);
+    transaction.commit();
+    return id;
+}
+
+} // namespace zv

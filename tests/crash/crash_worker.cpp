@@ -1,0 +1,219 @@
+// Does to a catalogue what the program does, for tst_crash to kill at any moment:
+//   crash_worker update <catalogue> <table> <folder>   adds the entry files of <folder> to <table>
+//                                                      (the catalogue update's import, one transaction)
+//   crash_worker moves <catalogue> <seed> <count>      moves <count> entries, each to another category
+// Prints "ready" just before the work starts and "done writes=<n>" once all of it has landed, n being
+// the writes to the catalogue file. With ZV_DIE_AFTER_WRITES=<k> in the environment the worker dies
+// at once, as if killed, right after its k-th write to the catalogue file.
+#include "core/store/CatalogueStore.h"
+#include "core/store/Category.h"
+#include "core/store/EntryMove.h"
+#include "core/update/EntryImport.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+void say(const char *line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// A file system layer over SQLite's own that counts the writes to the database file itself (not
+// its journal) and ends the process after the chosen one: a kill that lands exactly between two
+// writes, which a timed SIGKILL only hits by chance.
+namespace dying {
+
+sqlite3_vfs *g_real = nullptr;
+sqlite3_vfs g_vfs;
+long g_writes = 0;
+long g_dieAfter = 0;
+
+struct File
+{
+    sqlite3_file base;
+    bool mainDatabase;
+    sqlite3_file *real() { return reinterpret_cast<sqlite3_file *>(this + 1); }
+};
+
+File *of(sqlite3_file *file)
+{
+    return reinterpret_cast<File *>(file);
+}
+
+int close(sqlite3_file *f)
+{
+    return of(f)->real()->pMethods->xClose(of(f)->real());
+}
+int read(sqlite3_file *f, void *buffer, int amount, sqlite3_int64 offset)
+{
+    return of(f)->real()->pMethods->xRead(of(f)->real(), buffer, amount, offset);
+}
+int write(sqlite3_file *f, const void *buffer, int amount, sqlite3_int64 offset)
+{
+    const int rc = of(f)->real()->pMethods->xWrite(of(f)->real(), buffer, amount, offset);
+    if (of(f)->mainDatabase && ++g_writes == g_dieAfter)
+        ::_exit(9);
+    return rc;
+}
+int truncate(sqlite3_file *f, sqlite3_int64 size)
+{
+    return of(f)->real()->pMethods->xTruncate(of(f)->real(), size);
+}
+int sync(sqlite3_file *f, int flags)
+{
+    return of(f)->real()->pMethods->xSync(of(f)->real(), flags);
+}
+int fileSize(sqlite3_file *f, sqlite3_int64 *size)
+{
+    return of(f)->real()->pMethods->xFileSize(of(f)->real(), size);
+}
+int lock(sqlite3_file *f, int level)
+{
+    return of(f)->real()->pMethods->xLock(of(f)->real(), level);
+}
+int unlock(sqlite3_file *f, int level)
+{
+    return of(f)->real()->pMethods->xUnlock(of(f)->real(), level);
+}
+int checkReservedLock(sqlite3_file *f, int *out)
+{
+    return of(f)->real()->pMethods->xCheckReservedLock(of(f)->real(), out);
+}
+int fileControl(sqlite3_file *f, int op, void *arg)
+{
+    return of(f)->real()->pMethods->xFileControl(of(f)->real(), op, arg);
+}
+int sectorSize(sqlite3_file *f)
+{
+    return of(f)->real()->pMethods->xSectorSize(of(f)->real());
+}
+int deviceCharacteristics(sqlite3_file *f)
+{
+    return of(f)->real()->pMethods->xDeviceCharacteristics(of(f)->real());
+}
+
+// Version 1: no shared memory and no memory mapping, which a rollback journal does not use.
+sqlite3_io_methods methods()
+{
+    sqlite3_io_methods m{};
+    m.iVersion = 1;
+    m.xClose = close;
+    m.xRead = read;
+    m.xWrite = write;
+    m.xTruncate = truncate;
+    m.xSync = sync;
+    m.xFileSize = fileSize;
+    m.xLock = lock;
+    m.xUnlock = unlock;
+    m.xCheckReservedLock = checkReservedLock;
+    m.xFileControl = fileControl;
+    m.xSectorSize = sectorSize;
+    m.xDeviceCharacteristics = deviceCharacteristics;
+    return m;
+}
+const sqlite3_io_methods kMethods = methods();
+
+int open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
+{
+    File *shim = of(file);
+    shim->base.pMethods = nullptr;
+    shim->mainDatabase = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+    const int rc = g_real->xOpen(g_real, name, shim->real(), flags, outFlags);
+    if (rc == SQLITE_OK)
+        shim->base.pMethods = &kMethods;
+    return rc;
+}
+
+void install()
+{
+    g_real = sqlite3_vfs_find(nullptr);
+    g_vfs = *g_real;
+    g_vfs.iVersion = 1;
+    g_vfs.szOsFile = int(sizeof(File)) + g_real->szOsFile;
+    g_vfs.zName = "dying";
+    g_vfs.xOpen = open;
+    if (const char *after = std::getenv("ZV_DIE_AFTER_WRITES"))
+        g_dieAfter = std::atol(after);
+    sqlite3_vfs_register(&g_vfs, 1);
+}
+
+} // namespace dying
+
+void done()
+{
+    std::printf("done writes=%ld\n", dying::g_writes);
+    std::fflush(stdout);
+}
+
+int update(const QString &path, const QString &table, const QString &folder)
+{
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    const QStringList files = zv::update::entryFilesIn(folder);
+    const QStringList present = ListNames(catalogue, table);
+    say("ready");
+    zv::update::importEntries(catalogue, table, folder, files, present);
+    done();
+    return 0;
+}
+
+int moves(const QString &path, quint32 seed, int count)
+{
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    const QStringList tables = zv::tableCreationOrder();
+    QHash<QString, QString> tableOf;
+    QStringList names;
+    for (const QString &table : tables) {
+        for (const QString &name : ListNames(catalogue, table)) {
+            tableOf.insert(name, table);
+            names << name;
+        }
+    }
+    if (names.isEmpty())
+        return 2;
+    QRandomGenerator random(seed);
+    say("ready");
+    for (int i = 0; i < count; ++i) {
+        const QString name = names.at(random.bounded(int(names.size())));
+        const QString from = tableOf.value(name);
+        QString to = from;
+        while (to == from)
+            to = tables.at(random.bounded(int(tables.size())));
+        // As the main window does: the record the selection found, moved with its text.
+        zv::FindResult record = FindEntry(catalogue, from, name);
+        zv::moveEntry(record, to, record.name, record.ref);
+        tableOf.insert(name, to);
+    }
+    done();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    dying::install();
+    try {
+        if (args.size() == 5 && args.at(1) == QLatin1String("update"))
+            return update(args.at(2), args.at(3), args.at(4));
+        if (args.size() == 5 && args.at(1) == QLatin1String("moves"))
+            return moves(args.at(2), args.at(3).toUInt(), args.at(4).toInt());
+    } catch (const zv::CatalogueError &error) {
+        std::fprintf(stderr, "crash_worker: %s\n", qPrintable(error.message()));
+        return 1;
+    }
+    std::fprintf(stderr,
+                 "usage: crash_worker update <catalogue> <table> <folder> | moves <catalogue> <seed> <count>\n");
+    return 2;
+}
