@@ -159,9 +159,13 @@ int update(const QString &path, const QString &table, const QString &folder)
 {
     const zv::CatalogueConnection catalogue = OpenCatalogue(path);
     const QStringList files = zv::update::entryFilesIn(folder);
-    const QStringList present = ListNames(catalogue, table);
+    // The names present, as the main list holds them and tests them.
+    zv::NameList present;
+    present.assign(ListNameRows(catalogue, table));
+    present.waitForIndex();
     say("ready");
-    zv::update::importEntries(catalogue, table, folder, files, present);
+    zv::update::importEntries(catalogue, table, folder, files,
+                              [&](const QString &name) { return present.containsIgnoringCase(name); });
     done();
     return 0;
 }

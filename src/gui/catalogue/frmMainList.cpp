@@ -181,7 +181,7 @@ bool frmMain::selectedRecordPresent()
         return true;
     const QString name = selectedName();
     try {
-        m_currentRecord = FindEntry(connection(), CurrentTable, name);
+        m_currentRecord = FindEntry(connection(), CurrentTable, name, m_model->names().rowIdsOf(name));
     } catch (const zv::CatalogueError &error) {
         storeFailed(QStringLiteral("Не удалось найти запись ") + name + QLatin1Char('.'), error);
         return false;
