@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QObject>
-#include <QQueue>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 namespace zv::update {
+
+class TransferThread;
 
 // What is being fetched decides how large it may be, so a hostile server cannot fill the disk.
 enum class FileKind { List, Entry, VersionFile, Archive };
@@ -36,8 +36,8 @@ struct DownloadJob
 // from http_proxy/https_proxy/no_proxy, HTTP/2 where the server offers it, compressed answers,
 // connections kept alive and shared. A job succeeds only when a complete 2xx answer has been
 // written whole; the file is written under a temporary name and renamed at the end, so a failed
-// or aborted job leaves no file at the target. Works asynchronously on the caller's thread, driven
-// by its event loop; a few jobs run at once, the rest wait.
+// or aborted job leaves no file at the target. The transfers run on a thread of their own; the
+// signals arrive on the caller's thread, from its event loop. A few jobs run at once, the rest wait.
 class Downloader : public QObject
 {
     Q_OBJECT
@@ -51,8 +51,9 @@ public:
     static int defaultTimeout();
     // Tests only: trust the certificates of this PEM file instead of the system's.
     static void setCertificateAuthorities(const QString &pemFile);
+    // These apply to the jobs enqueued afterwards.
     void setTimeout(int ms) { m_timeoutMs = ms; }
-    void setMaxParallel(int jobs) { m_maxParallel = qMax(1, jobs); }
+    void setMaxParallel(int jobs);
     // Where unfinished files are written (made when needed). Without one they lie beside their
     // target under a hidden name; a folder whose every name may be an entry needs one of its own.
     void setPartFolder(const QString &folder) { m_partFolder = folder; }
@@ -61,7 +62,7 @@ public:
     int enqueue(const DownloadJob &job);
     // Stops every job at once; each unfinished job reports failure and leaves no file.
     void abortAll();
-    bool isIdle() const { return m_active.isEmpty() && m_waiting.isEmpty(); }
+    bool isIdle() const { return m_pending.isEmpty(); }
     // Why the last failed job failed, for diagnostics.
     QString lastError() const { return m_lastError; }
 
@@ -71,50 +72,15 @@ signals:
     void idle();
 
 private:
-    struct Transfer;
-    struct Socket;
+    // Emits what the transfer thread has reported since the last call.
+    void deliver();
+    void report(int id, bool ok, const QString &why);
 
-    // libcurl's calls into the event loop (CURL and CURLM are void, curl_socket_t is int here).
-    static int socketCallback(void *easy, int fd, int what, void *self, void *socketData);
-    static int timerCallback(void *multi, long ms, void *self);
-
-    void *newHandle();
-    void openMulti();
-    void closeMulti();
-    void scheduleStart();
-    void startNext();
-    void start(Transfer *transfer, const QUrl &url);
-    void onSocket(int fd, int flags);
-    void onCurlTimer();
-    void drive(int fd, int flags);
-    void collectDone();
-    void onDone(Transfer *transfer, int code);
-    void checkSilence();
-    bool openPart(Transfer *transfer);
-    // Drops what a transfer has written so far, before it starts over from another address.
-    void discardPart(Transfer *transfer);
-    void fail(Transfer *transfer, const QString &why);
-    void complete(Transfer *transfer, bool ok);
-    void reap();
-
-    void *m_multi = nullptr;
-    QTimer m_curlTimer;
-    // Ticks while transfers run and fails those that have heard nothing for the time-out.
-    QTimer m_watchdog;
-    QElapsedTimer m_clock;
-    QList<Socket *> m_sockets;
-    QList<void *> m_idleHandles; // easy handles of finished jobs, ready for the next ones
-    QQueue<std::pair<int, DownloadJob>> m_waiting;
-    QHash<int, Transfer *> m_active;
-    QList<Transfer *> m_finishedTransfers;
+    std::unique_ptr<TransferThread> m_transfers;
+    QHash<int, DownloadJob> m_pending; // enqueued and not reported finished
     QString m_partFolder;
     int m_nextId = 1;
-    bool m_startScheduled = false;
-    bool m_timeoutDue = false; // libcurl asked to be called again at once
     int m_timeoutMs;
-    // More jobs than connections: each waits inside libcurl for a free connection or, over
-    // HTTP/2, shares one, so no connection ever idles between two files.
-    int m_maxParallel = 24;
     QString m_lastError;
 };
 

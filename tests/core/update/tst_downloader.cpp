@@ -338,6 +338,35 @@ private slots:
         QCOMPARE(server.requests.size(), asked);
     }
 
+    void destroyedWhileTransfersRun()
+    {
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        server.setRoute("/slow", {200, QByteArray(100000, 'x'), HttpTestServer::Behaviour::Stall, {}});
+        server.setFile("/quick", "quick");
+        auto downloader = std::make_unique<Downloader>();
+        downloader->setTimeout(60000);
+        QList<std::pair<int, bool>> results;
+        connect(downloader.get(), &Downloader::finished, this, [&](int id, bool ok) { results.append({id, ok}); });
+        downloader->enqueue({at(server, "/quick"), m_dir.filePath(QStringLiteral("out/quick")), FileKind::Entry});
+        for (int i = 0; i < 10; ++i)
+            downloader->enqueue(
+                {at(server, "/slow"), m_dir.filePath(QStringLiteral("out/s%1").arg(i)), FileKind::Entry});
+        QTRY_VERIFY(server.requests.count("/slow") >= 1);
+        QTRY_VERIFY(!results.isEmpty());
+        // Going away stops the transfer thread; every job is reported once, none after.
+        downloader.reset();
+        QCOMPARE(results.size(), 11);
+        QCOMPARE(results.first(), std::make_pair(1, true));
+        for (qsizetype i = 1; i < results.size(); ++i)
+            QCOMPARE(results.at(i), std::make_pair(int(i + 1), false));
+        QTest::qWait(50);
+        QCOMPARE(results.size(), 11);
+        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("quick")});
+        QTRY_COMPARE(server.openConnections(), 0);
+    }
+
     void compressedAnswers()
     {
         HttpTestServer server(scheme());

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/update/Downloader.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zv::update {
+
+// The transfers of one Downloader, run by libcurl on a thread of their own, polled the way the
+// curl program polls them, so that thousands of small files cost the window's thread nothing.
+// Everything here but the shared part below belongs to that thread.
+class TransferThread
+{
+public:
+    struct Request
+    {
+        int id = 0;
+        DownloadJob job;
+        int timeoutMs = 0;
+        QString partFolder;
+        QByteArray certificateAuthorities;
+    };
+    struct Event
+    {
+        enum class Kind { Started, Finished } kind = Kind::Started;
+        int id = 0;
+        bool ok = false;
+        QString error; // why a job failed
+    };
+
+    // `wake` is called from this thread whenever events wait to be taken; it must return at once.
+    explicit TransferThread(std::function<void()> wake);
+    ~TransferThread(); // stops every transfer and waits for the thread
+
+    void submit(Request request);
+    void setMaxParallel(int jobs);
+    // Every job submitted so far is stopped: no file of theirs is renamed into place after this
+    // returns, and their unfinished parts are gone. Jobs that already finished keep their events.
+    void abortAll();
+    std::vector<Event> takeEvents();
+
+private:
+    struct Transfer;
+
+    void run();
+    void wakeThread();
+    void startTaken(std::vector<Request> &taken);
+    void begin(Transfer *transfer, const QUrl &url);
+    void collectDone();
+    void finishTransfer(Transfer *transfer, int code);
+    void checkSilence();
+    void dropAborted();
+    bool openPart(Transfer *transfer);
+    void discardPart(Transfer *transfer);
+    void end(Transfer *transfer, bool ok, const QString &why);
+    void post(Event event);
+    void postLocked(Event event);
+    void flushEvents();
+    void *newHandle();
+    void openMulti();
+    void closeMulti();
+    bool isAborted(int id) const;
+
+    // Shared between the two threads, under m_mutex.
+    mutable std::mutex m_mutex;
+    std::deque<Request> m_inbox;
+    std::vector<Event> m_outbox;
+    std::map<int, std::string> m_openParts; // job id -> unfinished file
+    std::atomic<int> m_abortBelow = 0;      // jobs with a smaller id are stopped
+    int m_submittedBelow = 0;               // one more than the largest id submitted
+    int m_maxParallel = 6;
+    bool m_stopping = false;
+    bool m_wakePending = false;
+
+    // The transfer thread's own.
+    std::function<void()> m_wake;
+    int m_wakeFd = -1; // an eventfd that ends the thread's wait
+    void *m_multi = nullptr;
+    std::vector<Transfer *> m_active;
+    std::vector<void *> m_idleHandles;
+    int m_abortSeen = 0;
+    std::thread m_thread;
+};
+
+} // namespace zv::update
