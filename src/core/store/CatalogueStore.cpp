@@ -339,15 +339,35 @@ FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table,
     return result;
 }
 
-qint64 AddEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name, const QString &text)
+namespace zv {
+
+EntryAppender::EntryAppender(const CatalogueConnection &catalogue, const QString &table)
+    : m_catalogue(catalogue)
 {
     requireTable(catalogue, table);
-    SqlStatement insert(catalogue->handle(), QStringLiteral("INSERT INTO ") + quotedName(table) +
-                                                 QStringLiteral(" (Name, Ref) VALUES (?1, ?2)"));
-    insert.bind(1, name);
-    insert.bind(2, text);
-    insert.run();
-    return sqlite3_last_insert_rowid(catalogue->handle());
+    m_insert = std::make_unique<SqlStatement>(catalogue->handle(), QStringLiteral("INSERT INTO ") + quotedName(table) +
+                                                                       QStringLiteral(" (Name, Ref) VALUES (?1, ?2)"));
+}
+
+EntryAppender::~EntryAppender() = default;
+
+qint64 EntryAppender::add(const QString &name, const QString &text)
+{
+    // Reset before as well: an insert that failed may have left the statement unfinished.
+    m_insert->reset();
+    m_insert->bind(1, name);
+    m_insert->bind(2, text);
+    m_insert->run();
+    const qint64 id = sqlite3_last_insert_rowid(m_catalogue->handle());
+    m_insert->reset();
+    return id;
+}
+
+} // namespace zv
+
+qint64 AddEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name, const QString &text)
+{
+    return zv::EntryAppender(catalogue, table).add(name, text);
 }
 
 namespace {

@@ -86,6 +86,26 @@ struct FindResult
     bool found() const { return rowId >= 0; }
 };
 
+class SqlStatement;
+
+// Appends entries to one table through one prepared statement: an update adds thousands.
+class EntryAppender
+{
+public:
+    // Throws CatalogueError when the table is missing.
+    EntryAppender(const CatalogueConnection &catalogue, const QString &table);
+    ~EntryAppender();
+    EntryAppender(const EntryAppender &) = delete;
+    EntryAppender &operator=(const EntryAppender &) = delete;
+
+    // Returns the new record's id.
+    qint64 add(const QString &name, const QString &text);
+
+private:
+    CatalogueConnection m_catalogue;
+    std::unique_ptr<SqlStatement> m_insert;
+};
+
 // The catalogue file of the program folder, Zorvanell.dat.
 QString cataloguePath();
 

@@ -89,6 +89,11 @@ void SqlStatement::run()
     }
 }
 
+void SqlStatement::reset()
+{
+    sqlite3_reset(m_stmt);
+}
+
 QString SqlStatement::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));

@@ -22,6 +22,8 @@ public:
     bool step();
     // Runs to the end.
     void run();
+    // Makes the statement ready to run again; the bound values stay until bound anew.
+    void reset();
 
     QString text(int column) const;
     // The text's UTF-8 bytes without a copy; valid until the next step.

@@ -2,6 +2,7 @@
 
 #include "core/store/CatalogueStore.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -13,14 +14,37 @@ namespace zv::update {
 // file name being the entry's name and the Windows-1251 content its text.
 QStringList entryFilesIn(const QString &folder);
 
+// Texts of entry files read as each arrives, while the others still download, so that adding
+// them needs no second trip to the disk. Keeps at most `budget` characters; files beyond that,
+// and those never read, are read when added.
+class ArrivedTexts
+{
+public:
+    explicit ArrivedTexts(qsizetype budget = 32 << 20)
+        : m_budget(budget)
+    {
+    }
+    // The complete file `name` is in `folder` now (a name that arrives again is read again).
+    void read(const QString &folder, const QString &name);
+    const QString *find(const QString &name) const;
+    void clear();
+
+private:
+    QHash<QString, QString> m_texts;
+    qsizetype m_size = 0;
+    qsizetype m_budget;
+};
+
 // Appends the entries of `files` (names within `folder`) to `table` in one transaction: either
 // all land or none. A name that `isPresent` reports (the main list holds it), or equal, ignoring
 // letter case, to one added earlier in this call is skipped, so existing entries are never
 // touched or doubled; so is a file that cannot be read. `beforeEach` runs before each file.
+// The text of a file that `arrived` holds is taken from there.
 // Returns the names added with their record ids, in the order added.
 // Throws CatalogueError when the store fails; the catalogue is then as it was.
 NameRows importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
                        const QStringList &files, const std::function<bool(const QString &)> &isPresent,
-                       const std::function<void(const QString &)> &beforeEach = {});
+                       const std::function<void(const QString &)> &beforeEach = {},
+                       const ArrivedTexts *arrived = nullptr);
 
 } // namespace zv::update

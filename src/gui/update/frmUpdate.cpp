@@ -143,6 +143,7 @@ void frmUpdate::Form_Unload()
 
 void frmUpdate::RemoveTEMP()
 {
+    m_arrived.clear();
     // Thousands of downloaded files take a while to delete; the window goes on reacting
     // meanwhile, except when it is being destroyed.
     if (m_destroying)
@@ -263,17 +264,31 @@ void frmUpdate::updbase()
     // Small files start by the thousand a second; the line changes as often as an eye can
     // follow, and redrawing it for every one would cost more than fetching it.
     QElapsedTimer shown;
+    // The bar moves as often as an eye can follow, and shows the whole at the end.
+    QElapsedTimer barShown;
+    auto showArrived = [&] {
+        ++arrived;
+        if (!barShown.isValid() || barShown.elapsed() >= 40 || arrived == m_list2.size()) {
+            prgEntries->setValue(arrived);
+            barShown.start();
+        }
+    };
     const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
         if (pending.contains(id) && (!shown.isValid() || shown.elapsed() >= 50)) {
             setStat(QStringLiteral("Загружаю ") + pending.value(id));
             shown.start();
         }
     });
-    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
-        if (pending.remove(id)) {
-            prgEntries->setValue(++arrived);
-            quitWhenDone();
-        }
+    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool ok) {
+        const auto job = pending.constFind(id);
+        if (job == pending.cend())
+            return;
+        // Read now, while the next files are still on their way.
+        if (ok)
+            m_arrived.read(base, *job);
+        pending.erase(job);
+        showArrived();
+        quitWhenDone();
     });
     // The names are handed over a slice at a time from the event loop, so that thousands of
     // them never keep the window from reacting.
@@ -286,7 +301,7 @@ void frmUpdate::updbase()
             // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
             const QUrl url = isPlainFileName(name) ? entryUrl(m_serverAddress, m_table, name) : QUrl();
             if (!url.isValid()) {
-                prgEntries->setValue(++arrived);
+                showArrived();
                 continue;
             }
             const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
@@ -305,6 +320,7 @@ void frmUpdate::updbase()
     loop.exec();
     disconnect(started);
     disconnect(finished);
+    prgEntries->setValue(arrived);
     prgEntries->hide();
     if (!m_aborted)
         setStat(QStringLiteral("Загрузка завершена."));
@@ -334,7 +350,8 @@ bool frmUpdate::adding()
                     sinceShown.start();
                     QMetaObject::invokeMethod(
                         this, [this, name] { setStat(QStringLiteral("Добавляем ") + name); }, Qt::QueuedConnection);
-                });
+                },
+                &m_arrived);
             if (m_mainList)
                 merge = m_mainList->nameList().prepareInsert(std::move(added));
         });

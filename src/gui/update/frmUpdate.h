@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/update/Downloader.h"
+#include "core/update/EntryImport.h"
 #include "gui/Language.h"
 
 #include <QDialog>
@@ -63,6 +64,7 @@ private:
     bool m_closing = false;    // the temporary files are being deleted on closing
     bool m_destroying = false; // nothing may wait for the event loop any more
     zv::update::Downloader *m_downloader;
+    zv::update::ArrivedTexts m_arrived; // texts of the entry files fetched so far
 
     QLabel *stat;
     QLabel *Label1;

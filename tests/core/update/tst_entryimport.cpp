@@ -1,0 +1,149 @@
+#include "core/TextCodec.h"
+#include "core/store/CatalogueStore.h"
+#include "core/update/EntryImport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zv::update;
+
+class TestEntryImport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString base() const { return m_dir.filePath(QStringLiteral("base")); }
+    QString catalogueFile() const { return m_dir.filePath(QStringLiteral("Zorvanell.dat")); }
+    void writeEntry(const QString &name, const QString &text) const
+    {
+        QFile file(base() + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(zv::toCp1251(text));
+    }
+    QString storedText(const zv::CatalogueConnection &catalogue, const QString &name) const
+    {
+        return FindEntry(catalogue, QStringLiteral("Games"), name).ref;
+    }
+
+private slots:
+    void init()
+    {
+        QDir(base()).removeRecursively();
+        QDir().mkpath(base());
+        QFile::remove(catalogueFile());
+        CreateCatalogue(catalogueFile());
+    }
+
+    void filesListedInNameOrder()
+    {
+        // The order of QDir::Name, which adding the files has always used.
+        const QStringList names{QStringLiteral("Ёлка"),
+                                QStringLiteral("ёлка"),
+                                QStringLiteral("Doom"),
+                                QStringLiteral("DOOM"),
+                                QStringLiteral(".NET Framework"),
+                                QStringLiteral("10"),
+                                QStringLiteral("9"),
+                                QStringLiteral("ß"),
+                                QStringLiteral("Ω"),
+                                QStringLiteral("_x"),
+                                QStringLiteral("a b")};
+        for (const QString &name : names)
+            writeEntry(name, name);
+        // Neither a folder nor a link is a downloaded entry.
+        QVERIFY(QDir(base()).mkdir(QStringLiteral("folder")));
+        QVERIFY(QFile::link(base() + QStringLiteral("/Doom"), base() + QStringLiteral("/link")));
+        const QStringList listed = entryFilesIn(base());
+        QCOMPARE(listed, QDir(base()).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name));
+        QCOMPARE(listed.size(), names.size());
+        QCOMPARE(listed.first(), QStringLiteral(".NET Framework"));
+    }
+
+    void importSkipsPresentAndCaseTwins()
+    {
+        writeEntry(QStringLiteral("DOOM"), QStringLiteral("первый"));
+        writeEntry(QStringLiteral("Doom"), QStringLiteral("второй"));
+        writeEntry(QStringLiteral("Quake"), QStringLiteral("уже есть"));
+        writeEntry(QStringLiteral("Пусто"), QString());
+        const auto catalogue = OpenCatalogue(catalogueFile());
+        const zv::NameRows added =
+            importEntries(catalogue, QStringLiteral("Games"), base(), entryFilesIn(base()),
+                          [](const QString &name) { return name.compare(u"quake", Qt::CaseInsensitive) == 0; });
+        // The first of two names equal but for letter case wins; a present name is left alone.
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(added.at(0).toString(), QStringLiteral("DOOM"));
+        QCOMPARE(added.at(1).toString(), QStringLiteral("Пусто"));
+        QCOMPARE(storedText(catalogue, QStringLiteral("doom")), QStringLiteral("первый"));
+        QCOMPARE(storedText(catalogue, QStringLiteral("Пусто")), QString());
+        // The ids handed back are those the store gave the records.
+        const zv::NameRows stored = ListNameRows(catalogue, QStringLiteral("Games"));
+        QCOMPARE(stored.size(), 2);
+        for (qsizetype i = 0; i < stored.size(); ++i) {
+            QCOMPARE(added.at(i), stored.at(i));
+            QCOMPARE(added.rowIdAt(i), stored.rowIdAt(i));
+        }
+    }
+
+    void textsReadOnArrivalAreUsed()
+    {
+        for (int i = 0; i < 3; ++i)
+            writeEntry(QStringLiteral("Запись %1").arg(i), QStringLiteral("как пришла %1").arg(i));
+        // Room for the first two texts only; the third is read when added.
+        ArrivedTexts arrived(2 * QStringLiteral("как пришла 0").size());
+        for (int i = 0; i < 3; ++i)
+            arrived.read(base(), QStringLiteral("Запись %1").arg(i));
+        QVERIFY(arrived.find(QStringLiteral("Запись 0")));
+        QVERIFY(arrived.find(QStringLiteral("Запись 1")));
+        QVERIFY(!arrived.find(QStringLiteral("Запись 2")));
+        // What lies on the disk now differs, so the test sees where each text came from.
+        for (int i = 0; i < 3; ++i)
+            writeEntry(QStringLiteral("Запись %1").arg(i), QStringLiteral("на диске %1").arg(i));
+        // A name that arrives again (listed twice) is read again.
+        arrived.read(base(), QStringLiteral("Запись 1"));
+        const auto catalogue = OpenCatalogue(catalogueFile());
+        importEntries(catalogue, QStringLiteral("Games"), base(), entryFilesIn(base()), {}, {}, &arrived);
+        QCOMPARE(storedText(catalogue, QStringLiteral("Запись 0")), QStringLiteral("как пришла 0"));
+        QCOMPARE(storedText(catalogue, QStringLiteral("Запись 1")), QStringLiteral("на диске 1"));
+        QCOMPARE(storedText(catalogue, QStringLiteral("Запись 2")), QStringLiteral("на диске 2"));
+        arrived.clear();
+        QVERIFY(!arrived.find(QStringLiteral("Запись 0")));
+    }
+
+    void unreadableFilesAreSkipped()
+    {
+        writeEntry(QStringLiteral("Есть"), QStringLiteral("текст"));
+        ArrivedTexts arrived;
+        arrived.read(base(), QStringLiteral("Нет такого"));
+        QVERIFY(!arrived.find(QStringLiteral("Нет такого")));
+        const auto catalogue = OpenCatalogue(catalogueFile());
+        const zv::NameRows added =
+            importEntries(catalogue, QStringLiteral("Games"), base(),
+                          {QStringLiteral("Есть"), QStringLiteral("Нет такого")}, {}, {}, &arrived);
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(ListNames(catalogue, QStringLiteral("Games")), QStringList{QStringLiteral("Есть")});
+    }
+
+    void manyEntriesThroughOneStatement()
+    {
+        const auto catalogue = OpenCatalogue(catalogueFile());
+        zv::Catalogue::Transaction transaction(*catalogue);
+        zv::EntryAppender appender(catalogue, QStringLiteral("Games"));
+        qint64 previous = 0;
+        for (int i = 0; i < 500; ++i) {
+            const qint64 id = appender.add(QStringLiteral("Имя %1").arg(i), QStringLiteral("Текст %1").arg(i));
+            QVERIFY(id > previous);
+            previous = id;
+        }
+        transaction.commit();
+        QCOMPARE(ListNames(catalogue, QStringLiteral("Games")).size(), 500);
+        QCOMPARE(storedText(catalogue, QStringLiteral("имя 499")), QStringLiteral("Текст 499"));
+        // A table that is not there is refused before anything is written.
+        QVERIFY_THROWS_EXCEPTION(zv::CatalogueError, zv::EntryAppender(catalogue, QStringLiteral("Nope")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEntryImport)
+#include "tst_entryimport.moc"
