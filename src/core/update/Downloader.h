@@ -30,6 +30,8 @@ struct DownloadJob
     QString target; // full local path; its folder must exist
     FileKind kind = FileKind::Entry;
     QUrl fallbackUrl; // tried once when the server answers 404 to `url`
+    // The file's bytes also come with arrived(), so that the caller need not read them back.
+    bool keepBytes = false;
 };
 
 // Fetches whole files over http, https or from a local folder (file://), through libcurl: proxies
@@ -68,13 +70,15 @@ public:
 
 signals:
     void jobStarted(int id, const DownloadJob &job);
+    // Right before finished(id, true), for a job that keeps its bytes: what the file holds.
+    void arrived(int id, const QByteArray &bytes);
     void finished(int id, bool ok);
     void idle();
 
 private:
     // Emits what the transfer thread has reported since the last call.
     void deliver();
-    void report(int id, bool ok, const QString &why);
+    void report(int id, bool ok, const QString &why, const QByteArray &bytes = QByteArray());
 
     std::unique_ptr<TransferThread> m_transfers;
     QHash<int, DownloadJob> m_pending; // enqueued and not reported finished

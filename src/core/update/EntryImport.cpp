@@ -71,7 +71,7 @@ std::optional<QString> readEntryFile(const QString &path)
 
 } // namespace
 
-void ArrivedTexts::read(const QString &folder, const QString &name)
+void ArrivedTexts::keep(const QString &name, const QByteArray &bytes)
 {
     if (const auto old = m_texts.constFind(name); old != m_texts.cend()) {
         m_size -= old->size();
@@ -79,11 +79,9 @@ void ArrivedTexts::read(const QString &folder, const QString &name)
     }
     if (m_size >= m_budget)
         return;
-    std::optional<QString> text = readEntryFile(folder + QLatin1Char('/') + name);
-    if (!text)
-        return;
-    m_size += text->size();
-    m_texts.insert(name, std::move(*text));
+    QString text = fromCp1251(bytes);
+    m_size += text.size();
+    m_texts.insert(name, std::move(text));
 }
 
 const QString *ArrivedTexts::find(const QString &name) const

@@ -14,9 +14,9 @@ namespace zv::update {
 // file name being the entry's name and the Windows-1251 content its text.
 QStringList entryFilesIn(const QString &folder);
 
-// Texts of entry files read as each arrives, while the others still download, so that adding
+// Texts of entry files taken as each arrives, while the others still download, so that adding
 // them needs no second trip to the disk. Keeps at most `budget` characters; files beyond that,
-// and those never read, are read when added.
+// and those never kept, are read when added.
 class ArrivedTexts
 {
 public:
@@ -24,8 +24,9 @@ public:
         : m_budget(budget)
     {
     }
-    // The complete file `name` is in `folder` now (a name that arrives again is read again).
-    void read(const QString &folder, const QString &name);
+    // The complete file `name` holds `bytes` (Windows-1251); a name that arrives again replaces
+    // what it held.
+    void keep(const QString &name, const QByteArray &bytes);
     const QString *find(const QString &name) const;
     void clear();
 

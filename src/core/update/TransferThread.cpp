@@ -98,6 +98,8 @@ struct TransferThread::Transfer
             t->failure = QStringLiteral("cannot write ") + t->request.job.target;
             return 0;
         }
+        if (t->request.job.keepBytes)
+            t->kept.append(data, qsizetype(size));
         return size;
     }
 
@@ -131,6 +133,7 @@ struct TransferThread::Transfer
     int fd = -1; // the part file, once something arrived
     std::string partPath;
     qint64 received = 0;
+    QByteArray kept;      // what was written, for a job that keeps its bytes
     qint64 discarded = 0; // bytes of a non-2xx answer's body
     qint64 lastActivity = 0;
     bool connected = false;
@@ -354,7 +357,7 @@ void TransferThread::startTaken(std::vector<Request> &taken)
         transfer->owner = this;
         transfer->request = std::move(request);
         m_active.push_back(transfer);
-        post({Event::Kind::Started, transfer->request.id, false, QString()});
+        post({Event::Kind::Started, transfer->request.id, false, QString(), QByteArray()});
         CURL *easy = static_cast<CURL *>(m_idleHandles.empty() ? newHandle() : m_idleHandles.back());
         if (!m_idleHandles.empty())
             m_idleHandles.pop_back();
@@ -504,6 +507,7 @@ void TransferThread::discardPart(Transfer *transfer)
     ::close(transfer->fd);
     transfer->fd = -1;
     transfer->received = 0;
+    transfer->kept.clear();
     std::lock_guard lock(m_mutex);
     if (m_openParts.erase(transfer->request.id))
         ::unlink(transfer->partPath.c_str());
@@ -542,7 +546,7 @@ void TransferThread::end(Transfer *transfer, bool ok, const QString &why)
                 ::unlink(transfer->partPath.c_str());
         }
         // Told under the same lock as the rename: a stop that comes later sees the file as done.
-        postLocked({Event::Kind::Finished, id, ok, failure});
+        postLocked({Event::Kind::Finished, id, ok, failure, ok ? std::move(transfer->kept) : QByteArray()});
     }
     // Handles are kept for the next jobs: making one anew for each small file costs more than
     // the file itself.

@@ -35,7 +35,8 @@ public:
         enum class Kind { Started, Finished } kind = Kind::Started;
         int id = 0;
         bool ok = false;
-        QString error; // why a job failed
+        QString error;    // why a job failed
+        QByteArray bytes; // a finished job's file, when it keeps its bytes
     };
 
     // `wake` is called from this thread whenever events wait to be taken; it must return at once.

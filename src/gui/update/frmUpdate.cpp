@@ -279,16 +279,16 @@ void frmUpdate::updbase()
             shown.start();
         }
     });
-    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool ok) {
-        const auto job = pending.constFind(id);
-        if (job == pending.cend())
-            return;
-        // Read now, while the next files are still on their way.
-        if (ok)
-            m_arrived.read(base, *job);
-        pending.erase(job);
-        showArrived();
-        quitWhenDone();
+    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
+        if (pending.remove(id)) {
+            showArrived();
+            quitWhenDone();
+        }
+    });
+    // The texts are taken as they come, while the next files are still on their way.
+    const auto kept = connect(m_downloader, &Downloader::arrived, this, [&](int id, const QByteArray &bytes) {
+        if (const auto job = pending.constFind(id); job != pending.cend())
+            m_arrived.keep(*job, bytes);
     });
     // The names are handed over a slice at a time from the event loop, so that thousands of
     // them never keep the window from reacting.
@@ -305,9 +305,9 @@ void frmUpdate::updbase()
                 continue;
             }
             const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
-            pending.insert(m_downloader->enqueue({url, base + QLatin1Char('/') + name, FileKind::Entry,
-                                                  fallback != url ? fallback : QUrl()}),
-                           name);
+            DownloadJob job(url, base + QLatin1Char('/') + name, FileKind::Entry, fallback != url ? fallback : QUrl());
+            job.keepBytes = true;
+            pending.insert(m_downloader->enqueue(job), name);
         }
         if (m_aborted)
             next = m_list2.size();
@@ -320,6 +320,7 @@ void frmUpdate::updbase()
     loop.exec();
     disconnect(started);
     disconnect(finished);
+    disconnect(kept);
     prgEntries->setValue(arrived);
     prgEntries->hide();
     if (!m_aborted)

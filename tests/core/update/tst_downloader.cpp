@@ -257,6 +257,47 @@ private slots:
         QCOMPARE(server.requests.size(), 2);
     }
 
+    void keptBytesAreTheFile()
+    {
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        const QString name = QStringLiteral("Ёлка");
+        server.setFile("/zv_upd/OS/base/" + QByteArray(zv::toCp1251(name)).toPercentEncoding(), "old server");
+        const QByteArray text = QByteArray("Строка\r\n").repeated(3000);
+        server.setRoute("/packed", {200, text, HttpTestServer::Behaviour::Gzip, {}});
+        server.setRoute("/broken", {200, text, HttpTestServer::Behaviour::CutBody, {}});
+        Downloader downloader;
+        QList<std::pair<int, QByteArray>> arrived;
+        QList<int> finishedOk;
+        connect(&downloader, &Downloader::arrived, this, [&](int id, const QByteArray &bytes) {
+            // Before the job is reported finished.
+            QVERIFY(!finishedOk.contains(id));
+            arrived.append({id, bytes});
+        });
+        connect(&downloader, &Downloader::finished, this, [&](int id, bool ok) {
+            if (ok)
+                finishedOk << id;
+        });
+        auto job = [&](const QUrl &url, const QString &to, const QUrl &fallback = QUrl()) {
+            DownloadJob kept(url, m_dir.filePath(QStringLiteral("out/") + to), FileKind::Entry, fallback);
+            kept.keepBytes = true;
+            return kept;
+        };
+        // The 404 page of the first address is not part of the file; the packed answer comes unpacked.
+        QVERIFY(fetch(downloader, job(entryUrl(server.root(), QStringLiteral("OS"), name), QStringLiteral("a"),
+                                      entryUrlCp1251(server.root(), QStringLiteral("OS"), name))));
+        QVERIFY(fetch(downloader, job(at(server, "/packed"), QStringLiteral("b"))));
+        QVERIFY(!fetch(downloader, job(at(server, "/broken"), QStringLiteral("c"))));
+        // A job that does not ask for its bytes gets none.
+        QVERIFY(fetch(downloader, {at(server, "/packed"), m_dir.filePath(QStringLiteral("out/d")), FileKind::Entry}));
+        QCOMPARE(arrived.size(), 2);
+        QCOMPARE(arrived.at(0).second, QByteArray("old server"));
+        QCOMPARE(arrived.at(1).second, text);
+        QFile file(m_dir.filePath(QStringLiteral("out/b")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), arrived.at(1).second);
+    }
+
     void localFolderAndOtherSchemes()
     {
         if (tls())
