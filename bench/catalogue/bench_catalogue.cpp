@@ -2,6 +2,7 @@
 // 1,000 to 1,000,000 entries, each against a plain baseline measured in the same run, and
 // the resident memory of the program holding each catalogue.
 // Usage: bench_catalogue [--quick | largest size, default 1000000]   (quick: 1,000 entries, once)
+#include "SilentSeam.h"
 #include "app/GlobalMain.h"
 #include "core/SharedState.h"
 #include "core/store/CatalogueStore.h"
@@ -28,16 +29,7 @@
 
 namespace {
 
-// Answers every message box at once, so nothing waits for a person.
-class SilentSeam : public zv::QtSeam
-{
-public:
-    zv::MessageAnswer messageBox(QWidget *, const QString &, zv::MessageForm form, const QString &) override
-    {
-        return form == zv::MessageForm::YesNoQuestion ? zv::MessageAnswer::No : zv::MessageAnswer::Ok;
-    }
-    void exitProcess(int) override {}
-};
+using zvtest::SilentSeam;
 
 const QStringList kLatinWords = {QStringLiteral("Doom"),   QStringLiteral("Excel"),  QStringLiteral("Winamp"),
                                  QStringLiteral("Quake"),  QStringLiteral("Office"), QStringLiteral("Paint"),

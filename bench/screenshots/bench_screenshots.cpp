@@ -3,6 +3,7 @@
 // The pictures are made in a temporary folder and go with it. The screen is 1920 × 1080 unless
 // the platform is not the offscreen one.
 // Usage: bench_screenshots [--quick | number of pictures, default 50]   (quick: two pictures)
+#include "SilentSeam.h"
 #include "core/SharedState.h"
 #include "gui/QtSeam.h"
 #include "gui/screenshots/PictureReader.h"
@@ -29,16 +30,7 @@
 
 namespace {
 
-// Answers every message box at once, so nothing waits for a person.
-class SilentSeam : public zv::QtSeam
-{
-public:
-    zv::MessageAnswer messageBox(QWidget *, const QString &, zv::MessageForm form, const QString &) override
-    {
-        return form == zv::MessageForm::YesNoQuestion ? zv::MessageAnswer::No : zv::MessageAnswer::Ok;
-    }
-    void exitProcess(int) override {}
-};
+using zvtest::SilentSeam;
 
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;

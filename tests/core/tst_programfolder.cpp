@@ -1,4 +1,5 @@
 #include "ScopedEnv.h"
+#include "TestFiles.h"
 #include "core/ProgramFolder.h"
 
 #include <QDir>
@@ -11,19 +12,8 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using zvtest::readFile;
+using zvtest::writeFile;
 
 } // namespace
 

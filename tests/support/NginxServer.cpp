@@ -3,12 +3,8 @@
 #include "TestCertificate.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 #include <unistd.h>
 
@@ -30,17 +26,6 @@ NginxServer::NginxServer(const QString &root, Mode mode)
 {
 }
 
-NginxServer::~NginxServer()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-}
-
 bool NginxServer::start(QString *error)
 {
     const QString nginx = binary();
@@ -48,11 +33,7 @@ bool NginxServer::start(QString *error)
         *error = QStringLiteral("nginx is not installed");
         return false;
     }
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-    }
+    m_port = ServerProcess::freeLoopbackPort();
     const QString t = m_dir.path();
     QString server = QStringLiteral("listen 127.0.0.1:%1; root %2;").arg(m_port).arg(m_root);
     QString logging = QStringLiteral("access_log off;");
@@ -95,27 +76,14 @@ bool NginxServer::start(QString *error)
         return false;
     }
     file.close();
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(nginx, {QStringLiteral("-p"), t, QStringLiteral("-c"), file.fileName(), QStringLiteral("-e"),
-                            t + QStringLiteral("/error.log")});
-    if (!m_process.waitForStarted(5000)) {
-        *error = QStringLiteral("nginx did not start: ") + m_process.errorString();
-        return false;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, m_port);
-        if (socket.waitForConnected(200))
-            return true;
-        if (m_process.state() == QProcess::NotRunning)
-            break;
-        QThread::msleep(50);
-    }
+    if (m_server.start(nginx,
+                       {QStringLiteral("-p"), t, QStringLiteral("-c"), file.fileName(), QStringLiteral("-e"),
+                        t + QStringLiteral("/error.log")},
+                       m_port, error))
+        return true;
     QFile log(t + QStringLiteral("/error.log"));
-    log.open(QIODevice::ReadOnly);
-    *error = QStringLiteral("nginx does not answer: ") + QString::fromLocal8Bit(m_process.readAll() + log.readAll());
+    if (log.open(QIODevice::ReadOnly))
+        *error += QString::fromLocal8Bit(log.readAll());
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "ServerProcess.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,7 +21,6 @@ public:
     static QString binary();
 
     explicit NginxServer(const QString &root, Mode mode = Mode::Plain);
-    ~NginxServer();
 
     // Starts nginx and waits until it accepts connections; false (with a reason) otherwise.
     bool start(QString *error);
@@ -37,7 +37,7 @@ private:
     Mode m_mode;
     int m_rateLimit = 0;
     QTemporaryDir m_dir;
-    QProcess m_process;
+    ServerProcess m_server;
     quint16 m_port = 0;
 };
 

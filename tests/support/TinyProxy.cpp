@@ -1,12 +1,8 @@
 #include "TinyProxy.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 
 namespace zvtest {
 
@@ -19,17 +15,6 @@ QString TinyProxy::binary()
     return found;
 }
 
-TinyProxy::~TinyProxy()
-{
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-}
-
 bool TinyProxy::start(QString *error)
 {
     const QString tinyproxy = binary();
@@ -37,11 +22,7 @@ bool TinyProxy::start(QString *error)
         *error = QStringLiteral("tinyproxy is not installed");
         return false;
     }
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-    }
+    m_port = ServerProcess::freeLoopbackPort();
     const QString t = m_dir.path();
     // No ConnectPort line: CONNECT to any port, since the test servers use free ports.
     const QString conf = QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\nLogFile \"%2/tinyproxy.log\"\n"
@@ -55,26 +36,8 @@ bool TinyProxy::start(QString *error)
         return false;
     }
     file.close();
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
     // -d: stays in the foreground, so it ends with this object.
-    m_process.start(tinyproxy, {QStringLiteral("-d"), QStringLiteral("-c"), file.fileName()});
-    if (!m_process.waitForStarted(5000)) {
-        *error = QStringLiteral("tinyproxy did not start: ") + m_process.errorString();
-        return false;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, m_port);
-        if (socket.waitForConnected(200))
-            return true;
-        if (m_process.state() == QProcess::NotRunning)
-            break;
-        QThread::msleep(50);
-    }
-    *error = QStringLiteral("tinyproxy does not answer: ") + QString::fromLocal8Bit(m_process.readAll());
-    return false;
+    return m_server.start(tinyproxy, {QStringLiteral("-d"), QStringLiteral("-c"), file.fileName()}, m_port, error);
 }
 
 QString TinyProxy::address() const

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "ServerProcess.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,9 +16,6 @@ public:
     // The tinyproxy binary, or an empty text when it is not installed.
     static QString binary();
 
-    TinyProxy() = default;
-    ~TinyProxy();
-
     // Starts it and waits until it accepts connections; false (with a reason) otherwise.
     bool start(QString *error);
     // "http://127.0.0.1:PORT", as http_proxy and https_proxy take it.
@@ -27,7 +25,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    ServerProcess m_server;
     quint16 m_port = 0;
 };
 

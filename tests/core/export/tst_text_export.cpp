@@ -1,5 +1,6 @@
 #include "InChild.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "core/TextCodec.h"
 #include "core/export/TextExport.h"
 
@@ -16,15 +17,11 @@ using zvtest::Privileges;
 
 namespace {
 
+using zvtest::readFile;
+
 QByteArray cp1251(const char *utf8)
 {
     return zv::toCp1251(QString::fromUtf8(utf8));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

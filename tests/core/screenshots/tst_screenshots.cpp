@@ -1,4 +1,5 @@
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "core/screenshots/ScreenshotNames.h"
 #include "core/screenshots/ScreenshotStore.h"
 
@@ -10,18 +11,8 @@ using namespace zv::screenshots;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using zvtest::readFile;
+using zvtest::writeFile;
 
 QStringList allEntries(const QString &folder)
 {

@@ -1,5 +1,6 @@
 #include "InChild.h"
 #include "MainWindowFixture.h"
+#include "TestFiles.h"
 #include "core/TextCodec.h"
 #include "core/export/TextExport.h"
 #include "gui/catalogue/frmEditItem.h"
@@ -15,11 +16,7 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using zvtest::readFile;
 
 QByteArray signature()
 {

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "ModalWatcher.h"
+#include "TestFiles.h"
 #include "TestPictures.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/screenshots/frmScreen.h"
@@ -14,11 +15,7 @@ using namespace zvtest::pictures;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using zvtest::readFile;
 
 QStringList pictureFiles(const MainWindowFixture &f)
 {
