@@ -83,17 +83,17 @@ void Downloader::deliver()
         if (event.kind == TransferThread::Event::Kind::Started)
             emit jobStarted(event.id, m_pending.value(event.id));
         else
-            report(event.id, event.ok, event.error, event.bytes);
+            report(event.id, event.ok, event.error, event.bytesKept ? &event.bytes : nullptr);
     }
 }
 
-void Downloader::report(int id, bool ok, const QString &why, const QByteArray &bytes)
+void Downloader::report(int id, bool ok, const QString &why, const QByteArray *bytes)
 {
     const DownloadJob job = m_pending.take(id);
     if (!ok)
         m_lastError = job.url.toString() + QStringLiteral(": ") + why;
-    else if (job.keepBytes)
-        emit arrived(id, bytes);
+    else if (bytes)
+        emit arrived(id, *bytes);
     emit finished(id, ok);
     if (m_pending.isEmpty())
         emit idle();

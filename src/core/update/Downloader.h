@@ -30,7 +30,8 @@ struct DownloadJob
     QString target; // full local path; its folder must exist
     FileKind kind = FileKind::Entry;
     QUrl fallbackUrl; // tried once when the server answers 404 to `url`
-    // The file's bytes also come with arrived(), so that the caller need not read them back.
+    // The file's bytes also come with arrived(), so that the caller need not read them back
+    // (unless many megabytes of them already wait to be taken: then the caller reads the file).
     bool keepBytes = false;
 };
 
@@ -71,6 +72,7 @@ public:
 signals:
     void jobStarted(int id, const DownloadJob &job);
     // Right before finished(id, true), for a job that keeps its bytes: what the file holds.
+    // Not sent when the bytes were not kept (see keepBytes).
     void arrived(int id, const QByteArray &bytes);
     void finished(int id, bool ok);
     void idle();
@@ -78,7 +80,7 @@ signals:
 private:
     // Emits what the transfer thread has reported since the last call.
     void deliver();
-    void report(int id, bool ok, const QString &why, const QByteArray &bytes = QByteArray());
+    void report(int id, bool ok, const QString &why, const QByteArray *bytes = nullptr);
 
     std::unique_ptr<TransferThread> m_transfers;
     QHash<int, DownloadJob> m_pending; // enqueued and not reported finished

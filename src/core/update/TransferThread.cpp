@@ -25,6 +25,9 @@ constexpr long kMaxRedirects = 5;
 constexpr long kHostConnections = 6;
 // More than this of an error page is not an honest answer.
 constexpr qint64 kErrorBodyCap = 64 * 1024;
+// Files that keep their bytes hold at most this much memory until the other side takes them;
+// beyond it they come without (the caller reads the file), whatever a server sends how fast.
+constexpr qint64 kKeptBytesCap = 64 << 20;
 
 const QByteArray kUserAgent = QByteArray("Zorvanell/") + zv::version::kFull;
 
@@ -202,6 +205,10 @@ std::vector<TransferThread::Event> TransferThread::takeEvents()
 {
     std::lock_guard lock(m_mutex);
     m_wakePending = false;
+    for (const Event &event : m_outbox) {
+        if (event.bytesKept)
+            m_keptWaiting -= event.bytes.size();
+    }
     return std::exchange(m_outbox, {});
 }
 
@@ -229,6 +236,20 @@ void TransferThread::postLocked(Event event)
     // A job stopped meanwhile has been reported by the other side already.
     if (!isAborted(event.id))
         m_outbox.push_back(std::move(event));
+}
+
+void TransferThread::postFinished(Transfer *transfer, bool ok, const QString &failure)
+{
+    Event event{Event::Kind::Finished, transfer->request.id, ok, failure, QByteArray(), false};
+    if (ok && transfer->request.job.keepBytes && m_keptWaiting + transfer->kept.size() <= kKeptBytesCap) {
+        event.bytes = std::move(transfer->kept);
+        event.bytesKept = true;
+        m_keptWaiting += event.bytes.size();
+    }
+    if (!isAborted(event.id))
+        m_outbox.push_back(std::move(event));
+    else if (event.bytesKept)
+        m_keptWaiting -= event.bytes.size();
 }
 
 void TransferThread::flushEvents()
@@ -357,7 +378,7 @@ void TransferThread::startTaken(std::vector<Request> &taken)
         transfer->owner = this;
         transfer->request = std::move(request);
         m_active.push_back(transfer);
-        post({Event::Kind::Started, transfer->request.id, false, QString(), QByteArray()});
+        post({Event::Kind::Started, transfer->request.id, false, QString(), QByteArray(), false});
         CURL *easy = static_cast<CURL *>(m_idleHandles.empty() ? newHandle() : m_idleHandles.back());
         if (!m_idleHandles.empty())
             m_idleHandles.pop_back();
@@ -546,7 +567,7 @@ void TransferThread::end(Transfer *transfer, bool ok, const QString &why)
                 ::unlink(transfer->partPath.c_str());
         }
         // Told under the same lock as the rename: a stop that comes later sees the file as done.
-        postLocked({Event::Kind::Finished, id, ok, failure, ok ? std::move(transfer->kept) : QByteArray()});
+        postFinished(transfer, ok, failure);
     }
     // Handles are kept for the next jobs: making one anew for each small file costs more than
     // the file itself.

@@ -37,6 +37,7 @@ public:
         bool ok = false;
         QString error;    // why a job failed
         QByteArray bytes; // a finished job's file, when it keeps its bytes
+        bool bytesKept = false;
     };
 
     // `wake` is called from this thread whenever events wait to be taken; it must return at once.
@@ -66,6 +67,7 @@ private:
     void end(Transfer *transfer, bool ok, const QString &why);
     void post(Event event);
     void postLocked(Event event);
+    void postFinished(Transfer *transfer, bool ok, const QString &failure);
     void flushEvents();
     void *newHandle();
     void openMulti();
@@ -79,6 +81,7 @@ private:
     std::map<int, std::string> m_openParts; // job id -> unfinished file
     std::atomic<int> m_abortBelow = 0;      // jobs with a smaller id are stopped
     int m_submittedBelow = 0;               // one more than the largest id submitted
+    qint64 m_keptWaiting = 0;               // kept bytes of events not taken yet
     int m_maxParallel = 6;
     bool m_stopping = false;
     bool m_wakePending = false;

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sys/stat.h>
 
@@ -296,6 +297,40 @@ private slots:
         QFile file(m_dir.filePath(QStringLiteral("out/b")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), arrived.at(1).second);
+    }
+
+    void keptBytesWaitingAreCapped()
+    {
+        if (tls())
+            QSKIP("no server involved");
+        // Twenty files as large as an entry may be, from a local folder, faster than they are taken.
+        const QString source = m_dir.filePath(QStringLiteral("large"));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QByteArray(sizeCap(FileKind::Entry), 'x')) == sizeCap(FileKind::Entry));
+        file.close();
+        Downloader downloader;
+        QList<int> arrived;
+        int finishedOk = 0;
+        connect(&downloader, &Downloader::arrived, this, [&](int id, const QByteArray &) { arrived << id; });
+        connect(&downloader, &Downloader::finished, this, [&](int, bool ok) { finishedOk += ok ? 1 : 0; });
+        for (int i = 0; i < 20; ++i) {
+            DownloadJob job(QUrl::fromLocalFile(source), m_dir.filePath(QStringLiteral("out/k%1").arg(i)),
+                            FileKind::Entry);
+            job.keepBytes = true;
+            downloader.enqueue(job);
+        }
+        // This thread takes nothing until every file has been written.
+        QElapsedTimer clock;
+        clock.start();
+        while (QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files).size() < 20 &&
+               clock.elapsed() < 20000)
+            QThread::msleep(20);
+        QTRY_COMPARE(finishedOk, 20);
+        // 64 MB wait at most: the first sixteen came with their bytes, the others without.
+        QCOMPARE(arrived.size(), 16);
+        for (int i = 0; i < 16; ++i)
+            QCOMPARE(arrived.at(i), i + 1);
     }
 
     void localFolderAndOtherSchemes()
