@@ -10,11 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zv::update {
 
@@ -36,37 +32,12 @@ QStringList entryFilesIn(const QString &folder)
 
 namespace {
 
-// An update reads thousands of small files; plain system calls cost a third of QFile's.
 std::optional<QString> readEntryFile(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes;
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        // The size is a hint only: the file may still change while it is read.
-        bytes.resize(qsizetype(std::max<off_t>(info.st_size, 0)) + 1);
-        qsizetype used = 0;
-        for (;;) {
-            if (used == bytes.size())
-                bytes.resize(bytes.size() * 2);
-            const ssize_t got = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
-                ok = got == 0;
-                break;
-            }
-            used += got;
-        }
-        bytes.truncate(used);
-    }
-    ::close(fd);
-    if (!ok)
-        return std::nullopt;
-    return fromCp1251(bytes);
+    return fromCp1251(file.readAll());
 }
 
 } // namespace

@@ -268,7 +268,7 @@ void frmUpdate::updbase()
     QElapsedTimer barShown;
     auto showArrived = [&] {
         ++arrived;
-        if (!barShown.isValid() || barShown.elapsed() >= 40 || arrived == m_list2.size()) {
+        if (!barShown.isValid() || barShown.elapsed() >= 40) {
             prgEntries->setValue(arrived);
             barShown.start();
         }
