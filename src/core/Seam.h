@@ -72,7 +72,14 @@ inline MessageAnswer showMessage(QWidget *owner, const QString &text, MessageFor
     return seam().messageBox(owner, text, form, caption);
 }
 
-// Splits a command line the way a shell would and starts it; false when nothing could be started.
+// Splits a command line into words as a POSIX shell splits quotes, and nothing more: blanks
+// separate words, '...' keeps everything literally, "..." keeps everything but \" \\ \$ \` as
+// escapes, a backslash outside quotes takes the next character literally. Nothing is expanded
+// ($, `, *, ~ and ; are ordinary characters); a quote left open runs to the end of the line.
+QStringList splitCommandLine(const QString &commandLine);
+
+// Starts a command line split by splitCommandLine, never through a shell; false when nothing
+// could be started.
 bool startCommandLine(const QString &commandLine);
 
 } // namespace zv

@@ -10,7 +10,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -129,7 +128,7 @@ void Form1::Text1_Enter()
 void Form1::startTyped(bool report)
 {
     const QString commandLine = Text1->text();
-    const QStringList parts = QProcess::splitCommand(commandLine);
+    const QStringList parts = zv::splitCommandLine(commandLine);
     if (parts.isEmpty())
         return;
     if (!zv::startCommandLine(commandLine) && report)

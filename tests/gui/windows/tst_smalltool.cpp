@@ -37,6 +37,14 @@ template <typename Window> QList<Window *> shown()
     return windows;
 }
 
+QStringList words(std::initializer_list<const char *> list)
+{
+    QStringList result;
+    for (const char *word : list)
+        result << QString::fromUtf8(word);
+    return result;
+}
+
 QString startedText(const QList<Started> &started)
 {
     QStringList lines;
@@ -145,11 +153,12 @@ private slots:
     {
         auto w = open();
         QLineEdit *text = child<QLineEdit>(*w, "Text1");
-        // Double quotes group words; a tripled quote inside them is a quote of its own.
-        type(*w, QStringLiteral("\"/opt/my prog\" \"a b\" c;d $(rm -rf ~) it's \"say \"\"\"hi\"\"\"\""));
+        // Quotes group words as in a shell; nothing is expanded or run.
+        type(*w, QStringLiteral("\"/opt/my prog\" 'a b' c;d $(rm -rf ~) \"it's\" \"say \\\"hi\\\"\" back\\ slash"));
         child<QPushButton>(*w, "Command3")->click();
         QTest::keyClick(text, Qt::Key_Return);
-        const QString expected = QStringLiteral("/opt/my prog | a b | c;d | $(rm | -rf | ~) | it's | say \"hi\"");
+        const QString expected =
+            QStringLiteral("/opt/my prog | a b | c;d | $(rm | -rf | ~) | it's | say \"hi\" | back slash");
         QCOMPARE(startedText(m_seam->started), expected + QLatin1Char('\n') + expected);
         // The default text starts the file manager's name as typed; nothing is looked up.
         type(*w, QStringLiteral("explorer.exe"));
@@ -158,6 +167,31 @@ private slots:
         QVERIFY(m_seam->started.last().arguments.isEmpty());
         QVERIFY(m_seam->messages.isEmpty());
         QVERIFY(shown<xyu>().isEmpty());
+    }
+
+    void commandLinesSplitAsAShellSplitsQuotes_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("blanks") << QStringLiteral(" \ta  b\t ") << words({"a", "b"});
+        QTest::newRow("empty quotes are a word") << QStringLiteral("a '' \"\"") << words({"a", "", ""});
+        QTest::newRow("quotes join with letters") << QStringLiteral("x'a b'\"c d\"y") << words({"xa bc dy"});
+        QTest::newRow("single quotes keep backslashes") << QStringLiteral("'a\\\"b'") << words({"a\\\"b"});
+        QTest::newRow("double quotes escape only four")
+            << QStringLiteral("\"\\$ \\` \\\\ \\n\"") << words({"$ ` \\ \\n"});
+        QTest::newRow("backslash outside quotes") << QStringLiteral("a\\ b \\'c") << words({"a b", "'c"});
+        QTest::newRow("a trailing backslash stays") << QStringLiteral("a\\") << words({"a\\"});
+        QTest::newRow("an open quote runs to the end") << QStringLiteral("a 'b c") << words({"a", "b c"});
+        QTest::newRow("nothing expanded")
+            << QStringLiteral("$HOME ~ *.txt `id` a;b|c") << words({"$HOME", "~", "*.txt", "`id`", "a;b|c"});
+        QTest::newRow("only blanks") << QStringLiteral("   ") << QStringList{};
+    }
+
+    void commandLinesSplitAsAShellSplitsQuotes()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, words);
+        QCOMPARE(zv::splitCommandLine(line), words);
     }
 
     void aProgramThatCannotStartIsReported()
