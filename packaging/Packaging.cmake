@@ -4,13 +4,10 @@
 # Manual pages, the package's change log and its copyright file, where Debian expects them.
 set(_pkg ${PROJECT_SOURCE_DIR}/packaging)
 set(_gz ${CMAKE_BINARY_DIR}/packaging)
-configure_file(${_pkg}/changelog.in ${_gz}/changelog @ONLY)
+# They take the version from project(VERSION ...).
 foreach(_file changelog zorvanell.1 zorvanell-publish.1)
-    if(_file STREQUAL "changelog")
-        set(_from ${_gz}/changelog)
-    else()
-        set(_from ${_pkg}/${_file})
-    endif()
+    configure_file(${_pkg}/${_file}.in ${_gz}/${_file} @ONLY)
+    set(_from ${_gz}/${_file})
     # -n leaves the time and name out, so the same sources give the same package.
     add_custom_command(OUTPUT ${_gz}/${_file}.gz
         COMMAND gzip -9nc ${_from} > ${_gz}/${_file}.gz
@@ -46,6 +43,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://zorvanell.example.org/")
 # The libraries the binaries link come from dpkg-shlibdeps; the rest is what they load or show.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-translations-l10n")
+# procps: the kill program, with which the small tool stops the user's own processes;
+# qt6-image-formats-plugins: TIFF and WebP screenshots.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-translations-l10n, procps, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libarchive-tools")
 include(CPack)

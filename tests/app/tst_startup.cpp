@@ -5,6 +5,7 @@
 #include "app/GlobalMain.h"
 #include "core/ProgramFolder.h"
 #include "core/SharedState.h"
+#include "core/Version.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/ProgramUpdate.h"
@@ -113,9 +114,11 @@ private slots:
         for (const QString &table : zv::tableCreationOrder())
             QVERIFY(db->hasTable(table));
 
-        QCOMPARE(VersionNumber, 500501);
-        QCOMPARE(ShortVersion, QStringLiteral("5.1"));
-        QCOMPARE(FullVersion, QStringLiteral("5.1.501"));
+        // The update number is the major version, then the build; the texts show them with dots.
+        using namespace zv::version;
+        QCOMPARE(VersionNumber, kMajor * 100000 + kRevision);
+        QCOMPARE(ShortVersion, QStringLiteral("%1.%2").arg(kMajor).arg(kMinor));
+        QCOMPARE(FullVersion, QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision));
         // No SplashScreen setting: the splash comes first.
         QVERIFY(shownWindow<frmLogo>());
         QVERIFY(!shownWindow<frmMain>());

@@ -6,6 +6,7 @@
 #include "core/INI.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
+#include "core/Version.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
@@ -33,6 +34,8 @@ using zvtest::HttpTestServer;
 namespace {
 
 const QString kTable = QStringLiteral("Games");
+// The build a server offers as the next one.
+constexpr qint32 kNextBuild = zv::version::kUpdateNumber + 1;
 
 QByteArray entryPath(const QString &name)
 {
@@ -106,9 +109,10 @@ class TestFrmUpdate : public QObject
         QString countText() { return main->countLabel()->text(); }
         QStringList shown() { return main->listNames(); }
         // A newer build on offer, its archive and a signature naming `signedBuild`.
-        void serveProgram(const QByteArray &archive, qint64 signedBuild = 500502)
+        void serveProgram(const QByteArray &archive, qint64 signedBuild = kNextBuild)
         {
-            server.setFile("/zv_upd/ProgVer.ini", "[Update]\r\nIntVer=500502\r\nTxtVer=5.1.502\r\n");
+            server.setFile("/zv_upd/ProgVer.ini",
+                           "[Update]\r\nIntVer=" + QByteArray::number(kNextBuild) + "\r\nTxtVer=5.1.502\r\n");
             server.setFile("/zv_upd/update.rar", archive);
             server.setFile("/zv_upd/update.rar.minisig",
                            signingKey().sign(archive, "timestamp:1\tfile:update.rar\thashed\t" +
@@ -553,12 +557,13 @@ private slots:
         QTest::addColumn<QByteArray>("versionFile");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("form");
-        QTest::newRow("equal") << QByteArray("[Update]\r\nIntVer=500501\r\nTxtVer=5.1.501\r\n")
+        QTest::newRow("equal") << QByteArray("[Update]\r\nIntVer=" + QByteArray::number(zv::version::kUpdateNumber) +
+                                             "\r\nTxtVer=5.1.501\r\n")
                                << zv::update::kUpToDateText << int(MessageForm::OkInformation);
         QTest::newRow("lower") << QByteArray("[Update]\r\nIntVer=400000\r\nTxtVer=4\r\n") << zv::update::kUpToDateText
                                << int(MessageForm::OkInformation);
         QTest::newRow("one higher, no TxtVer")
-            << QByteArray("[Update]\r\nIntVer=500502\r\n")
+            << QByteArray("[Update]\r\nIntVer=" + QByteArray::number(kNextBuild) + "\r\n")
             << QStringLiteral("Доступна версия , загрузить и установить?") << int(MessageForm::YesNoQuestion);
         QTest::newRow("cyrillic TxtVer") << zv::toCp1251(
                                                 QStringLiteral("[Update]\r\nIntVer=600000\r\nTxtVer=6.0 Новая\r\n"))
@@ -631,7 +636,7 @@ private slots:
         QFETCH(int, verdict);
         Fixture f;
         const QByteArray archive = "the archive as signed";
-        f.serveProgram(archive, how == 5 ? 500503 : how == 6 ? 500501 : 500502);
+        f.serveProgram(archive, how == 5 ? kNextBuild + 1 : how == 6 ? zv::version::kUpdateNumber : kNextBuild);
         switch (how) {
         case 0: {
             QByteArray flipped = archive;
@@ -641,7 +646,7 @@ private slots:
         }
         case 1:
             f.server.setFile("/zv_upd/update.rar.minisig",
-                             zvtest::SigningKey().sign(archive, zv::update::buildField(500502)));
+                             zvtest::SigningKey().sign(archive, zv::update::buildField(kNextBuild)));
             break;
         case 2:
             f.server.setRoute("/zv_upd/update.rar.minisig", {404, "not here", HttpTestServer::Behaviour::Normal, {}});
@@ -703,6 +708,21 @@ private slots:
         QVERIFY(!f.downloadsLeft());
         QVERIFY(f.seam.started.isEmpty());
         QVERIFY(f.seam.exits.isEmpty());
+    }
+
+    void installScriptThatCannotStartKeepsTheProgramOpen()
+    {
+        Fixture f;
+        f.serveProgram("new archive");
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.seam.startResults.enqueue(false);
+        f.clickProgram();
+        QCOMPARE(f.seam.messageTexts().last(), zv::update::kScriptFailedText);
+        QCOMPARE(f.seam.messages.last().form, MessageForm::OkExclamation);
+        QCOMPARE(f.seam.started.size(), 1);
+        QVERIFY(f.seam.exits.isEmpty());
+        // Nothing is left for a later start to pick up.
+        QVERIFY(!f.downloadsLeft());
     }
 
     void programUpdateFailures()

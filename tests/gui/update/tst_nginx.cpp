@@ -3,6 +3,7 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "TestCertificate.h"
+#include "core/Version.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/Downloader.h"
@@ -184,7 +185,7 @@ private slots:
         const QStringList release{db,
                                   www(),
                                   QStringLiteral("--int-version"),
-                                  QStringLiteral("500502"),
+                                  QString::number(zv::version::kUpdateNumber + 1),
                                   QStringLiteral("--text-version"),
                                   QStringLiteral("5.1.502"),
                                   QStringLiteral("--archive"),

@@ -3,6 +3,7 @@
 #include "TempHome.h"
 #include "core/Addresses.h"
 #include "core/SharedState.h"
+#include "core/Version.h"
 #include "gui/WindowGeometry.h"
 #include "gui/controls/EventLabel.h"
 #include "gui/controls/VistaButton.h"
@@ -129,9 +130,9 @@ private slots:
     void loadsWithVersionsAndTheAdvertisementOutOfView()
     {
         auto w = open();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell ") + QLatin1String(zv::version::kShort));
         QCOMPARE(static_cast<QLabel *>(control(*w, QStringLiteral("Label1")))->text(),
-                 QStringLiteral("Zorvanell 5.1.501"));
+                 QStringLiteral("Zorvanell ") + QLatin1String(zv::version::kFull));
         QCOMPARE(static_cast<QLabel *>(control(*w, QStringLiteral("bd")))->text(),
                  QStringLiteral("Сборка от 14 сентября 2009"));
         QCOMPARE(static_cast<QLabel *>(control(*w, QStringLiteral("Label8")))->text(),

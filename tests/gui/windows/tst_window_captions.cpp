@@ -63,8 +63,9 @@ private slots:
             {"Form1", "Command2", "Close_f1", "Выход"},
             {"Form1", "Command4", "Clear_f1", "Очистить лишние процессы"},
             {"Form1", "Label1", "Label_f1", "Введите название"},
-            {"frmAbout", "", "Caption_About", "Zorvanell 5.1"},
-            {"frmAbout", "Label1", "Program_version_About", "Zorvanell 5.1.501"},
+            // The version lines are checked against the version in tst_frmabout.
+            {"frmAbout", "", "Caption_About", nullptr},
+            {"frmAbout", "Label1", "Program_version_About", nullptr},
             {"frmAbout", "Label2", "Author_About", nullptr},
             {"frmAbout", "Label3", "Programmers_About", nullptr},
             {"frmAbout", "Label6", "Reklama_About", nullptr},
