@@ -107,6 +107,9 @@ QString copyInto(const QString &source, const QString &folder, const QString &na
     }
     if (!out.flush() || ::fsync(out.handle()) != 0)
         return writeFailed + out.errorString() + QStringLiteral(").");
+    // A temporary file is the owner's alone; the picture is an ordinary file like any other.
+    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup |
+                       QFile::ReadOther);
 
     const QString target = folder + QLatin1Char('/') + name;
     // rename() replaces the old picture in one step; the temporary file goes with its object otherwise.

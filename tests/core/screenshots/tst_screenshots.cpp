@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace zv::screenshots;
@@ -197,6 +198,8 @@ private slots:
         writeFile(second, "second");
         QCOMPARE(copyInto(first, pictures, QStringLiteral("Doom_2.jpg")), QString());
         QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray(3 << 20, 'a'));
+        // An ordinary file others may read, not a private temporary one.
+        QVERIFY(QFileInfo(pictures + QStringLiteral("/Doom_2.jpg")).permissions().testFlag(QFile::ReadOther));
         // The same word again replaces the picture; one in other letter case goes too.
         writeFile(pictures + QStringLiteral("/DOOM_2.JPG"), "old");
         QCOMPARE(copyInto(second, pictures, QStringLiteral("Doom_2.jpg")), QString());

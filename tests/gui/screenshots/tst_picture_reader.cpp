@@ -148,6 +148,18 @@ private slots:
         QVERIFY(near(first.pixel(5, 5), QColor(255, 0, 0)));
     }
 
+    void tiffFromAScanner()
+    {
+        // Stored under the extension "tiff"; Qt reads it through the image formats plugins.
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("scan.tiff"));
+        QVERIFY(convert({QStringLiteral("-size"), QStringLiteral("40x30"), QStringLiteral("xc:blue"), path}));
+        QCOMPARE(zv::readPictureHeader(path).size, QSize(40, 30));
+        const QImage image = zv::readPicture(path, QSize(1920, 1080));
+        QCOMPARE(image.size(), QSize(40, 30));
+        QVERIFY(near(image.pixel(5, 5), QColor(0, 0, 255)));
+    }
+
     void largePicturesAreDecodedSmall()
     {
         zvtest::TempHome home;
