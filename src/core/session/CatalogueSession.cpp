@@ -134,9 +134,12 @@ qint64 CatalogueSession::addEntry(const QString &name, const QString &text)
     return rowId;
 }
 
-void CatalogueSession::editEntry(const QString &selected, const QString &name, const QString &text)
+void CatalogueSession::editEntry(const QString &selected, const QString &loadedText, const QString &name,
+                                 const QString &text)
 {
     FindResult record = FindEntry(OpenCatalogue(m_cataloguePath), m_currentTable, selected, names().rowIdsOf(selected));
+    // What the editor started from must still be what is stored.
+    record.ref = loadedText;
     UpdateEntry(record, name, text);
     emit recordsChanged(m_currentTable, {record.rowId});
     LoadDB();
@@ -161,10 +164,13 @@ void CatalogueSession::deleteCurrent()
     removeSelectedRow(row);
 }
 
-void CatalogueSession::moveCurrent(const QString &targetTable, const QString &name, const QString &text)
+void CatalogueSession::moveCurrent(const QString &targetTable, const QString &name, const QString &text,
+                                   const std::optional<QString> &storedText)
 {
     const int row = selectedRow();
     FindResult record = m_currentRecord;
+    if (storedText)
+        record.ref = *storedText;
     const qint64 oldId = record.rowId;
     const qint64 newId = moveEntry(record, targetTable, name, text);
     m_currentRecord = {};

@@ -95,13 +95,19 @@ public:
     // RecordGone when another program removed the record meanwhile); the catalogue and the
     // list are then as they were.
     qint64 addEntry(const QString &name, const QString &text);
-    // Changes the first record named `selected` and loads the list again.
-    void editEntry(const QString &selected, const QString &name, const QString &text);
+    // Changes the first record named `selected`, whose text was `loadedText` when the editor
+    // took it, and loads the list again. Throws TextChanged when another program changed that
+    // text meanwhile.
+    void editEntry(const QString &selected, const QString &loadedText, const QString &name, const QString &text);
     // The selected entry's record, looked up again when the selection found none; false when
     // there is none any more.
     bool findCurrentRecord();
     void deleteCurrent();
-    void moveCurrent(const QString &targetTable, const QString &name, const QString &text);
+    // Moves the selected entry, stored as `name` with `text`; a text another program changed
+    // since the entry was selected moves unless the user changed it too (then TextChanged).
+    // `storedText`, when given, is the text the user chose to move over the stored one.
+    void moveCurrent(const QString &targetTable, const QString &name, const QString &text,
+                     const std::optional<QString> &storedText = std::nullopt);
 
     UpdateBatch beginUpdateBatch() const;
     void finishUpdateBatch(UpdateBatch batch);

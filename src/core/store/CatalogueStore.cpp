@@ -85,11 +85,12 @@ void setCatalogueBusyTimeout(int ms)
     g_busyTimeoutMs = ms;
 }
 
-CatalogueError::CatalogueError(const QString &message, int sqliteCode, Kind kind)
+CatalogueError::CatalogueError(const QString &message, int sqliteCode, Kind kind, const QString &storedText)
     : std::runtime_error(message.toStdString())
     , m_message(message)
     , m_sqliteCode(sqliteCode)
     , m_kind(kind)
+    , m_storedText(storedText)
 {
 }
 
@@ -386,9 +387,31 @@ void requireRecord(const FindResult &result)
 
 } // namespace
 
+namespace zv {
+
+void requireUnchangedText(const FindResult &result)
+{
+    requireRecord(result);
+    SqlStatement select(result.catalogue->handle(), QStringLiteral("SELECT Ref FROM ") + quotedName(result.table) +
+                                                        QStringLiteral(" WHERE rowid = ?1 AND Name = ?2"));
+    select.bind(1, result.rowId);
+    select.bind(2, result.name);
+    if (!select.step())
+        recordGone();
+    const QString stored = select.text(0);
+    if (stored != result.ref)
+        throw CatalogueError(QStringLiteral("Текст записи ") + result.name +
+                                 QStringLiteral(" изменён другой программой после того, как его прочли."),
+                             0, CatalogueError::Kind::TextChanged, stored);
+}
+
+} // namespace zv
+
 void UpdateEntry(FindResult &result, const QString &name, const QString &text)
 {
     requireRecord(result);
+    zv::Catalogue::Transaction transaction(*result.catalogue);
+    zv::requireUnchangedText(result);
     // The name as found must still be there: another program may have removed the record and
     // its row number may have gone to a new one since.
     SqlStatement update(result.catalogue->handle(),
@@ -401,6 +424,7 @@ void UpdateEntry(FindResult &result, const QString &name, const QString &text)
     update.run();
     if (sqlite3_changes(result.catalogue->handle()) != 1)
         recordGone();
+    transaction.commit();
     result.name = name;
     result.ref = text;
 }

@@ -19,10 +19,14 @@ class CatalogueError : public std::runtime_error
 public:
     // RecordGone: the record to change or delete is no longer in its table (another program
     // removed or renamed it meanwhile); the windows then reload the category.
-    enum class Kind { Failure, RecordGone };
+    // TextChanged: another program changed the record's text since it was read; storedText()
+    // is what it holds now, and nothing was written.
+    enum class Kind { Failure, RecordGone, TextChanged };
 
-    explicit CatalogueError(const QString &message, int sqliteCode = 0, Kind kind = Kind::Failure);
+    explicit CatalogueError(const QString &message, int sqliteCode = 0, Kind kind = Kind::Failure,
+                            const QString &storedText = QString());
     QString message() const { return m_message; }
+    const QString &storedText() const { return m_storedText; }
     // The SQLite result code behind it, or 0.
     int sqliteCode() const { return m_sqliteCode; }
     Kind kind() const { return m_kind; }
@@ -31,6 +35,7 @@ private:
     QString m_message;
     int m_sqliteCode = 0;
     Kind m_kind = Kind::Failure;
+    QString m_storedText;
 };
 
 // One connection to the catalogue file. Every save is committed at once, so the next read
@@ -106,6 +111,10 @@ private:
     std::unique_ptr<SqlStatement> m_insert;
 };
 
+// Throws CatalogueError when the found record is gone (RecordGone) or its stored text is no
+// longer `result.ref` (TextChanged, with the stored text).
+void requireUnchangedText(const FindResult &result);
+
 // The catalogue file of the program folder, Zorvanell.dat.
 QString cataloguePath();
 
@@ -142,7 +151,8 @@ zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString
 // Appends an entry and saves it; returns its record id.
 qint64 AddEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
                 const QString &text);
-// Replaces name and text of the found record; throws when there is none or it has gone.
+// Replaces name and text of the found record; throws when there is none or it has gone, and
+// (TextChanged) when its stored text is no longer `result.ref`, the text the change was made from.
 void UpdateEntry(zv::FindResult &result, const QString &name, const QString &text);
 // Deletes the found record; afterwards `result` refers to no record.
 void DeleteEntry(zv::FindResult &result);

@@ -48,4 +48,13 @@ void reportRecordGone(QWidget *owner, const QString &name)
                 MessageForm::OkExclamation);
 }
 
+bool askKeepOwnText(QWidget *owner, const QString &name)
+{
+    return showMessage(owner,
+                       QStringLiteral("Текст записи «") + name +
+                           QStringLiteral("» изменили в другой программе, пока вы с ним работали.\n"
+                                          "Оставить ваш вариант? «Нет» оставит текст, сохранённый другой программой."),
+                       MessageForm::YesNoQuestion) == MessageAnswer::Yes;
+}
+
 } // namespace zv

@@ -19,4 +19,8 @@ bool refuseEmptyFields(QWidget *owner, const QString &name, const QString &text)
 // it) and that the category's list has been loaded again.
 void reportRecordGone(QWidget *owner, const QString &name);
 
+// Another program changed the entry's text while the user worked on it: true when the user
+// keeps their own text over the stored one.
+bool askKeepOwnText(QWidget *owner, const QString &name);
+
 } // namespace zv

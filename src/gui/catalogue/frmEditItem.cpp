@@ -23,6 +23,7 @@ frmEditItem::frmEditItem(QWidget *owner, zv::CatalogueSession &session)
     , LanguageAware(Window::EditItem)
     , m_session(session)
     , m_selected(session.selectedName())
+    , m_loaded(session.CurrentRecord().ref)
 {
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
@@ -65,8 +66,20 @@ void frmEditItem::VistaButton1_Click()
     // The record changed is the first one of the name selected when the window opened.
     const QString &selected = m_selected;
     try {
-        m_session.editEntry(selected, name, text);
+        m_session.editEntry(selected, m_loaded, name, text);
     } catch (const zv::CatalogueError &error) {
+        if (error.kind() == zv::CatalogueError::Kind::TextChanged) {
+            if (zv::askKeepOwnText(this, selected)) {
+                // Saved again over the text stored now.
+                m_loaded = error.storedText();
+                VistaButton1_Click();
+            } else {
+                // The stored text stays; the list shows it again.
+                m_session.selectAgain();
+                reject();
+            }
+            return;
+        }
         if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
             // The window stays open with what was typed, so nothing of it is lost.
             m_session.LoadDB();

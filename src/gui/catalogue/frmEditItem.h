@@ -39,4 +39,5 @@ private:
 
     zv::CatalogueSession &m_session;
     QString m_selected; // the name selected in the list when the window opened
+    QString m_loaded;   // its stored text then
 };

@@ -196,7 +196,15 @@ void frmMain::MoveItem(const QString &sText, const QString &sName, const QString
     if (selectedRow() < 0 || !selectedRecordPresent())
         return;
     try {
-        m_session.moveCurrent(Kuda, sName, sText);
+        try {
+            m_session.moveCurrent(Kuda, sName, sText);
+        } catch (const zv::CatalogueError &error) {
+            if (error.kind() != zv::CatalogueError::Kind::TextChanged)
+                throw;
+            // Both the user and another program changed the text: the user says which moves.
+            const QString stored = error.storedText();
+            m_session.moveCurrent(Kuda, sName, zv::askKeepOwnText(this, sName) ? sText : stored, stored);
+        }
     } catch (const zv::CatalogueError &error) {
         if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
             recordGone(sName);

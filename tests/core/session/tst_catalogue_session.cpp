@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sqlite3.h>
 #include <thread>
 
 namespace {
@@ -98,7 +99,8 @@ private slots:
         QCOMPARE(spy.take(), (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("count")}));
         QCOMPARE(f.session->selectedName(), QStringLiteral("Quake"));
 
-        f.session->editEntry(QStringLiteral("Quake"), QStringLiteral("Quake II"), QStringLiteral("q2"));
+        f.session->editEntry(QStringLiteral("Quake"), QStringLiteral("text of Quake"), QStringLiteral("Quake II"),
+                             QStringLiteral("q2"));
         QCOMPARE(spy.take(),
                  (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("loaded"), QStringLiteral("edited")}));
         QCOMPARE(f.session->selectedRow(), -1);
@@ -119,6 +121,40 @@ private slots:
         QCOMPARE(f.stored(kGames), QStringList{QStringLiteral("Quake II")});
         QCOMPARE(f.stored(kOther), QStringList{QStringLiteral("Doom")});
         QCOMPARE(f.session->names().names(), QStringList{QStringLiteral("Quake II")});
+    }
+
+    // Another program changes the text after the entry was selected.
+    void aTextChangedElsewhereIsNeverOverwrittenSilently()
+    {
+        Fixture f({QStringLiteral("Doom")});
+        f.session->selectRow(0);
+        AddEntry(OpenCatalogue(f.path), kOther, QStringLiteral("x"), QStringLiteral("x"));
+        auto elsewhere = [&](const QString &text) {
+            const zv::CatalogueConnection other = OpenCatalogue(f.path);
+            const QByteArray sql = "UPDATE Games SET Ref = '" + text.toUtf8() + "'";
+            QVERIFY(sqlite3_exec(other->handle(), sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK);
+        };
+        auto textChanged = [](const std::function<void()> &work) {
+            try {
+                work();
+            } catch (const zv::CatalogueError &e) {
+                return e.kind() == zv::CatalogueError::Kind::TextChanged ? e.storedText() : QStringLiteral("other");
+            }
+            return QString();
+        };
+        elsewhere(QStringLiteral("theirs"));
+        QCOMPARE(textChanged([&] {
+                     f.session->editEntry(QStringLiteral("Doom"), QStringLiteral("text of Doom"),
+                                          QStringLiteral("Doom"), QStringLiteral("mine"));
+                 }),
+                 QStringLiteral("theirs"));
+        QCOMPARE(FindEntry(OpenCatalogue(f.path), kGames, QStringLiteral("Doom")).ref, QStringLiteral("theirs"));
+        // A move of the text as it was read moves the text stored now; a changed one is not moved unasked.
+        QCOMPARE(textChanged([&] { f.session->moveCurrent(kOther, QStringLiteral("Doom"), QStringLiteral("mine")); }),
+                 QStringLiteral("theirs"));
+        QCOMPARE(f.stored(kGames), QStringList{QStringLiteral("Doom")});
+        f.session->moveCurrent(kOther, QStringLiteral("Doom"), QStringLiteral("text of Doom"));
+        QCOMPARE(FindEntry(OpenCatalogue(f.path), kOther, QStringLiteral("Doom")).ref, QStringLiteral("theirs"));
     }
 
     void anUpdateBatchReadsOnlyItsSnapshot()

@@ -148,6 +148,34 @@ private slots:
         QCOMPARE(editor.result(), int(QDialog::Accepted));
     }
 
+    void editOfATextChangedElsewhereAsksWhichStays_data()
+    {
+        QTest::addColumn<bool>("keepMine");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("mine") << true << QStringLiteral("mine");
+        QTest::newRow("theirs") << false << QStringLiteral("theirs");
+    }
+
+    void editOfATextChangedElsewhereAsksWhichStays()
+    {
+        QFETCH(bool, keepMine);
+        QFETCH(QString, stored);
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        frmEditItem editor(w.get(), w->session());
+        editor.txtName->setText(QStringLiteral("Word"));
+        editor.txtText->setPlainText(QStringLiteral("mine"));
+        elsewhere(f.db, "UPDATE Programs SET Ref = 'theirs'");
+        f.seam.messageAnswers << (keepMine ? zv::MessageAnswer::Yes : zv::MessageAnswer::No);
+        emit editor.VistaButton1->Click();
+        QCOMPARE(f.seam.messages.size(), 1);
+        QCOMPARE(f.seam.messages[0].form, zv::MessageForm::YesNoQuestion);
+        QCOMPARE(FindEntry(f.db, QStringLiteral("Programs"), QStringLiteral("Word")).ref, stored);
+        QVERIFY(!editor.isVisible());
+    }
+
     void editRefusesEmptyAndReportsAGoneRecord()
     {
         MainWindowFixture f;
