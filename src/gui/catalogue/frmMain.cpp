@@ -12,6 +12,7 @@
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
+#include "gui/catalogue/NameDelegate.h"
 #include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/windows/frmAbout.h"
@@ -115,6 +116,7 @@ void frmMain::createControls()
     List1->setSelectionModel(m_session.selection());
     delete ownSelection;
     List1->setUniformItemSizes(true);
+    List1->setItemDelegate(new NameDelegate(List1));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setContextMenuPolicy(Qt::CustomContextMenu);

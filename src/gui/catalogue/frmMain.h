@@ -101,6 +101,9 @@ private:
     // The selected row left the list: the search box, counter and text box are reset.
     void selectedRowRemoved();
     void showCount(int count, zv::CountForm form);
+    // Puts `text` into txtText as setPlainText() would, at a fraction of its cost: a new
+    // document is laid out once instead of the old one being selected, cut and laid out again.
+    void showEntryText(const QString &text);
     // Shows a store failure; the window goes on.
     void storeFailed(const QString &what, const zv::CatalogueError &error);
     // The record of the selected entry, looked up again when the selection found none; false

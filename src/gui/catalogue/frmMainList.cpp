@@ -22,7 +22,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 namespace {
 
@@ -68,7 +70,7 @@ void frmMain::listLoaded(const QString &failure)
     if (!failure.isEmpty())
         zv::showMessage(this, QStringLiteral("Не удалось загрузить список записей.\n") + failure,
                         zv::MessageForm::OkExclamation);
-    txtText->setPlainText(kWelcome);
+    showEntryText(kWelcome);
     txtSearch->clear();
     showCount(m_session.count(), zv::CountForm::Entries);
 }
@@ -85,16 +87,29 @@ void frmMain::List1_Click()
 {
     const QString name = m_session.CurrentEntry();
     if (m_session.CurrentRecord().found())
-        txtText->setPlainText(m_session.CurrentRecord().ref);
+        showEntryText(m_session.CurrentRecord().ref);
     const bool hasScreenshot = zv::screenshots::hasPictures(zv::screenshots::folder(), name);
-    cmdViewScreen->setEnabled(hasScreenshot);
+    // Each keystroke of the search comes here; a styled button set to the state it has would
+    // only draw itself again.
+    if (cmdViewScreen->isEnabled() != hasScreenshot)
+        cmdViewScreen->setEnabled(hasScreenshot);
     mnuScrShot->setEnabled(hasScreenshot);
     if (name == QLatin1String("Google Earth"))
         lblCount->setText(QStringLiteral("Секреты Google Earth"));
     else if (name == QLatin1String("Windows 7"))
         lblCount->setText(QStringLiteral("Windows 7"));
-    Print_cmd->setEnabled(true);
-    EditButton->setEnabled(true);
+    if (!Print_cmd->isEnabled())
+        Print_cmd->setEnabled(true);
+    if (!EditButton->isEnabled())
+        EditButton->setEnabled(true);
+}
+
+void frmMain::showEntryText(const QString &text)
+{
+    QTextDocument *document = txtText->document();
+    document->setPlainText(text);
+    document->setModified(false);
+    txtText->moveCursor(QTextCursor::Start);
 }
 
 void frmMain::List1_DblClick()
