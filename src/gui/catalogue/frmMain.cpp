@@ -11,8 +11,8 @@
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/NameListModel.h"
-#include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/controls/WindowParts.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmOptions.h"
 
