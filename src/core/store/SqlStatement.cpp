@@ -2,6 +2,8 @@
 
 #include "core/store/CatalogueStore.h"
 
+#include <sqlite3.h>
+
 namespace zv {
 
 namespace {

@@ -3,7 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <sqlite3.h>
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zv {
 

@@ -8,8 +8,8 @@
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
-#include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/controls/WindowParts.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -13,8 +13,8 @@
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/NameDelegate.h"
-#include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/controls/WindowParts.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmOptions.h"
 

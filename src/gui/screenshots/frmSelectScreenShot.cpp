@@ -5,8 +5,8 @@
 #include "core/session/CatalogueSession.h"
 #include "gui/IconMdl.h"
 #include "gui/WindowGeometry.h"
-#include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/controls/WindowParts.h"
 #include "gui/screenshots/frmScreen.h"
 
 #include <QKeyEvent>

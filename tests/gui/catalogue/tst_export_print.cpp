@@ -1,5 +1,6 @@
 #include "InChild.h"
 #include "MainWindowFixture.h"
+#include "PrintIntoPdf.h"
 #include "TestFiles.h"
 #include "core/TextCodec.h"
 #include "core/export/TextExport.h"
@@ -253,7 +254,7 @@ private slots:
         f.search(*w)->setText(QStringLiteral("к"));
         const QString pdf = f.home.file(QStringLiteral("printed.pdf"));
         f.seam.printAnswers.enqueue(true);
-        f.seam.printToPdf.enqueue(pdf);
+        f.seam.printerSetups.enqueue(zvtest::printIntoPdf(pdf));
         emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
         QVERIFY(f.seam.messages.isEmpty());
         QCOMPARE(f.seam.printDialogs, 1);
@@ -276,7 +277,7 @@ private slots:
         clsCommonDialog::instance().setFromPage(2);
         clsCommonDialog::instance().setToPage(2);
         f.seam.printAnswers.enqueue(true);
-        f.seam.printToPdf.enqueue(second);
+        f.seam.printerSetups.enqueue(zvtest::printIntoPdf(second));
         emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
         clsCommonDialog::instance().setFromPage(0);
         clsCommonDialog::instance().setToPage(0);
@@ -305,7 +306,7 @@ private slots:
 
         const QString pdf = f.home.file(QStringLiteral("menu.pdf"));
         f.seam.printAnswers.enqueue(true);
-        f.seam.printToPdf.enqueue(pdf);
+        f.seam.printerSetups.enqueue(zvtest::printIntoPdf(pdf));
         trigger(*w, "mnuPrint");
         QVERIFY(poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).contains(QStringLiteral("pinball")));
 

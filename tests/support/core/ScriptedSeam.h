@@ -37,9 +37,9 @@ public:
     QQueue<std::optional<QString>> inputAnswers;
     QQueue<std::optional<QString>> fileAnswers; // open and save dialogs
     QQueue<bool> printAnswers;
-    // PDF files a confirmed print dialog chooses to print into, in turn; with none queued the
-    // printer stays as it was.
-    QQueue<QString> printToPdf;
+    // Each confirmed print dialog hands the printer the program then prints on to the next of
+    // these; with none queued the printer stays as it was. Window tests queue printIntoPdf(...).
+    QQueue<std::function<void(QPrinter *)>> printerSetups;
     // Whether each program start succeeds; a start with nothing queued succeeds.
     QQueue<bool> startResults;
     // Runs when a message box is shown, before it is answered (e.g. to look at the state then).

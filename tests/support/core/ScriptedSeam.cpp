@@ -1,7 +1,5 @@
 #include "ScriptedSeam.h"
 
-#include <QPrinter>
-
 namespace zvtest {
 
 ScriptedSeam::ScriptedSeam()
@@ -55,10 +53,8 @@ bool ScriptedSeam::printDialog(QWidget *, QPrinter *printer)
 {
     ++printDialogs;
     const bool accepted = printAnswers.isEmpty() ? false : printAnswers.dequeue();
-    if (accepted && printer && !printToPdf.isEmpty()) {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(printToPdf.dequeue());
-    }
+    if (accepted && printer && !printerSetups.isEmpty())
+        printerSetups.dequeue()(printer);
     return accepted;
 }
 

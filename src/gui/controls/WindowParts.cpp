@@ -1,4 +1,4 @@
-#include "gui/catalogue/WindowParts.h"
+#include "gui/controls/WindowParts.h"
 
 #include "gui/WindowGeometry.h"
 #include "gui/controls/VistaButton.h"
