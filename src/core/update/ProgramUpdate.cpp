@@ -160,8 +160,8 @@ QString installStatusText(InstallStatus status)
                               "они сохранены в скрытой папке .instupd-… рядом с программой.") +
                kSeeLog;
     case InstallStatus::Interrupted:
-        return QStringLiteral("Установка обновления программы была прервана (программу установки остановили), "
-                              "прежние файлы программы восстановлены.") +
+        return QStringLiteral("Установка обновления программы была прервана, не дойдя до конца; прежние файлы "
+                              "программы восстановлены.") +
                kSeeLog;
     }
     return QString();
