@@ -63,6 +63,9 @@ void showMainWindow()
 bool Main()
 {
     zv::initVersionValues();
+    // An install stopped half-way is finished first: the script does it and starts the program again.
+    if (zv::update::finishInterruptedInstall())
+        return false;
     // An installed program's first start copies the starter catalogue into the user's data folder,
     // so the missing-catalogue warning is left for a portable folder without one.
     zv::seedProgramFolder();

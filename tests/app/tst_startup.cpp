@@ -9,6 +9,7 @@
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/ProgramUpdate.h"
+#include "core/update/UpdateLayout.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/windows/frmLogo.h"
 
@@ -235,6 +236,8 @@ private slots:
         QTest::newRow("refused") << QByteArray("refused\n") << bad << QStringLiteral("Архив обновления отклонён");
         QTest::newRow("restore failed") << QByteArray("restore failed\n") << bad
                                         << QStringLiteral("Обновление программы установить не удалось, и прежние");
+        QTest::newRow("interrupted") << QByteArray("interrupted\n") << bad
+                                     << QStringLiteral("Установка обновления программы была прервана");
         QTest::newRow("unknown word") << QByteArray("something else\n") << -1 << QString();
     }
 
@@ -263,6 +266,26 @@ private slots:
         closeAllWindows();
         QVERIFY(Main());
         QCOMPARE(seam.messages.size(), form < 0 ? 0 : 1);
+    }
+
+    // An install stopped half-way is handed to the script's recovery before any window or message.
+    void interruptedInstallIsFinishedFirst()
+    {
+        zvtest::TempHome home;
+        zvtest::InstallFolder install;
+        zvtest::ScriptedSeam seam;
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        home.write(QStringLiteral("Options.ini"), "[Main]\r\nSplashScreen=0\r\n");
+        install.write(QStringLiteral("instupd.status"), "interrupted\n");
+        QVERIFY(QDir().mkpath(zv::update::installJournal()));
+        QVERIFY(!Main());
+        QCOMPARE(seam.started.size(), 1);
+        QCOMPARE(seam.started[0].arguments,
+                 (QStringList{install.file(QStringLiteral("instupd.cmd")), QStringLiteral("--recover")}));
+        QCOMPARE(seam.exits, QList<int>{0});
+        QVERIFY(seam.messages.isEmpty());
+        QVERIFY(!shownWindow<frmMain>());
+        QVERIFY(QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
     }
 
     void catalogueThatCannotBeCreatedIsReported()

@@ -10,7 +10,11 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace zv::update {
 
@@ -132,6 +136,8 @@ InstallStatus takeInstallStatus()
         return InstallStatus::Refused;
     if (word == "restore failed")
         return InstallStatus::RestoreFailed;
+    if (word == "interrupted")
+        return InstallStatus::Interrupted;
     return InstallStatus::None;
 }
 
@@ -153,12 +159,33 @@ QString installStatusText(InstallStatus status)
         return QStringLiteral("Обновление программы установить не удалось, и прежние файлы восстановлены не все; "
                               "они сохранены в скрытой папке .instupd-… рядом с программой.") +
                kSeeLog;
+    case InstallStatus::Interrupted:
+        return QStringLiteral("Установка обновления программы была прервана, не дойдя до конца; прежние файлы "
+                              "программы восстановлены.") +
+               kSeeLog;
     }
     return QString();
 }
 
+namespace {
+
+bool journalLeft()
+{
+    const QFileInfo journal(installJournal());
+    return journal.isDir() && !journal.isSymLink();
+}
+
+bool startScript(const QStringList &arguments)
+{
+    return seam().startProcess(QStringLiteral("/bin/sh"), QStringList{installScript()} + arguments);
+}
+
+} // namespace
+
 void reportInstallStatus()
 {
+    if (journalLeft())
+        return;
     const InstallStatus status = takeInstallStatus();
     if (status == InstallStatus::None)
         return;
@@ -179,6 +206,39 @@ bool installScriptReady()
         return false;
     QFile file(script.filePath());
     return file.open(QIODevice::ReadOnly);
+}
+
+bool startInstallScript()
+{
+    return startScript({});
+}
+
+bool installScriptRunning()
+{
+    const int fd = ::open(QFile::encodeName(installLockFile()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // The lock is the script's flock; taking it for a moment tells whether anyone holds it.
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+bool finishInterruptedInstall()
+{
+    if (!journalLeft())
+        return false;
+    if (installScriptRunning()) {
+        showMessage(nullptr, kInstallRunningText, MessageForm::OkInformation);
+        seam().exitProcess(0);
+        return true;
+    }
+    if (!installFolderWritable() || !installScriptReady() || !startScript({QStringLiteral("--recover")})) {
+        showMessage(nullptr, kInterruptedUnfinishedText, MessageForm::OkExclamation);
+        return false;
+    }
+    seam().exitProcess(0);
+    return true;
 }
 
 } // namespace zv::update

@@ -47,12 +47,28 @@ QByteArray buildField(qint64 build);
 std::optional<qint64> signedBuild(const QByteArray &trustedComment);
 
 // What the install script left for the next start (instupd.status beside the program).
-enum class InstallStatus { None, Installed, RolledBack, Refused, RestoreFailed };
+// Interrupted: the script was stopped before it ended, and a later run put the old files back.
+enum class InstallStatus { None, Installed, RolledBack, Refused, RestoreFailed, Interrupted };
 // Reads the status and removes the file, so it is told once.
 InstallStatus takeInstallStatus();
 QString installStatusText(InstallStatus status);
-// Tells the user, through the seam, what the last install did; nothing when there was none.
+// Tells the user, through the seam, what the last install did; nothing when there was none, or
+// while an install has not ended (its status is not final yet).
 void reportInstallStatus();
+
+// Starts the install script through the seam, without waiting for it; the program must exit
+// next. The script keeps the environment, umask and working folder it inherits from the program
+// and starts the program again with them.
+bool startInstallScript();
+
+// At start, before any window: when an install was stopped half-way (its journal is left and no
+// script runs), starts the script's recovery, which finishes or rolls back the install and starts
+// the program again, and ends the program; while a script runs, says so and ends the program.
+// True when the program has been told to end. When the recovery cannot be started the user is
+// told and the program goes on (false).
+bool finishInterruptedInstall();
+// True while an install script holds the install folder's lock.
+bool installScriptRunning();
 
 // True when the program may write into the install folder (tried, not guessed from the mode bits).
 bool installFolderWritable();
@@ -74,5 +90,12 @@ inline const QString kScriptMissingText =
     QStringLiteral("Сценарий установки instupd.cmd не найден рядом с программой или недоступен для чтения. "
                    "Обновление не установлено, программа продолжает работу.");
 inline const QString kScriptFailedText = QStringLiteral("Не удалось запустить сценарий установки instupd.cmd.");
+inline const QString kInstallRunningText =
+    QStringLiteral("Сейчас устанавливается обновление программы. Программа запустится сама, когда установка "
+                   "закончится.");
+inline const QString kInterruptedUnfinishedText =
+    QStringLiteral("Установка обновления программы была прервана, и завершить её не удалось: сценарий установки "
+                   "instupd.cmd недоступен или папка программы закрыта для записи. Файлы программы могут быть "
+                   "смешаны из двух версий; переустановите программу.");
 
 } // namespace zv::update

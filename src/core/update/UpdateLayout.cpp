@@ -231,6 +231,16 @@ QString installLogFile()
     return installFile(QStringLiteral("instupd.log"));
 }
 
+QString installJournal()
+{
+    return installFile(QStringLiteral(".instupd-work"));
+}
+
+QString installLockFile()
+{
+    return installFile(QStringLiteral(".instupd-lock"));
+}
+
 QString trustedKeysFolder()
 {
     return installFile(QStringLiteral("keys"));

@@ -70,6 +70,10 @@ QString signatureFile();     // update.rar.minisig
 QString installScript();     // instupd.cmd
 QString installStatusFile(); // instupd.status: what the script did, for the next start to report
 QString installLogFile();    // instupd.log
+// The install script's staging folder, which is also its journal: while it exists an install has
+// not ended. The script holds a lock on installLockFile() while it runs.
+QString installJournal();    // .instupd-work
+QString installLockFile();   // .instupd-lock
 QString trustedKeysFolder(); // keys
 
 // Deletes the files of tmp/base, tmp/.part and tmp, then the three folders. Only files directly

@@ -9,9 +9,39 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using zvtest::InstallFolder;
 using zvtest::TarWriter;
 using Type = zvtest::TarWriter::Type;
+
+namespace {
+
+// A 1 MB tmpfs mounted for the test's life; `error` says why not when it could not be.
+struct SmallDisk
+{
+    QTemporaryDir mountPoint;
+    QString error;
+
+    SmallDisk()
+    {
+        QProcess mount;
+        mount.setProcessChannelMode(QProcess::MergedChannels);
+        mount.start(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                     QStringLiteral("size=1m,mode=0755"), QStringLiteral("tmpfs"), mountPoint.path()});
+        if (!mount.waitForFinished() || mount.exitStatus() != QProcess::NormalExit || mount.exitCode() != 0)
+            error = QString::fromLocal8Bit(mount.readAll()).trimmed() + mount.errorString();
+    }
+    ~SmallDisk()
+    {
+        if (error.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {mountPoint.path()});
+    }
+    QString path() const { return mountPoint.path(); }
+};
+
+} // namespace
 
 // The install script run for real, in a temporary program folder whose name holds a blank and a
 // line break, with a stand-in program that notes each restart.
@@ -214,6 +244,66 @@ private slots:
         QVERIFY2(clock.elapsed() >= 1500, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(folder.status(), QStringLiteral("installed\n"));
         QCOMPARE(folder.restarts(), QStringList{QStringLiteral("new home=")});
+    }
+
+    // The program is started again as the user had it, not with the script's own umask and locale.
+    void restartKeepsTheProgramsEnvironment_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<QString>("lcAll"); // empty: unset
+        QTest::newRow("umask 0077, LANG only") << 0077 << QString();
+        QTest::newRow("umask 0002, LC_ALL set") << 0002 << QStringLiteral("ru_RU.UTF-8");
+    }
+
+    void restartKeepsTheProgramsEnvironment()
+    {
+        QFETCH(int, mask);
+        QFETCH(QString, lcAll);
+        InstallFolder folder;
+        populate(folder);
+        QTemporaryDir elsewhere;
+        zvtest::ScriptRun run;
+        run.umask = mask;
+        run.workingFolder = elsewhere.path();
+        run.environment.insert(QStringLiteral("LANG"), QStringLiteral("ru_RU.UTF-8"));
+        if (lcAll.isEmpty())
+            run.unset << QStringLiteral("LC_ALL");
+        else
+            run.environment.insert(QStringLiteral("LC_ALL"), lcAll);
+        folder.write(QStringLiteral("update.rar"), TarWriter().file("a.txt", "new a").bytes());
+        QVERIFY(folder.runScript(run));
+        QCOMPARE(folder.status(), QStringLiteral("installed\n"));
+        QCOMPARE(folder.restartEnvironments().join(QLatin1Char('\n')),
+                 QStringLiteral("umask=%1 LC_ALL=%2 LANG=ru_RU.UTF-8 pwd=%3")
+                     .arg(mask, 4, 8, QLatin1Char('0'))
+                     .arg(lcAll.isEmpty() ? QStringLiteral("<unset>") : lcAll, elsewhere.path()));
+        // The installed files themselves are readable by everyone, whatever the user's umask.
+        QVERIFY(QFileInfo(folder.file(QStringLiteral("a.txt"))).permissions() & QFile::ReadOther);
+    }
+
+    // A disk that fills up while the archive is unpacked: the status and bsdtar's reason still land.
+    void fullDiskKeepsTheStatusAndTheReason()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        const QString gzip = QStandardPaths::findExecutable(QStringLiteral("gzip"));
+        QVERIFY(!gzip.isEmpty());
+        SmallDisk disk;
+        if (!disk.error.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs: ") + disk.error));
+        InstallFolder folder(disk.path());
+        populate(folder);
+        // 4 MB of zeros, which the archive packs into a few kilobytes: far more than the 1 MB disk holds.
+        QProcess pack;
+        pack.start(gzip, {QStringLiteral("-c")});
+        QVERIFY(pack.waitForStarted());
+        pack.write(TarWriter().file("a.txt", "new a").file("big.so", QByteArray(4 << 20, '\0')).bytes());
+        pack.closeWriteChannel();
+        QVERIFY(pack.waitForFinished());
+        const QByteArray archive = pack.readAllStandardOutput();
+        QVERIFY(archive.size() < 100000);
+        expectUntouched(folder, archive, QStringLiteral("refused"), QStringLiteral("No space left on device"));
+        QVERIFY2(folder.log().contains(QStringLiteral("cannot be unpacked whole")), qPrintable(folder.log()));
     }
 
     void programThatDoesNotEndIsNotUpdated()

@@ -10,10 +10,13 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zvtest {
 
-InstallFolder::InstallFolder()
-    : m_dir(QDir::tempPath() + QStringLiteral("/zv install\nfolder-XXXXXX"))
+InstallFolder::InstallFolder(const QString &parent)
+    : m_dir(parent + QStringLiteral("/zv install\nfolder-XXXXXX"))
 {
     QFile script(QStringLiteral(ZV_INSTALL_SCRIPT));
     if (script.open(QIODevice::ReadOnly))
@@ -47,20 +50,46 @@ QByteArray InstallFolder::read(const QString &name) const
 
 QByteArray InstallFolder::standIn(const QByteArray &label)
 {
-    return "#!/bin/sh\nprintf '%s home=%s\\n' '" + label + "' \"${ZORVANELL_HOME:-}\" >>\"${0%/*}/restarted\"\n";
+    return "#!/bin/sh\n"
+           "printf 'umask=%s LC_ALL=%s LANG=%s pwd=%s\\n' \"$(umask)\" \"${LC_ALL-<unset>}\" \"${LANG-<unset>}\" "
+           "\"$(pwd)\" >>\"${0%/*}/restarted.env\"\n"
+           "printf '%s home=%s\\n' '" +
+           label + "' \"${ZORVANELL_HOME:-}\" >>\"${0%/*}/restarted\"\n";
 }
 
 bool InstallFolder::runScript(const QProcessEnvironment &environment)
 {
-    const qsizetype before = restarts().size();
-    QProcess script;
+    ScriptRun run;
+    run.environment = environment;
+    return runScript(run);
+}
+
+void InstallFolder::startScript(QProcess &script, const ScriptRun &run) const
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(environment);
+    env.insert(run.environment);
+    for (const QString &name : run.unset)
+        env.remove(name);
     script.setProcessEnvironment(env);
+    if (!run.workingFolder.isEmpty())
+        script.setWorkingDirectory(run.workingFolder);
     script.setStandardOutputFile(QProcess::nullDevice());
     script.setStandardErrorFile(QProcess::nullDevice());
-    script.start(QStringLiteral("/bin/sh"), {file(QStringLiteral("instupd.cmd"))});
-    if (!script.waitForFinished(60000))
+    const int mask = run.umask;
+    script.setChildProcessModifier([mask] {
+        ::setpgid(0, 0);
+        if (mask >= 0)
+            ::umask(mode_t(mask));
+    });
+    script.start(QStringLiteral("/bin/sh"), QStringList{file(QStringLiteral("instupd.cmd"))} + run.arguments);
+}
+
+bool InstallFolder::runScript(const ScriptRun &run)
+{
+    const qsizetype before = restarts().size();
+    QProcess script;
+    startScript(script, run);
+    if (!script.waitForFinished(120000))
         return false;
     // The program is started in the background just before the script ends.
     const QDeadlineTimer deadline(10000);
@@ -75,6 +104,14 @@ bool InstallFolder::runScript(const QProcessEnvironment &environment)
 QStringList InstallFolder::restarts() const
 {
     QFile f(file(QStringLiteral("restarted")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QStringList InstallFolder::restartEnvironments() const
+{
+    QFile f(file(QStringLiteral("restarted.env")));
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -101,7 +138,8 @@ QMap<QString, QByteArray> InstallFolder::snapshot() const
         const QString entry = it.next();
         const QString relative = QDir(path()).relativeFilePath(entry);
         if (relative == QLatin1String("instupd.log") || relative == QLatin1String("instupd.status") ||
-            relative == QLatin1String("restarted"))
+            relative == QLatin1String(".instupd-lock") || relative == QLatin1String("restarted") ||
+            relative == QLatin1String("restarted.env"))
             continue;
         const QFileInfo info = it.fileInfo();
         if (info.isSymLink()) {
