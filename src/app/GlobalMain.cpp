@@ -8,6 +8,7 @@
 #include "core/Version.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
+#include "gui/Language.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/screenshots/PictureReader.h"
@@ -50,6 +51,19 @@ bool ensureCatalogue()
     return true;
 }
 
+// A pipe or a folder in place of a settings file is read as no file at all; the user hears why.
+void tellIrregularSettings()
+{
+    QStringList paths{zv::optionsPath()};
+    if (ReadOption(QStringLiteral("Lang"), QString()) == zv::kLangAlternative)
+        paths << zv::languagePath();
+    for (const QString &path : std::as_const(paths)) {
+        const QString message = zv::irregularSettingsMessage(path);
+        if (!message.isEmpty())
+            zv::showMessage(nullptr, message, zv::MessageForm::OkExclamation);
+    }
+}
+
 void showMainWindow()
 {
     (new frmMain)->show();
@@ -63,6 +77,7 @@ bool Main()
     // An installed program's first start copies the starter catalogue into the user's data folder,
     // so the missing-catalogue warning is left for a portable folder without one.
     zv::seedProgramFolder();
+    tellIrregularSettings();
     if (!ensureCatalogue())
         return false;
     zv::initVersionValues();

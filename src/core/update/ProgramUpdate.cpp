@@ -1,12 +1,12 @@
 #include "core/update/ProgramUpdate.h"
 
+#include "core/Files.h"
 #include "core/INI.h"
 #include "core/Seam.h"
 #include "core/update/UpdateLayout.h"
 #include "core/update/UpdateSignature.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -67,7 +67,7 @@ ArchiveVerdict checkArchive(const QString &archive, const QString &signature, co
                             qint64 offeredBuild, qint32 runningBuild)
 {
     QFile file(signature);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return ArchiveVerdict::MissingSignature;
     const auto parsed = parseSignature(file.read(64 << 10));
     if (!parsed)
@@ -119,7 +119,7 @@ QString archiveVerdictText(ArchiveVerdict verdict)
 InstallStatus takeInstallStatus()
 {
     QFile file(installStatusFile());
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return InstallStatus::None;
     const QByteArray word = file.read(64).trimmed();
     file.close();
@@ -174,11 +174,8 @@ bool installFolderWritable()
 
 bool installScriptReady()
 {
-    const QFileInfo script(installScript());
-    if (!script.isFile())
-        return false;
-    QFile file(script.filePath());
-    return file.open(QIODevice::ReadOnly);
+    QFile file(installScript());
+    return openRegularFile(file);
 }
 
 } // namespace zv::update
