@@ -12,7 +12,8 @@ namespace zv {
 // when it is one, or when nothing is there at all (a missing file is the caller's own case).
 QString irregularFileReason(const QString &path);
 // Opens `file`, whose name is set, for reading when that name is a regular file; false, with
-// nothing opened and nothing waited for, when it is anything else or cannot be opened.
+// nothing opened and nothing waited for, when it is anything else or cannot be opened. The file
+// is opened by its handle, so once open it no longer knows its name (remove it by its path).
 bool openRegularFile(QFile &file);
 // True when a file may be written at `path` by replacing it: nothing is there, or a regular file.
 bool mayReplaceFile(const QString &path);

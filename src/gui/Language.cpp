@@ -1,6 +1,5 @@
 #include "gui/Language.h"
 
-#include "core/Files.h"
 #include "core/INI.h"
 #include "core/Seam.h"
 
@@ -38,10 +37,6 @@ void ApplyLanguage()
     }
     lang = ReadOption(kLangKey, QString());
     if (lang.isEmpty() || lang == zv::kLangBuiltIn)
-        return;
-    // A pipe or a folder in the caption file's place: the built-in captions, and the choice is kept
-    // (the user was told at start).
-    if (!zv::irregularFileReason(zv::languagePath()).isEmpty())
         return;
     if (ReadLangString(QStringLiteral("Caption"), QString()).isEmpty()) {
         zv::showMessage(nullptr, QStringLiteral("Language not found. Trying to correct error."));

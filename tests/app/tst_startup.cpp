@@ -288,9 +288,14 @@ private slots:
         QVERIFY(pipe.made());
         QVERIFY(Main());
         QVERIFY2(!pipe.wasRead(), "the start would have waited for ever");
-        QCOMPARE(seam.messages.size(), 1);
+        QVERIFY(!seam.messages.isEmpty());
         QVERIFY2(seam.messages[0].text.contains(home.file(odd)), qPrintable(seam.messages[0].text));
         QCOMPARE(seam.messages[0].form, zv::MessageForm::OkExclamation);
+        // A caption file that cannot be read is then repaired as a missing one is: built-in captions.
+        const bool captions = odd == QLatin1String("Language.ini");
+        QCOMPARE(seam.messageTexts().mid(1),
+                 captions ? QStringList{QStringLiteral("Language not found. Trying to correct error.")}
+                          : QStringList());
         // The defaults: the splash (Options.ini unread) or the built-in captions; the main window
         // writes its run counter, and the odd file stays what it was.
         if (frmLogo *logo = shownWindow<frmLogo>())
@@ -298,8 +303,8 @@ private slots:
         QVERIFY(shownWindow<frmMain>());
         QVERIFY(!pipe.wasRead());
         QVERIFY(!QFileInfo(home.file(odd)).isFile() && QFileInfo::exists(home.file(odd)));
-        if (odd == QLatin1String("Language.ini"))
-            QVERIFY(home.read(QStringLiteral("Options.ini")).contains(zv::toCp1251(QStringLiteral("Lang=падонак"))));
+        if (captions)
+            QVERIFY(home.read(QStringLiteral("Options.ini")).contains(zv::toCp1251(QStringLiteral("Lang=Русский"))));
     }
 
     void catalogueThatCannotBeCreatedIsReported()

@@ -28,7 +28,7 @@ inline constexpr qint64 kCatalogueUpdateCap = 128LL << 20;
 // update stops (DiskFull), before the first byte is written as well as between any two.
 qint64 freeSpaceReserve(qint64 diskBytes);
 inline constexpr int kCatalogueRoomFactor = 2;
-// The least rate a transfer must keep over the time-out (libcurl's low-speed limit), and the
+// The least rate a transfer must keep over the time-out, 3 s at least (libcurl's low-speed limit), and the
 // longest one file may take, whatever it trickles: past either the server is too slow (TooSlow).
 inline constexpr long kLeastBytesPerSecond = 512;
 int fileDeadlineMs(FileKind kind);

@@ -123,7 +123,7 @@ InstallStatus takeInstallStatus()
         return InstallStatus::None;
     const QByteArray word = file.read(64).trimmed();
     file.close();
-    file.remove();
+    QFile::remove(installStatusFile());
     if (word == "installed")
         return InstallStatus::Installed;
     if (word == "rolled back")

@@ -433,7 +433,8 @@ void TransferThread::startTaken(std::vector<Request> &taken)
         // A server that trickles a byte now and then never falls silent; it must keep a least
         // rate over the time-out, and finish the file within its deadline.
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kLeastBytesPerSecond);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(std::max(1, (transfer->request.timeoutMs + 999) / 1000)));
+        // libcurl measures the rate once a second: a window of a few seconds at least.
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(std::max(3, (transfer->request.timeoutMs + 999) / 1000)));
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(transfer->request.deadlineMs));
         // Only tests name their own; setting none would drop the system's default bundle.
         if (!transfer->request.certificateAuthorities.isEmpty())
