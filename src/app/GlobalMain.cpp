@@ -1,5 +1,6 @@
 #include "app/GlobalMain.h"
 
+#include "core/INI.h"
 #include "core/MemoryUse.h"
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
@@ -9,6 +10,7 @@
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
+#include "gui/Language.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/screenshots/PictureReader.h"
@@ -51,6 +53,19 @@ bool ensureCatalogue()
     return true;
 }
 
+// A pipe or a folder in place of a settings file is read as no file at all; the user hears why.
+void tellIrregularSettings()
+{
+    QStringList paths{zv::optionsPath()};
+    if (zv::readOption(zv::Option::Lang) == zv::kLangAlternative)
+        paths << zv::languagePath();
+    for (const QString &path : std::as_const(paths)) {
+        const QString message = zv::irregularSettingsMessage(path);
+        if (!message.isEmpty())
+            zv::showMessage(nullptr, message, zv::MessageForm::OkExclamation);
+    }
+}
+
 void showMainWindow()
 {
     // The session lives as long as the program; the windows meet through it.
@@ -69,6 +84,7 @@ bool Main()
     // An installed program's first start copies the starter catalogue into the user's data folder,
     // so the missing-catalogue warning is left for a portable folder without one.
     zv::seedProgramFolder();
+    tellIrregularSettings();
     if (!ensureCatalogue())
         return false;
     // A program update ended with this start: say how it went, once.

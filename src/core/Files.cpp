@@ -2,8 +2,14 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zv {
 
@@ -26,7 +32,56 @@ QRegularExpression wildcardPattern(const QString &pattern)
                                   QRegularExpression::DotMatchesEverythingOption);
 }
 
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("это папка, а не файл");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("это именованный канал (FIFO), а не файл");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("это сокет, а не файл");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("это устройство, а не файл");
+    return QStringLiteral("это не обычный файл");
+}
+
 } // namespace
+
+QString irregularFileReason(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return QString();
+    return kindOf(info.st_mode);
+}
+
+bool openRegularFile(QFile &file)
+{
+    if (file.isOpen())
+        return false;
+    const QByteArray name = QFile::encodeName(file.fileName());
+    struct stat info = {};
+    // Looked at before opening: opening some devices already does something.
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    // Without waiting, should a pipe have taken the file's place meanwhile; checked again once open.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+}
+
+bool mayReplaceFile(const QString &path)
+{
+    struct stat info = {};
+    const QByteArray name = QFile::encodeName(path);
+    // A link that leads nowhere is replaced as a missing file would be created.
+    return ::stat(name.constData(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
+}
 
 QStringList matchingFiles(const QString &folder, const QString &namePattern)
 {

@@ -1,5 +1,6 @@
 #include "core/INI.h"
 
+#include "core/Files.h"
 #include "core/IniFile.h"
 #include "core/ProgramFolder.h"
 
@@ -54,6 +55,15 @@ QString optionsPath()
 QString languagePath()
 {
     return programFile(QStringLiteral("Language.ini"));
+}
+
+QString irregularSettingsMessage(const QString &path)
+{
+    const QString reason = irregularFileReason(path);
+    if (reason.isEmpty())
+        return QString();
+    return QStringLiteral("Файл «") + path + QStringLiteral("» не прочитан: ") + reason +
+           QStringLiteral(". Программа работает с настройками по умолчанию и ничего в него не записывает.");
 }
 
 int optionAsNumber(const QString &text, int fallback)

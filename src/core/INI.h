@@ -30,4 +30,9 @@ QString nextRunCount(const QString &stored);
 QString optionsPath();
 QString languagePath();
 
+// What to tell the user at start when the settings file `path` is there but is no regular file
+// (a pipe, a folder): the program then goes on with the defaults and writes nothing over it.
+// An empty text when the file is regular or missing.
+QString irregularSettingsMessage(const QString &path);
+
 } // namespace zv

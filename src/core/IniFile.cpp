@@ -1,5 +1,6 @@
 #include "core/IniFile.h"
 
+#include "core/Files.h"
 #include "core/TextCodec.h"
 
 #include <QFile>
@@ -28,7 +29,7 @@ std::optional<QByteArray> headerName(const QByteArray &line)
 IniFile IniFile::load(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return IniFile();
     return fromBytes(file.readAll());
 }
@@ -139,6 +140,9 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path) const
 {
+    // A pipe or a folder in the settings file's place is the user's, not replaced by settings.
+    if (!mayReplaceFile(path))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -15,7 +15,7 @@ namespace zv {
 class IniFile
 {
 public:
-    // An absent or unreadable file gives an empty one.
+    // An absent or unreadable file, or one that is not a regular file, gives an empty one.
     static IniFile load(const QString &path);
     static IniFile fromBytes(const QByteArray &bytes);
 
@@ -23,7 +23,8 @@ public:
     void setValue(const QString &section, const QString &key, const QString &value);
 
     QByteArray toBytes() const;
-    // Written through a temporary file and a rename; false when that failed.
+    // Written through a temporary file and a rename; false when that failed, and when something
+    // other than a regular file has the name (it is left as it is).
     bool save(const QString &path) const;
 
 private:

@@ -1,10 +1,12 @@
 #include "InstallFolder.h"
+#include "PipeWatch.h"
 #include "ScopedEnv.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "app/GlobalMain.h"
 #include "core/ProgramFolder.h"
 #include "core/SharedState.h"
+#include "core/TextCodec.h"
 #include "core/Version.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
@@ -286,6 +288,46 @@ private slots:
         QVERIFY(seam.messages.isEmpty());
         QVERIFY(!shownWindow<frmMain>());
         QVERIFY(QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
+    }
+
+    void oddSettingsFileIsToldAndLeftAlone_data()
+    {
+        QTest::addColumn<QString>("odd");
+        QTest::newRow("Options.ini") << QStringLiteral("Options.ini");
+        QTest::newRow("Language.ini with its captions chosen") << QStringLiteral("Language.ini");
+    }
+
+    void oddSettingsFileIsToldAndLeftAlone()
+    {
+        QFETCH(QString, odd);
+        zvtest::TempHome home;
+        zvtest::ScriptedSeam seam;
+        CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        const QByteArray settings =
+            "[Main]\r\nSplashScreen=0\r\nLang=" + zv::toCp1251(QStringLiteral("падонак")) + "\r\n";
+        if (odd == QLatin1String("Language.ini"))
+            home.write(QStringLiteral("Options.ini"), settings);
+        const zvtest::PipeWatch pipe(home.file(odd));
+        QVERIFY(pipe.made());
+        QVERIFY(Main());
+        QVERIFY2(!pipe.wasRead(), "the start would have waited for ever");
+        QVERIFY(!seam.messages.isEmpty());
+        QVERIFY2(seam.messages[0].text.contains(home.file(odd)), qPrintable(seam.messages[0].text));
+        QCOMPARE(seam.messages[0].form, zv::MessageForm::OkExclamation);
+        // A caption file that cannot be read is then repaired as a missing one is: built-in captions.
+        const bool captions = odd == QLatin1String("Language.ini");
+        QCOMPARE(seam.messageTexts().mid(1),
+                 captions ? QStringList{QStringLiteral("Language not found. Trying to correct error.")}
+                          : QStringList());
+        // The defaults: the splash (Options.ini unread) or the built-in captions; the main window
+        // writes its run counter, and the odd file stays what it was.
+        if (frmLogo *logo = shownWindow<frmLogo>())
+            logo->handOver();
+        QVERIFY(shownWindow<frmMain>());
+        QVERIFY(!pipe.wasRead());
+        QVERIFY(!QFileInfo(home.file(odd)).isFile() && QFileInfo::exists(home.file(odd)));
+        if (captions)
+            QVERIFY(home.read(QStringLiteral("Options.ini")).contains(zv::toCp1251(QStringLiteral("Lang=Русский"))));
     }
 
     void catalogueThatCannotBeCreatedIsReported()

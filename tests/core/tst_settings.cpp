@@ -1,3 +1,4 @@
+#include "PipeWatch.h"
 #include "TempHome.h"
 #include "core/INI.h"
 #include "core/IniFile.h"
@@ -6,8 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 class TestSettings : public QObject
 {
@@ -233,6 +238,44 @@ private slots:
         QCOMPARE(ReadOption(QStringLiteral("OnTop"), QStringLiteral("default")), QStringLiteral("default"));
         qputenv("ZORVANELL_HOME", QFile::encodeName(home.path()));
         QCOMPARE(ReadOption(QStringLiteral("OnTop"), QString()), QStringLiteral("1"));
+    }
+
+    void oddFilesAreNeitherReadNorReplaced_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << QStringLiteral("pipe");
+        QTest::newRow("link to a pipe") << QStringLiteral("link");
+        QTest::newRow("folder") << QStringLiteral("folder");
+    }
+
+    void oddFilesAreNeitherReadNorReplaced()
+    {
+        QFETCH(QString, kind);
+        zvtest::TempHome home;
+        const QString options = home.file(QStringLiteral("Options.ini"));
+        const QString language = home.file(QStringLiteral("Language.ini"));
+        std::vector<std::unique_ptr<zvtest::PipeWatch>> pipes;
+        for (const QString &path : {options, language}) {
+            if (kind == QLatin1String("folder")) {
+                QVERIFY(QDir().mkpath(path));
+                continue;
+            }
+            const QString pipe = kind == QLatin1String("link") ? path + QStringLiteral(".pipe") : path;
+            pipes.push_back(std::make_unique<zvtest::PipeWatch>(pipe));
+            QVERIFY(pipes.back()->made());
+            if (kind == QLatin1String("link"))
+                QVERIFY(QFile::link(pipe, path));
+        }
+        QCOMPARE(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), QStringLiteral("255"));
+        QCOMPARE(ReadLangString(QStringLiteral("Caption"), QStringLiteral("d")), QStringLiteral("d"));
+        WriteOption(QStringLiteral("OnTop"), QStringLiteral("1"));
+        QVERIFY(!zv::irregularSettingsMessage(options).isEmpty());
+        for (const auto &pipe : pipes)
+            QVERIFY2(!pipe->wasRead(), "a reader would have waited for ever");
+        // Still what it was: the setting went nowhere.
+        QVERIFY(!QFileInfo(options).isFile() && QFileInfo::exists(options));
+        QCOMPARE(QFileInfo(options).isSymLink(), kind == QLatin1String("link"));
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks), QStringList());
     }
 
     void iniValueOfAnyFileAndSection()

@@ -1,5 +1,6 @@
 #include "core/screenshots/ScreenshotStore.h"
 
+#include "core/Files.h"
 #include "core/LetterCase.h"
 #include "core/ProgramFolder.h"
 #include "core/screenshots/ScreenshotNames.h"
@@ -87,10 +88,12 @@ QString copyInto(const QString &source, const QString &folder, const QString &na
     if (!QDir().mkpath(folder))
         return QStringLiteral("Не удалось создать папку ") + folder + QLatin1Char('.');
 
+    if (const QString odd = irregularFileReason(source); !odd.isEmpty())
+        return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(": ") + odd + QLatin1Char('.');
     QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(" (") + in.errorString() +
-               QStringLiteral(").");
+    if (!openRegularFile(in))
+        return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(" (") +
+               QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(").");
     QTemporaryFile out(folder + QStringLiteral("/.zv-copy-XXXXXX"));
     if (!out.open())
         return QStringLiteral("Не удалось записать в папку ") + folder + QStringLiteral(" (") + out.errorString() +

@@ -1,3 +1,4 @@
+#include "core/Files.h"
 #include "core/store/CatalogueStore.h"
 
 #include <QFile>
@@ -17,12 +18,10 @@ QString catalogueFileProblem(const QString &path)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return QStringLiteral("файл не найден");
-    if (info.isDir())
-        return QStringLiteral("на месте файла находится папка");
-    if (!info.isFile())
-        return QStringLiteral("это не обычный файл");
+    if (const QString odd = irregularFileReason(path); !odd.isEmpty())
+        return odd;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return QStringLiteral("нет прав на чтение файла");
     const qint64 size = file.size();
     if (size == 0)

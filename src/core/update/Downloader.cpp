@@ -30,6 +30,27 @@ qint64 sizeCap(FileKind kind)
     return 0;
 }
 
+qint64 freeSpaceReserve(qint64 diskBytes)
+{
+    return std::clamp(diskBytes / 50, 16LL << 20, 512LL << 20);
+}
+
+int fileDeadlineMs(FileKind kind)
+{
+    // Far longer than an honest server on a slow line takes for the largest file of the kind.
+    switch (kind) {
+    case FileKind::List:
+        return 5 * 60 * 1000;
+    case FileKind::Entry:
+        return 2 * 60 * 1000;
+    case FileKind::VersionFile:
+        return 60 * 1000;
+    case FileKind::Archive:
+        return 60 * 60 * 1000;
+    }
+    return 0;
+}
+
 Downloader::Downloader(QObject *parent)
     : QObject(parent)
     , m_timeoutMs(g_defaultTimeoutMs)
@@ -69,8 +90,13 @@ void Downloader::setMaxParallel(int jobs)
 int Downloader::enqueue(const DownloadJob &job)
 {
     const int id = m_nextId++;
+    if (job.kind == FileKind::List || job.kind == FileKind::VersionFile)
+        ++m_update;
     m_pending.insert(id, job);
-    m_transfers->submit({id, job, m_timeoutMs, m_partFolder, g_certificateAuthorities});
+    TransferThread::Request request{id, job, m_timeoutMs, m_partFolder, g_certificateAuthorities};
+    request.update = m_update;
+    request.deadlineMs = m_deadlineMs > 0 ? m_deadlineMs : fileDeadlineMs(job.kind);
+    m_transfers->submit(std::move(request));
     return id;
 }
 
@@ -83,17 +109,22 @@ void Downloader::deliver()
         if (event.kind == TransferThread::Event::Kind::Started)
             emit jobStarted(event.id, m_pending.value(event.id));
         else
-            report(event.id, event.ok, event.error, event.bytesKept ? &event.bytes : nullptr);
+            report(event.id, event.ok ? TransferFailure::None : event.failure, event.error,
+                   event.bytesKept ? &event.bytes : nullptr);
     }
 }
 
-void Downloader::report(int id, bool ok, const QString &why, const QByteArray *bytes)
+void Downloader::report(int id, TransferFailure failure, const QString &why, const QByteArray *bytes)
 {
     const DownloadJob job = m_pending.take(id);
-    if (!ok)
+    const bool ok = failure == TransferFailure::None;
+    if (!ok) {
         m_lastError = job.url.toString() + QStringLiteral(": ") + why;
-    else if (bytes)
+        m_lastFailure = failure;
+        emit failed(id, failure);
+    } else if (bytes) {
         emit arrived(id, *bytes);
+    }
     emit finished(id, ok);
     if (m_pending.isEmpty())
         emit idle();
@@ -110,7 +141,7 @@ void Downloader::abortAll()
     std::sort(ids.begin(), ids.end());
     for (const int id : std::as_const(ids)) {
         if (m_pending.contains(id))
-            report(id, false, QStringLiteral("aborted"));
+            report(id, TransferFailure::Aborted, QStringLiteral("aborted"));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "core/update/EntryImport.h"
 
+#include "core/Files.h"
 #include "core/LetterCase.h"
 #include "core/TextCodec.h"
 #include "core/update/UpdateLayout.h"
@@ -35,7 +36,7 @@ namespace {
 std::optional<QString> readEntryFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return std::nullopt;
     return fromCp1251(file.readAll());
 }

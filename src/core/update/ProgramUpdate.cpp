@@ -1,5 +1,6 @@
 #include "core/update/ProgramUpdate.h"
 
+#include "core/Files.h"
 #include "core/INI.h"
 #include "core/Seam.h"
 #include "core/update/UpdateLayout.h"
@@ -71,7 +72,7 @@ ArchiveVerdict checkArchive(const QString &archive, const QString &signature, co
                             qint64 offeredBuild, qint32 runningBuild)
 {
     QFile file(signature);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return ArchiveVerdict::MissingSignature;
     const auto parsed = parseSignature(file.read(64 << 10));
     if (!parsed)
@@ -123,11 +124,11 @@ QString archiveVerdictText(ArchiveVerdict verdict)
 InstallStatus takeInstallStatus()
 {
     QFile file(installStatusFile());
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return InstallStatus::None;
     const QByteArray word = file.read(64).trimmed();
     file.close();
-    file.remove();
+    QFile::remove(installStatusFile());
     if (word == "installed")
         return InstallStatus::Installed;
     if (word == "rolled back")
@@ -201,11 +202,8 @@ bool installFolderWritable()
 
 bool installScriptReady()
 {
-    const QFileInfo script(installScript());
-    if (!script.isFile())
-        return false;
-    QFile file(script.filePath());
-    return file.open(QIODevice::ReadOnly);
+    QFile file(installScript());
+    return openRegularFile(file);
 }
 
 bool startInstallScript()

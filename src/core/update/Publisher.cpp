@@ -1,5 +1,6 @@
 #include "core/update/Publisher.h"
 
+#include "core/Files.h"
 #include "core/LetterCase.h"
 #include "core/TextCodec.h"
 #include "core/store/CatalogueStore.h"
@@ -59,7 +60,7 @@ std::optional<SecretKey> loadSigningKey(const PublishOptions &options, QString *
         return std::nullopt;
     }
     QFile file(options.signKey);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!openRegularFile(file)) {
         *error = QStringLiteral("cannot read ") + options.signKey;
         return std::nullopt;
     }
@@ -120,7 +121,7 @@ PublishResult publish(const PublishOptions &options)
     };
     const auto copy = [&](const QString &from, const QString &file) {
         QFile source(from);
-        if (source.open(QIODevice::ReadOnly))
+        if (openRegularFile(source))
             return write(file, source.readAll());
         result.error = QStringLiteral("cannot read ") + from;
         return false;
@@ -142,6 +143,11 @@ PublishResult publish(const PublishOptions &options)
                 const QString where = table + QStringLiteral(": «") + name + QStringLiteral("»: ");
                 if (!isPlainFileName(name)) {
                     result.warnings << where + QStringLiteral("skipped, the name cannot be a file name");
+                    return;
+                }
+                if (isServerControlName(name)) {
+                    result.warnings << where + QStringLiteral("skipped, web servers read a file of this name as "
+                                                              "their own settings");
                     return;
                 }
                 if (!representable(name)) {

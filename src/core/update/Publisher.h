@@ -28,8 +28,9 @@ struct PublishResult
 
 // Lays out a catalogue as an update server expects it under outDir/zv_upd: per category
 // <Table>/spisok.txt (Windows-1251 names joined by CR LF) and <Table>/base/<Name>.
-// Names that cannot be file names, cannot be written in Windows-1251 or repeat an earlier
-// name (ignoring letter case) are left out with a warning.
+// Names that cannot be file names, that web servers take as their own files (".htaccess"),
+// that cannot be written in Windows-1251 or that repeat an earlier name (ignoring letter case)
+// are left out with a warning.
 // An archive is published only signed: the program installs nothing else. Its signature's trusted
 // comment names the build (intVersion). The secret key must not lie inside outDir, where the
 // web server would hand it out. The archive and its signature are written before ProgVer.ini,

@@ -1,6 +1,7 @@
 #include "core/update/TransferThread.h"
 
 #include "core/Version.h"
+#include "core/update/UpdateLayout.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zv::update {
@@ -53,6 +56,14 @@ CURLM *multiOf(void *multi)
 struct TransferThread::Transfer
 {
     void touch() { lastActivity = nowMs(); }
+    // A callback stops the transfer for this reason.
+    void stop(TransferFailure why, const QString &text)
+    {
+        reason = why;
+        failure = text;
+    }
+    // The list and entry files of a catalogue update count towards its cap and its room.
+    bool counted() const { return request.job.kind == FileKind::List || request.job.kind == FileKind::Entry; }
     bool success() const
     {
         long status = 0;
@@ -69,7 +80,7 @@ struct TransferThread::Transfer
             curl_off_t length = -1;
             curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
             if (length > sizeCap(t->request.job.kind)) {
-                t->failure = QStringLiteral("too large");
+                t->stop(TransferFailure::FileTooLarge, QStringLiteral("too large"));
                 return 0;
             }
         }
@@ -88,17 +99,28 @@ struct TransferThread::Transfer
             t->discarded += qint64(size);
             if (t->discarded <= kErrorBodyCap)
                 return size;
-            t->failure = QStringLiteral("endless error answer");
+            t->stop(TransferFailure::Failed, QStringLiteral("endless error answer"));
             return 0;
         }
         t->received += qint64(size);
         if (t->received > sizeCap(t->request.job.kind)) {
-            t->failure = QStringLiteral("too large");
+            t->stop(TransferFailure::FileTooLarge, QStringLiteral("too large"));
             return 0;
+        }
+        if (!t->owner->roomFor(t, qint64(size)))
+            return 0;
+        if (t->counted()) {
+            t->owner->m_updateBytes += qint64(size);
+            if (t->owner->m_updateBytes > kCatalogueUpdateCap) {
+                t->stop(TransferFailure::UpdateTooLarge, QStringLiteral("the update is too large"));
+                return 0;
+            }
         }
         // The part file is made only once there is something to keep.
         if ((t->fd < 0 && !t->owner->openPart(t)) || !t->write(data, size)) {
-            t->failure = QStringLiteral("cannot write ") + t->request.job.target;
+            const bool full = errno == ENOSPC || errno == EDQUOT;
+            t->stop(full ? TransferFailure::DiskFull : TransferFailure::CannotWrite,
+                    QStringLiteral("cannot write ") + t->request.job.target);
             return 0;
         }
         if (t->request.job.keepBytes)
@@ -143,6 +165,8 @@ struct TransferThread::Transfer
     bool local = false; // file://
     bool triedFallback = false;
     QString failure; // why a callback stopped the transfer
+    TransferFailure reason = TransferFailure::Failed;
+    std::string folder; // the target's folder, whose disk must keep its free space
     char error[CURL_ERROR_SIZE] = {};
 };
 
@@ -238,9 +262,10 @@ void TransferThread::postLocked(Event event)
         m_outbox.push_back(std::move(event));
 }
 
-void TransferThread::postFinished(Transfer *transfer, bool ok, const QString &failure)
+void TransferThread::postFinished(Transfer *transfer, TransferFailure failure, const QString &why)
 {
-    Event event{Event::Kind::Finished, transfer->request.id, ok, failure, QByteArray(), false};
+    const bool ok = failure == TransferFailure::None;
+    Event event{Event::Kind::Finished, transfer->request.id, ok, why, QByteArray(), false, failure};
     if (ok && transfer->request.job.keepBytes && m_keptWaiting + transfer->kept.size() <= kKeptBytesCap) {
         event.bytes = std::move(transfer->kept);
         event.bytesKept = true;
@@ -288,6 +313,7 @@ void TransferThread::run()
         curl_multi_perform(multiOf(m_multi), &running);
         collectDone();
         checkSilence();
+        endStoppedUpdate();
         flushEvents();
         bool more = false;
         {
@@ -308,7 +334,7 @@ void TransferThread::run()
             continue;
     }
     for (Transfer *transfer : std::vector<Transfer *>(m_active))
-        end(transfer, false, QStringLiteral("aborted"));
+        end(transfer, TransferFailure::Aborted, QStringLiteral("aborted"));
     closeMulti();
     for (void *easy : m_idleHandles)
         curl_easy_cleanup(static_cast<CURL *>(easy));
@@ -335,7 +361,7 @@ void TransferThread::dropAborted()
     bool stopped = false;
     for (Transfer *transfer : std::vector<Transfer *>(m_active)) {
         if (isAborted(transfer->request.id)) {
-            end(transfer, false, QStringLiteral("aborted"));
+            end(transfer, TransferFailure::Aborted, QStringLiteral("aborted"));
             stopped = true;
         }
     }
@@ -374,16 +400,27 @@ void TransferThread::startTaken(std::vector<Request> &taken)
         // Stopped before it began: the other side has reported it.
         if (isAborted(request.id))
             continue;
+        joinUpdate(request);
         auto *transfer = new Transfer;
         transfer->owner = this;
         transfer->request = std::move(request);
+        transfer->folder = QFile::encodeName(QFileInfo(transfer->request.job.target).absolutePath()).toStdString();
         m_active.push_back(transfer);
         post({Event::Kind::Started, transfer->request.id, false, QString(), QByteArray(), false});
+        // Stopped, or the disk already too full: not even a connection is made.
+        if (inStoppedUpdate(transfer)) {
+            end(transfer, m_updateStop, QStringLiteral("stopped with the rest of the update"));
+            continue;
+        }
+        if (!roomFor(transfer, 0)) {
+            end(transfer, transfer->reason, transfer->failure);
+            continue;
+        }
         CURL *easy = static_cast<CURL *>(m_idleHandles.empty() ? newHandle() : m_idleHandles.back());
         if (!m_idleHandles.empty())
             m_idleHandles.pop_back();
         if (!easy) {
-            end(transfer, false, QStringLiteral("out of memory"));
+            end(transfer, TransferFailure::Failed, QStringLiteral("out of memory"));
             continue;
         }
         transfer->easy = easy;
@@ -393,6 +430,12 @@ void TransferThread::startTaken(std::vector<Request> &taken)
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer);
         curl_easy_setopt(easy, CURLOPT_PREREQDATA, transfer);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(transfer->request.timeoutMs));
+        // A server that trickles a byte now and then never falls silent; it must keep a least
+        // rate over the time-out, and finish the file within its deadline.
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kLeastBytesPerSecond);
+        // libcurl measures the rate once a second: a window of a few seconds at least.
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(std::max(3, (transfer->request.timeoutMs + 999) / 1000)));
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(transfer->request.deadlineMs));
         // Only tests name their own; setting none would drop the system's default bundle.
         if (!transfer->request.certificateAuthorities.isEmpty())
             curl_easy_setopt(easy, CURLOPT_CAINFO, transfer->request.certificateAuthorities.constData());
@@ -406,18 +449,14 @@ void TransferThread::begin(Transfer *transfer, const QUrl &url)
     const QString scheme = url.scheme().toLower();
     transfer->local = scheme == QLatin1String("file");
     if (transfer->local) {
-        // Only a regular file is an entry: a pipe would keep the copy waiting, a folder is none.
-        const QFileInfo info(url.toLocalFile());
-        if (!info.isFile()) {
-            end(transfer, false, QStringLiteral("not found"));
-            return;
-        }
-        if (info.size() > sizeCap(transfer->request.job.kind)) {
-            end(transfer, false, QStringLiteral("too large"));
+        QString why;
+        const TransferFailure problem = localFileProblem(transfer, url.toLocalFile(), &why);
+        if (problem != TransferFailure::None) {
+            end(transfer, problem, why);
             return;
         }
     } else if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
-        end(transfer, false, QStringLiteral("unsupported address"));
+        end(transfer, TransferFailure::Failed, QStringLiteral("unsupported address"));
         return;
     }
     CURL *easy = transfer->easy;
@@ -432,7 +471,7 @@ void TransferThread::begin(Transfer *transfer, const QUrl &url)
     transfer->connected = false;
     transfer->touch();
     if (curl_multi_add_handle(multiOf(m_multi), easy) != CURLM_OK) {
-        end(transfer, false, QStringLiteral("cannot start"));
+        end(transfer, TransferFailure::Failed, QStringLiteral("cannot start"));
         return;
     }
     transfer->inMulti = true;
@@ -458,15 +497,29 @@ void TransferThread::finishTransfer(Transfer *transfer, int code)
     curl_multi_remove_handle(multiOf(m_multi), transfer->easy);
     transfer->inMulti = false;
     if (code != CURLE_OK) {
-        QString why = transfer->failure;
-        if (why.isEmpty())
-            why = transfer->error[0] ? QString::fromLocal8Bit(transfer->error)
-                                     : QString::fromLatin1(curl_easy_strerror(CURLcode(code)));
-        end(transfer, false, why);
+        if (!transfer->failure.isEmpty()) {
+            end(transfer, transfer->reason, transfer->failure);
+            return;
+        }
+        const QString why = transfer->error[0] ? QString::fromLocal8Bit(transfer->error)
+                                               : QString::fromLatin1(curl_easy_strerror(CURLcode(code)));
+        TransferFailure reason = TransferFailure::Failed;
+        // Past the least rate or the deadline while bytes still come: too slow; quiet for the
+        // whole time-out, or never connected: no answer.
+        if (code == CURLE_OPERATION_TIMEDOUT)
+            reason = transfer->connected && nowMs() - transfer->lastActivity < transfer->request.timeoutMs
+                         ? TransferFailure::TooSlow
+                         : TransferFailure::TimedOut;
+        end(transfer, reason, why);
+        return;
+    }
+    // A file that came whole after its update was stopped is not kept either.
+    if (inStoppedUpdate(transfer)) {
+        end(transfer, m_updateStop, QStringLiteral("stopped with the rest of the update"));
         return;
     }
     if (transfer->local) {
-        end(transfer, true, QString());
+        end(transfer, TransferFailure::None, QString());
         return;
     }
     long status = 0;
@@ -478,10 +531,10 @@ void TransferThread::finishTransfer(Transfer *transfer, int code)
         return;
     }
     if (status < 200 || status > 299) {
-        end(transfer, false, QStringLiteral("HTTP status ") + QString::number(status));
+        end(transfer, TransferFailure::Failed, QStringLiteral("HTTP status ") + QString::number(status));
         return;
     }
-    end(transfer, true, QString());
+    end(transfer, TransferFailure::None, QString());
 }
 
 void TransferThread::checkSilence()
@@ -490,8 +543,77 @@ void TransferThread::checkSilence()
     // Before a connection carries the request libcurl's own connect time-out applies.
     for (Transfer *transfer : std::vector<Transfer *>(m_active)) {
         if (transfer->connected && now - transfer->lastActivity > transfer->request.timeoutMs)
-            end(transfer, false, QStringLiteral("time-out"));
+            end(transfer, TransferFailure::TimedOut, QStringLiteral("time-out"));
     }
+}
+
+void TransferThread::joinUpdate(const Request &request)
+{
+    if (request.update <= m_update)
+        return;
+    m_update = request.update;
+    m_updateBytes = 0;
+    m_updateStop = TransferFailure::None;
+}
+
+bool TransferThread::inStoppedUpdate(const Transfer *transfer) const
+{
+    return m_updateStop != TransferFailure::None && transfer->request.update == m_update;
+}
+
+void TransferThread::endStoppedUpdate()
+{
+    if (m_updateStop == TransferFailure::None)
+        return;
+    for (Transfer *transfer : std::vector<Transfer *>(m_active)) {
+        if (inStoppedUpdate(transfer))
+            end(transfer, m_updateStop, QStringLiteral("stopped with the rest of the update"));
+    }
+}
+
+bool TransferThread::roomFor(Transfer *transfer, qint64 more)
+{
+    struct statvfs disk = {};
+    // Where the disk cannot be asked, the write itself tells whether there was room.
+    if (::statvfs(transfer->folder.c_str(), &disk) != 0)
+        return true;
+    const qint64 unit = qint64(disk.f_frsize);
+    const qint64 available = qint64(disk.f_bavail) * unit;
+    qint64 needed = freeSpaceReserve(qint64(disk.f_blocks) * unit) + more;
+    if (transfer->counted())
+        needed += kCatalogueRoomFactor * (m_updateBytes + more);
+    if (available >= needed)
+        return true;
+    transfer->stop(TransferFailure::DiskFull, QStringLiteral("the disk is nearly full"));
+    return false;
+}
+
+TransferFailure TransferThread::localFileProblem(Transfer *transfer, const QString &path, QString *why) const
+{
+    // Only a regular file of the published folder is read: a link could bring in any private file
+    // of the user's, a pipe would keep the copy waiting, a folder or a device is no entry.
+    const QString file = QDir::cleanPath(path);
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(file).constData(), &info) != 0) {
+        *why = QStringLiteral("not found");
+        return TransferFailure::Failed;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *why = S_ISLNK(info.st_mode) ? QStringLiteral("a link") : QStringLiteral("not a regular file");
+        return TransferFailure::NotRegularFile;
+    }
+    const QString root = QFileInfo(publishedFolderOf(file)).canonicalFilePath();
+    const QString folder = QFileInfo(QFileInfo(file).path()).canonicalFilePath();
+    const QString inside = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    if (root.isEmpty() || (folder != root && !folder.startsWith(inside))) {
+        *why = QStringLiteral("outside the published folder");
+        return TransferFailure::NotRegularFile;
+    }
+    if (info.st_size > sizeCap(transfer->request.job.kind)) {
+        *why = QStringLiteral("too large");
+        return TransferFailure::FileTooLarge;
+    }
+    return TransferFailure::None;
 }
 
 bool TransferThread::openPart(Transfer *transfer)
@@ -527,6 +649,8 @@ void TransferThread::discardPart(Transfer *transfer)
         return;
     ::close(transfer->fd);
     transfer->fd = -1;
+    if (transfer->counted())
+        m_updateBytes -= transfer->received;
     transfer->received = 0;
     transfer->kept.clear();
     std::lock_guard lock(m_mutex);
@@ -534,23 +658,25 @@ void TransferThread::discardPart(Transfer *transfer)
         ::unlink(transfer->partPath.c_str());
 }
 
-void TransferThread::end(Transfer *transfer, bool ok, const QString &why)
+void TransferThread::end(Transfer *transfer, TransferFailure failure, const QString &why)
 {
-    QString failure = why;
+    QString text = why;
+    bool ok = failure == TransferFailure::None;
     if (transfer->inMulti) {
         // Stopped while running: libcurl closes its connection, so nothing more arrives for it.
         curl_multi_remove_handle(multiOf(m_multi), transfer->easy);
         transfer->inMulti = false;
     }
+    const auto cannotWrite = [&] {
+        ok = false;
+        failure = errno == ENOSPC || errno == EDQUOT ? TransferFailure::DiskFull : TransferFailure::CannotWrite;
+        text = QStringLiteral("cannot write ") + transfer->request.job.target;
+    };
     // An empty answer still makes a file.
-    if (ok && transfer->fd < 0 && !openPart(transfer)) {
-        ok = false;
-        failure = QStringLiteral("cannot write ") + transfer->request.job.target;
-    }
-    if (transfer->fd >= 0 && ::close(transfer->fd) != 0 && ok) {
-        ok = false;
-        failure = QStringLiteral("cannot write ") + transfer->request.job.target;
-    }
+    if (ok && transfer->fd < 0 && !openPart(transfer))
+        cannotWrite();
+    if (transfer->fd >= 0 && ::close(transfer->fd) != 0 && ok)
+        cannotWrite();
     transfer->fd = -1;
     const int id = transfer->request.id;
     {
@@ -559,15 +685,17 @@ void TransferThread::end(Transfer *transfer, bool ok, const QString &why)
         if (m_openParts.erase(id)) {
             // rename(2) replaces an existing target in one step (a name listed twice arrives twice).
             if (ok && std::rename(transfer->partPath.c_str(),
-                                  QFile::encodeName(transfer->request.job.target).constData()) != 0) {
-                ok = false;
-                failure = QStringLiteral("cannot write ") + transfer->request.job.target;
-            }
+                                  QFile::encodeName(transfer->request.job.target).constData()) != 0)
+                cannotWrite();
             if (!ok)
                 ::unlink(transfer->partPath.c_str());
         }
+        // Stops the rest of its update as well; the run loop ends the others.
+        if (!ok && stopsUpdate(failure) && transfer->request.update == m_update &&
+            m_updateStop == TransferFailure::None)
+            m_updateStop = failure;
         // Told under the same lock as the rename: a stop that comes later sees the file as done.
-        postFinished(transfer, ok, failure);
+        postFinished(transfer, ok ? TransferFailure::None : failure, text);
     }
     // Handles are kept for the next jobs: making one anew for each small file costs more than
     // the file itself.

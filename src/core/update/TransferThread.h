@@ -29,6 +29,8 @@ public:
         int timeoutMs = 0;
         QString partFolder;
         QByteArray certificateAuthorities;
+        int update = 0;     // the update the job belongs to (see Downloader.h)
+        int deadlineMs = 0; // the longest the whole file may take
     };
     struct Event
     {
@@ -38,6 +40,7 @@ public:
         QString error;    // why a job failed
         QByteArray bytes; // a finished job's file, when it keeps its bytes
         bool bytesKept = false;
+        TransferFailure failure = TransferFailure::None; // why, in the user's terms
     };
 
     // `wake` is called from this thread whenever events wait to be taken; it must return at once.
@@ -62,12 +65,21 @@ private:
     void finishTransfer(Transfer *transfer, int code);
     void checkSilence();
     void dropAborted();
+    // Counts a job into its update: a newer update starts with nothing counted and nothing stopped.
+    void joinUpdate(const Request &request);
+    bool inStoppedUpdate(const Transfer *transfer) const;
+    // Ends the running jobs of an update that a failure has stopped.
+    void endStoppedUpdate();
+    // False, with the reason set, when writing `more` bytes would leave the disk too little.
+    bool roomFor(Transfer *transfer, qint64 more);
+    TransferFailure localFileProblem(Transfer *transfer, const QString &path, QString *why) const;
     bool openPart(Transfer *transfer);
     void discardPart(Transfer *transfer);
-    void end(Transfer *transfer, bool ok, const QString &why);
+    // Ends a job; TransferFailure::None is success.
+    void end(Transfer *transfer, TransferFailure failure, const QString &why);
     void post(Event event);
     void postLocked(Event event);
-    void postFinished(Transfer *transfer, bool ok, const QString &failure);
+    void postFinished(Transfer *transfer, TransferFailure failure, const QString &why);
     void flushEvents();
     void *newHandle();
     void openMulti();
@@ -93,6 +105,9 @@ private:
     std::vector<Transfer *> m_active;
     std::vector<void *> m_idleHandles;
     int m_abortSeen = 0;
+    int m_update = 0;                                     // the newest update a job has started for
+    qint64 m_updateBytes = 0;                             // what its list and entry files have brought so far
+    TransferFailure m_updateStop = TransferFailure::None; // what stopped it, if anything
     std::thread m_thread;
 };
 

@@ -118,6 +118,15 @@ QUrl entryUrlCp1251(const QString &server, const QString &table, const QString &
     return entryUrlWith(server, table, toCp1251(name));
 }
 
+QString publishedFolderOf(const QString &localFile)
+{
+    const QString path = QDir::cleanPath(localFile);
+    const qsizetype at = path.lastIndexOf(QLatin1Char('/') + published::kRoot);
+    if (at < 0)
+        return QFileInfo(path).path();
+    return at == 0 ? QStringLiteral("/") : path.left(at);
+}
+
 QStringList parseList(const QString &text)
 {
     QStringList names;
@@ -143,6 +152,13 @@ bool isPlainFileName(const QString &name)
     }
     // Longer names than the file system takes would fail anyway; refuse them up front.
     return QFile::encodeName(name).size() <= 255;
+}
+
+bool isServerControlName(const QString &name)
+{
+    return name.startsWith(QLatin1String(".ht"), Qt::CaseInsensitive) ||
+           name.compare(QLatin1String("web.config"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QLatin1String(".user.ini"), Qt::CaseInsensitive) == 0;
 }
 
 QStringList newNames(const QStringList &listed, const std::function<bool(const QString &)> &isPresent)

@@ -41,6 +41,11 @@ QUrl entryUrlCp1251(const QString &server, const QString &table, const QString &
 // A typed address turned into a URL; an address without a scheme is invalid.
 QUrl toUrl(const QString &address);
 
+// The published folder of a file read from a local server address (file://): what comes before
+// the last "zv_upd" folder of its path; a path without one is its own folder's. Nothing read for
+// an update may lie outside it.
+QString publishedFolderOf(const QString &localFile);
+
 // Splits the list file the way the old program did: a CR is appended, then each CR ends a
 // name and the character after it is dropped. An LF-only file therefore gives one name.
 QStringList parseList(const QString &text);
@@ -48,6 +53,12 @@ QStringList parseList(const QString &text);
 // True when `name` can be stored as one plain file of tmp/base: not empty, not "." or "..",
 // no "/", "\" or control characters. A leading dot is fine (".NET Framework").
 bool isPlainFileName(const QString &name);
+
+// True for names that web servers take as their own settings or secrets when they lie in a
+// served folder: Apache's ".htaccess", ".htpasswd" and every ".ht*" (its configuration denies
+// them all), IIS's "web.config", PHP's ".user.ini"; letter case ignored, as case-blind disks
+// serve them all the same. The publisher never writes an entry file of such a name.
+bool isServerControlName(const QString &name);
 
 // The names of `listed` for which `isPresent` (the main list's test, ignoring letter case) is
 // false, in list order (duplicates kept: each counts).

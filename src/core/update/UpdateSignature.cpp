@@ -1,5 +1,7 @@
 #include "core/update/UpdateSignature.h"
 
+#include "core/Files.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -110,7 +112,7 @@ QByteArray checksum(const QByteArray &keyId, const QByteArray &secret)
 std::optional<QByteArray> hashFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return std::nullopt;
     crypto_generichash_state state;
     crypto_generichash_init(&state, nullptr, 0, kHashBytes);
@@ -268,7 +270,7 @@ bool verifyFile(const QString &path, const Signature &signature, const PublicKey
         fileHolds = hash && verifyDetached(signature.signature, bytes(*hash), size_t(hash->size()), key.key);
     } else {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (!openRegularFile(file))
             return false;
         if (file.size() == 0) {
             fileHolds = verifyDetached(signature.signature, nullptr, 0, key.key);
@@ -289,7 +291,7 @@ QList<PublicKey> loadPublicKeys(const QString &folder)
     const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.pub")}, QDir::Files, QDir::Name);
     for (const QFileInfo &info : files) {
         QFile file(info.filePath());
-        if (!file.open(QIODevice::ReadOnly))
+        if (!openRegularFile(file))
             continue;
         if (const auto key = parsePublicKey(file.read(kFileMax + 1)))
             keys << *key;

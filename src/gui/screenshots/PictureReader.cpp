@@ -1,5 +1,8 @@
 #include "gui/screenshots/PictureReader.h"
 
+#include "core/Files.h"
+
+#include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
 
@@ -7,8 +10,12 @@ namespace zv {
 
 namespace {
 
-void prepare(QImageReader &reader)
+// The reader reads from `file`, opened only when it is a regular file: a pipe would keep the
+// window waiting for ever.
+void prepare(QImageReader &reader, QFile &file)
 {
+    if (openRegularFile(file))
+        reader.setDevice(&file);
     // A picture saved under another format's extension still shows.
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
@@ -38,8 +45,9 @@ QSize shownSize(const QSize &natural, const QSize &bounds)
 PictureHeader readPictureHeader(const QString &path)
 {
     limitPictureMemory();
-    QImageReader reader(path);
-    prepare(reader);
+    QFile file(path);
+    QImageReader reader;
+    prepare(reader, file);
     PictureHeader header;
     if (!reader.canRead())
         return header;
@@ -53,8 +61,9 @@ PictureHeader readPictureHeader(const QString &path)
 QImage readPicture(const QString &path, const QSize &bounds)
 {
     limitPictureMemory();
-    QImageReader reader(path);
-    prepare(reader);
+    QFile file(path);
+    QImageReader reader;
+    prepare(reader, file);
     const QSize stored = reader.size();
     const bool sideways = turnsSideways(reader);
     if (stored.isValid()) {

@@ -1,3 +1,4 @@
+#include "PipeWatch.h"
 #include "TempHome.h"
 #include "TestFiles.h"
 #include "core/screenshots/ScreenshotNames.h"
@@ -215,6 +216,13 @@ private slots:
         // A folder as the source (read fails half way, as a cut copy would) changes nothing either.
         QVERIFY(!copyInto(home.path(), pictures, QStringLiteral("Doom_2.jpg")).isEmpty());
         QCOMPARE(allEntries(pictures), QStringList{QStringLiteral("Doom_2.jpg")});
+        QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
+
+        // A pipe is not read at all: it would keep the copy waiting for a writer.
+        const zvtest::PipeWatch pipe(home.file(QStringLiteral("pipe.jpg")));
+        QVERIFY(pipe.made());
+        QVERIFY(copyInto(pipe.path(), pictures, QStringLiteral("Doom_2.jpg")).contains(QStringLiteral("канал")));
+        QVERIFY(!pipe.wasRead());
         QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
 
         // Names that would leave the folder are refused, whoever built them.

@@ -1,6 +1,8 @@
 #include "HttpTestServer.h"
 #include "NginxServer.h"
+#include "SmallDisk.h"
 #include "TestCertificate.h"
+#include "TestFiles.h"
 #include "TinyProxy.h"
 #include "core/TextCodec.h"
 #include "core/update/Downloader.h"
@@ -14,6 +16,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 using namespace zv::update;
@@ -258,6 +261,40 @@ private slots:
         QCOMPARE(server.requests.size(), 2);
     }
 
+    void tricklingServerIsTooSlow_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("everyMs");
+        QTest::addColumn<int>("deadlineMs");
+        // A byte now and then: the connection never falls silent for the whole time-out.
+        QTest::newRow("below the least rate") << 1 << 200 << 0;
+        // Well above the least rate, and still the file would take half a minute.
+        QTest::newRow("past the deadline") << 4096 << 100 << 2000;
+    }
+
+    void tricklingServerIsTooSlow()
+    {
+        QFETCH(int, bytes);
+        QFETCH(int, everyMs);
+        QFETCH(int, deadlineMs);
+        HttpTestServer server(scheme());
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        HttpTestServer::Route route{200, QByteArray(1 << 20, 'x'), HttpTestServer::Behaviour::Trickle, {}};
+        route.trickleBytes = bytes;
+        route.trickleMs = everyMs;
+        server.setRoute("/f", route);
+        Downloader downloader;
+        // Silence alone never ends these, even on a busy machine.
+        downloader.setTimeout(3000);
+        downloader.setDeadline(deadlineMs);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!fetch(downloader, {at(server, "/f"), target(), FileKind::Entry}));
+        QVERIFY2(clock.elapsed() < 12000, "a trickling server must be cut off");
+        QCOMPARE(downloader.lastFailure(), TransferFailure::TooSlow);
+        QVERIFY(folderEmpty());
+    }
+
     void keptBytesAreTheFile()
     {
         HttpTestServer server(scheme());
@@ -364,6 +401,155 @@ private slots:
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("ftp://127.0.0.1/x")), target(), FileKind::Entry}));
         QVERIFY(!fetch(downloader, {QUrl(QStringLiteral("data:,hello")), target(), FileKind::Entry}));
         QVERIFY(folderEmpty());
+    }
+
+    void localFolderReadsOnlyItsOwnRegularFiles_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("throughLink"); // the address names the folder through a link
+        QTest::addColumn<int>("failure");
+        const int none = int(TransferFailure::None);
+        const int odd = int(TransferFailure::NotRegularFile);
+        QTest::newRow("a regular file") << QStringLiteral("OS") << QStringLiteral("Окна") << false << none;
+        QTest::newRow("the folder itself through a link")
+            << QStringLiteral("OS") << QStringLiteral("Окна") << true << none;
+        QTest::newRow("a link to a private file elsewhere")
+            << QStringLiteral("OS") << QStringLiteral("Чужое") << false << odd;
+        QTest::newRow("a link within the folder") << QStringLiteral("OS") << QStringLiteral("Ссылка") << false << odd;
+        QTest::newRow("a table folder that leads elsewhere")
+            << QStringLiteral("Games") << QStringLiteral("secret") << false << odd;
+        QTest::newRow("a pipe") << QStringLiteral("OS") << QStringLiteral("Труба") << false << odd;
+    }
+
+    void localFolderReadsOnlyItsOwnRegularFiles()
+    {
+        if (tls())
+            QSKIP("no server involved");
+        QFETCH(QString, table);
+        QFETCH(QString, name);
+        QFETCH(bool, throughLink);
+        QFETCH(int, failure);
+        const int none = int(TransferFailure::None);
+        const QString usb = m_dir.filePath(QStringLiteral("usb"));
+        const QString home = m_dir.filePath(QStringLiteral("home"));
+        QDir(usb).removeRecursively();
+        QDir(home).removeRecursively();
+        QFile::remove(m_dir.filePath(QStringLiteral("usb-link")));
+        zvtest::writeFile(home + QStringLiteral("/secret"), "private");
+        QVERIFY(QFile::setPermissions(home + QStringLiteral("/secret"), QFile::ReadOwner | QFile::WriteOwner));
+        const QString base = usb + QStringLiteral("/zv_upd/OS/base/");
+        zvtest::writeFile(base + QStringLiteral("Окна"), "text\r\n");
+        QVERIFY(QFile::link(home + QStringLiteral("/secret"), base + QStringLiteral("Чужое")));
+        QVERIFY(QFile::link(base + QStringLiteral("Окна"), base + QStringLiteral("Ссылка")));
+        QCOMPARE(::mkfifo(QFile::encodeName(base + QStringLiteral("Труба")).constData(), 0600), 0);
+        QVERIFY(QDir().mkpath(usb + QStringLiteral("/zv_upd/Games")));
+        QVERIFY(QFile::link(home, usb + QStringLiteral("/zv_upd/Games/base")));
+        QVERIFY(QFile::link(usb, m_dir.filePath(QStringLiteral("usb-link"))));
+        const QString server =
+            QUrl::fromLocalFile(throughLink ? m_dir.filePath(QStringLiteral("usb-link")) : usb).toString() +
+            QLatin1Char('/');
+
+        Downloader downloader;
+        QCOMPARE(fetch(downloader, {entryUrl(server, table, name), target(), FileKind::Entry}), failure == none);
+        QCOMPARE(int(downloader.lastFailure()), failure);
+        if (failure == none)
+            QCOMPARE(zvtest::readFile(target()), QByteArray("text\r\n"));
+        else
+            QVERIFY(folderEmpty());
+    }
+
+    void catalogueUpdateIsCappedAsAWhole()
+    {
+        if (tls())
+            QSKIP("no server involved");
+        // Forty entries each just under an entry's cap, from a local folder: 160 MB in all.
+        const QString usb = m_dir.filePath(QStringLiteral("big"));
+        const qint64 entrySize = sizeCap(FileKind::Entry) - 1;
+        zvtest::writeFile(usb + QStringLiteral("/zv_upd/OS/base/big"), QByteArray(entrySize, 'x'));
+        zvtest::writeFile(usb + QStringLiteral("/zv_upd/OS/spisok.txt"), "big");
+        const QString server = QUrl::fromLocalFile(usb).toString() + QLatin1Char('/');
+        const QString out = m_dir.filePath(QStringLiteral("out"));
+        Downloader downloader;
+        QList<TransferFailure> failures;
+        connect(&downloader, &Downloader::failed, this, [&](int, TransferFailure why) { failures << why; });
+        QSignalSpy idle(&downloader, &Downloader::idle);
+        downloader.enqueue(
+            {QUrl(listAddress(server, QStringLiteral("OS"))), out + QStringLiteral("/list"), FileKind::List});
+        for (int i = 0; i < 40; ++i)
+            downloader.enqueue({entryUrl(server, QStringLiteral("OS"), QStringLiteral("big")),
+                                out + QStringLiteral("/e%1").arg(i), FileKind::Entry});
+        QVERIFY(idle.wait(60000));
+        const qsizetype arrived = QDir(out).entryList(QDir::Files | QDir::Hidden).size() - 1;
+        // Most of the cap was used, nothing beyond it; every job past it failed for that reason.
+        QVERIFY2(arrived * entrySize <= kCatalogueUpdateCap && arrived >= 30, qPrintable(QString::number(arrived)));
+        QCOMPARE(failures.size(), 40 - arrived);
+        QVERIFY(std::all_of(failures.begin(), failures.end(),
+                            [](TransferFailure why) { return why == TransferFailure::UpdateTooLarge; }));
+        // The next update begins with its list and counts afresh.
+        QVERIFY(fetch(downloader, {QUrl(listAddress(server, QStringLiteral("OS"))), out + QStringLiteral("/list2"),
+                                   FileKind::List}));
+        QVERIFY(fetch(downloader, {entryUrl(server, QStringLiteral("OS"), QStringLiteral("big")),
+                                   out + QStringLiteral("/again"), FileKind::Entry}));
+    }
+
+    void diskKeepsItsReserveWhileFilesArrive()
+    {
+        if (tls())
+            QSKIP("runs once");
+        zvtest::SmallDisk disk(48);
+        if (!disk.error().isEmpty())
+            QSKIP(qPrintable(disk.error()));
+        HttpTestServer server;
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        const QByteArray entry(sizeCap(FileKind::Entry) - 1, 'x');
+        server.setFile("/zv_upd/Games/spisok.txt", "names");
+        for (int i = 0; i < 40; ++i)
+            server.setFile("/e" + QByteArray::number(i), entry);
+        const QString base = disk.file(QStringLiteral("tmp/base"));
+        QVERIFY(QDir().mkpath(base));
+        Downloader downloader;
+        downloader.setPartFolder(disk.file(QStringLiteral("tmp/.part")));
+        QList<TransferFailure> failures;
+        qint64 leastFree = disk.freeBytes();
+        connect(&downloader, &Downloader::failed, this, [&](int, TransferFailure why) { failures << why; });
+        connect(&downloader, &Downloader::finished, this, [&] { leastFree = std::min(leastFree, disk.freeBytes()); });
+        QSignalSpy idle(&downloader, &Downloader::idle);
+        downloader.enqueue({QUrl(listAddress(server.root(), QStringLiteral("Games"))),
+                            disk.file(QStringLiteral("tmp/list.txt")), FileKind::List});
+        for (int i = 0; i < 40; ++i)
+            downloader.enqueue({at(server, QByteArray("/e" + QByteArray::number(i)).constData()),
+                                base + QStringLiteral("/e%1").arg(i), FileKind::Entry});
+        QVERIFY(idle.wait(60000));
+        const qint64 reserve = freeSpaceReserve(disk.sizeBytes());
+        const qint64 arrived = QDir(base).entryList(QDir::Files).size() * entry.size();
+        QVERIFY2(leastFree >= reserve, qPrintable(QString::number(leastFree)));
+        // What did arrive can still be added to a catalogue on the same disk.
+        QVERIFY(disk.freeBytes() >= reserve + kCatalogueRoomFactor * arrived);
+        QVERIFY(!failures.isEmpty());
+        QVERIFY(std::all_of(failures.begin(), failures.end(),
+                            [](TransferFailure why) { return why == TransferFailure::DiskFull; }));
+        QCOMPARE(QDir(disk.file(QStringLiteral("tmp/.part"))).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void tooFullADiskIsNotWrittenAtAll()
+    {
+        if (tls())
+            QSKIP("runs once");
+        zvtest::SmallDisk disk(48);
+        if (!disk.error().isEmpty())
+            QSKIP(qPrintable(disk.error()));
+        // Less free space than the system's reserve is left.
+        zvtest::writeFile(disk.file(QStringLiteral("filler")),
+                          QByteArray(disk.freeBytes() - freeSpaceReserve(disk.sizeBytes()) + (1 << 20), 'f'));
+        HttpTestServer server;
+        QVERIFY2(server.isListening(), qPrintable(server.error()));
+        server.setFile("/zv_upd/Games/spisok.txt", "names");
+        Downloader downloader;
+        QVERIFY(!fetch(downloader, {QUrl(listAddress(server.root(), QStringLiteral("Games"))),
+                                    disk.file(QStringLiteral("list.txt")), FileKind::List}));
+        QCOMPARE(downloader.lastFailure(), TransferFailure::DiskFull);
+        QVERIFY(server.requests.isEmpty());
     }
 
     void severalAtOnceOverFewConnections()
@@ -543,5 +729,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDownloader)
+int main(int argc, char *argv[])
+{
+    // Before any thread starts: the small disks the tests mount go with this process.
+    zvtest::privateMounts();
+    QCoreApplication app(argc, argv);
+    TestDownloader test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_downloader.moc"

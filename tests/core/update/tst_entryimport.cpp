@@ -1,3 +1,4 @@
+#include "PipeWatch.h"
 #include "core/TextCodec.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/EntryImport.h"
@@ -115,9 +116,14 @@ private slots:
     void unreadableFilesAreSkipped()
     {
         writeEntry(QStringLiteral("Есть"), QStringLiteral("текст"));
+        // A pipe in its place would keep the import waiting for a writer.
+        const zvtest::PipeWatch pipe(base() + QStringLiteral("/Труба"));
+        QVERIFY(pipe.made());
         const auto catalogue = OpenCatalogue(catalogueFile());
-        const zv::NameRows added = importEntries(catalogue, QStringLiteral("Games"), base(),
-                                                 {QStringLiteral("Есть"), QStringLiteral("Нет такого")}, {});
+        const zv::NameRows added =
+            importEntries(catalogue, QStringLiteral("Games"), base(),
+                          {QStringLiteral("Есть"), QStringLiteral("Нет такого"), QStringLiteral("Труба")}, {});
+        QVERIFY(!pipe.wasRead());
         QCOMPARE(added.size(), 1);
         QCOMPARE(ListNames(catalogue, QStringLiteral("Games")), QStringList{QStringLiteral("Есть")});
     }

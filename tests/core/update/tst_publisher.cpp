@@ -45,6 +45,11 @@ private slots:
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".NET Framework"), QStringLiteral("dot"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("ИГРА №1"), QStringLiteral("twice"));
             AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("漢字"), QStringLiteral("x"));
+            // A web server would take these for its own settings.
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".htaccess"),
+                     QStringLiteral("Options +Indexes"));
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral(".HTpasswd"), QStringLiteral("x"));
+            AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Web.config"), QStringLiteral("x"));
             AddEntry(catalogue, QStringLiteral("Movie"), QStringLiteral("Фильм"), QString());
         }
         QFile whatsnew(dir.filePath(QStringLiteral("new.txt")));
@@ -61,7 +66,8 @@ private slots:
         const PublishResult result = publish(options);
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(result.entries, 4);
-        QCOMPARE(result.warnings.size(), 3); // ../evil, the repeated name, the name outside Windows-1251
+        // ../evil, the repeated name, the name outside Windows-1251, the three server files
+        QCOMPARE(result.warnings.size(), 6);
 
         const QString root = options.outDir + QStringLiteral("/zv_upd/");
         QCOMPARE(readAll(root + QStringLiteral("Games/spisok.txt")),

@@ -1,3 +1,4 @@
+#include "PipeWatch.h"
 #include "TempHome.h"
 #include "TestPictures.h"
 #include "gui/screenshots/PictureReader.h"
@@ -43,6 +44,16 @@ private slots:
         QCOMPARE(zv::shownSize(QSize(4000, 3000), screen), QSize(1440, 1080));
         QCOMPARE(zv::shownSize(QSize(3840, 1000), screen), QSize(1920, 500));
         QCOMPARE(zv::shownSize(QSize(100000, 1), screen), QSize(1920, 1));
+    }
+
+    void pipeIsNoPicture()
+    {
+        zvtest::TempHome home;
+        const zvtest::PipeWatch pipe(home.file(QStringLiteral("shot.jpg")));
+        QVERIFY(pipe.made());
+        QVERIFY(!zv::readPictureHeader(pipe.path()).readable);
+        QVERIFY(zv::readPicture(pipe.path(), QSize(1920, 1080)).isNull());
+        QVERIFY2(!pipe.wasRead(), "the viewer would have waited for ever");
     }
 
     void jpegKinds_data()

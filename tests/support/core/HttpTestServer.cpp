@@ -9,6 +9,9 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace zvtest {
 
@@ -215,6 +218,22 @@ void HttpTestServer::answer(QTcpSocket *socket, const QByteArray &path)
             socket->disconnectFromHost();
         }
         return;
+    case Behaviour::Trickle: {
+        head += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n\r\n";
+        socket->write(head);
+        m_stuck.insert(socket);
+        // The timer goes with its connection.
+        auto *timer = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, route, sent] {
+            socket->write(route.body.mid(*sent, route.trickleBytes));
+            *sent += route.trickleBytes;
+            if (*sent >= route.body.size())
+                timer->stop();
+        });
+        timer->start(route.trickleMs);
+        return;
+    }
     case Behaviour::Gzip: {
         const QByteArray packed = gzip(route.body);
         head += "Content-Encoding: gzip\r\nContent-Length: " + QByteArray::number(packed.size()) + "\r\n\r\n";

@@ -28,6 +28,7 @@ public:
         Silent,     // accepts the request and never answers
         CloseAfter, // answers whole, then closes the connection without saying so beforehand
         Gzip,       // body sent gzip-compressed (Content-Encoding: gzip) with its compressed length
+        Trickle,    // announces the whole body, then sends trickleBytes of it every trickleMs
     };
     enum class Scheme { Http, Https };
     struct Route
@@ -36,6 +37,8 @@ public:
         QByteArray body;
         Behaviour behaviour = Behaviour::Normal;
         QByteArray location; // for redirects
+        int trickleBytes = 1;
+        int trickleMs = 200;
     };
 
     explicit HttpTestServer(Scheme scheme = Scheme::Http);

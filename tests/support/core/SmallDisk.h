@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace zvtest {
+
+// Gives this process a mount namespace of its own, so that what its tests mount goes when it
+// ends, whatever way. Call it first thing in main, before any thread starts; it fails quietly
+// without the right to (not root), and SmallDisk then says so.
+void privateMounts();
+
+// A small file system (tmpfs) of `megabytes` mounted on a fresh folder for as long as this lives.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(int megabytes);
+    ~SmallDisk();
+
+    // Empty when mounted; otherwise why not, for QSKIP.
+    QString error() const { return m_error; }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    qint64 freeBytes() const;
+    qint64 sizeBytes() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_error;
+    bool m_mounted = false;
+};
+
+} // namespace zvtest
