@@ -677,6 +677,32 @@ private slots:
         QVERIFY(!f.tmpExists());
     }
 
+    void entriesThatCannotBeWrittenLeaveTheCatalogueAsItWas()
+    {
+        Fixture f({QStringLiteral("Старая")});
+        f.serveList(QStringLiteral("Новая"));
+        f.serveEntry(QStringLiteral("Новая"), QStringLiteral("текст"));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        zv::setCatalogueBusyTimeout(100);
+        const auto restore = qScopeGuard([] { zv::setCatalogueBusyTimeout(5000); });
+        // Another program holds the catalogue for longer than writing waits for it.
+        sqlite3 *holder = nullptr;
+        sqlite3_open_v2(QFile::encodeName(f.home.file(QStringLiteral("Zorvanell.dat"))).constData(), &holder,
+                        SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+        f.clickUpdate();
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(f.seam.messages.at(1).form, MessageForm::OkExclamation);
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Старая")});
+        f.window->close();
+        QVERIFY(!f.tmpExists());
+    }
+
     void filesOthersPutIntoTmpAreNeitherAddedNorDeleted_data()
     {
         QTest::addColumn<QString>("dropped");
