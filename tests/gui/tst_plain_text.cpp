@@ -195,6 +195,7 @@ private slots:
         };
         f.seam.messageAnswers << zv::MessageAnswer::Yes;
         emit updater.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!updater.busy(), 30000);
         QCOMPARE(f.seam.messageTexts().value(0), QStringLiteral("Новых записей 1, обновить?"));
         QCOMPARE(statAtTheEnd, QStringLiteral("Добавляем ") + hostile);
         QCOMPARE(w->listNames(), QStringList{hostile});

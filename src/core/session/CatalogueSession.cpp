@@ -9,14 +9,18 @@
 
 namespace zv {
 
-void UpdateBatch::run(const QString &folder, const QStringList &files,
-                      const std::function<void(const QString &)> &beforeEach, const update::ArrivedTexts *arrived)
+bool UpdateBatch::run(const QString &folder, const QStringList &files,
+                      const std::function<void(const QString &)> &beforeEach, const update::ArrivedTexts *arrived,
+                      const std::atomic_bool *cancel)
 {
     const CatalogueConnection catalogue = OpenCatalogue(m_cataloguePath);
-    NameRows added = update::importEntries(
+    std::optional<NameRows> added = update::importEntries(
         catalogue, m_table, folder, files, [this](const QString &name) { return m_names->containsIgnoringCase(name); },
-        beforeEach, arrived);
-    m_merge = m_names->prepareInsert(std::move(added));
+        beforeEach, arrived, cancel);
+    if (!added)
+        return false;
+    m_merge = m_names->prepareInsert(std::move(*added));
+    return true;
 }
 
 int UpdateBatch::added() const

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,10 +35,10 @@ class UpdateBatch
 {
 public:
     // Appends the entry files `files` of `folder` to the category table in one transaction,
-    // skipping names the list holds (see update::importEntries). Throws CatalogueError; the
-    // catalogue is then as it was.
-    void run(const QString &folder, const QStringList &files, const std::function<void(const QString &)> &beforeEach,
-             const update::ArrivedTexts *arrived);
+    // skipping names the list holds (see update::importEntries). Returns false when `cancel` was
+    // set meanwhile: nothing is written then. Throws CatalogueError; the catalogue is then as it was.
+    bool run(const QString &folder, const QStringList &files, const std::function<void(const QString &)> &beforeEach,
+             const update::ArrivedTexts *arrived, const std::atomic_bool *cancel = nullptr);
     // How many entries run() added.
     int added() const;
 

@@ -68,15 +68,20 @@ void ArrivedTexts::clear()
     m_size = 0;
 }
 
-NameRows importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
-                       const QStringList &files, const std::function<bool(const QString &)> &isPresent,
-                       const std::function<void(const QString &)> &beforeEach, const ArrivedTexts *arrived)
+std::optional<NameRows> importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+                                      const QStringList &files, const std::function<bool(const QString &)> &isPresent,
+                                      const std::function<void(const QString &)> &beforeEach,
+                                      const ArrivedTexts *arrived, const std::atomic_bool *cancel)
 {
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     QSet<QString> addedFolded;
     NameRows added;
     Catalogue::Transaction transaction(*catalogue);
     EntryAppender appender(catalogue, table);
     for (const QString &name : files) {
+        // The transaction, not yet committed, takes back what was written so far.
+        if (cancelled())
+            return std::nullopt;
         const QString *known = arrived ? arrived->find(name) : nullptr;
         const std::optional<QString> read = known ? std::nullopt : readEntryFile(folder + QLatin1Char('/') + name);
         if (!known && !read)
@@ -90,6 +95,8 @@ NameRows importEntries(const CatalogueConnection &catalogue, const QString &tabl
         added.append(name, appender.add(name, text));
         addedFolded.insert(folded);
     }
+    if (cancelled())
+        return std::nullopt;
     transaction.commit();
     return added;
 }

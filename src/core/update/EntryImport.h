@@ -6,7 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <optional>
 
 namespace zv::update {
 
@@ -40,12 +42,13 @@ private:
 // all land or none. A name that `isPresent` reports (the main list holds it), or equal, ignoring
 // letter case, to one added earlier in this call is skipped, so existing entries are never
 // touched or doubled; so is a file that cannot be read. `beforeEach` runs before each file.
-// The text of a file that `arrived` holds is taken from there.
-// Returns the names added with their record ids, in the order added.
-// Throws CatalogueError when the store fails; the catalogue is then as it was.
-NameRows importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
-                       const QStringList &files, const std::function<bool(const QString &)> &isPresent,
-                       const std::function<void(const QString &)> &beforeEach = {},
-                       const ArrivedTexts *arrived = nullptr);
+// The text of a file that `arrived` holds is taken from there. `cancel`, looked at before each
+// file and before the end, may be set from another thread.
+// Returns the names added with their record ids, in the order added, or nothing when cancelled
+// (nothing is written then). Throws CatalogueError when the store fails; the catalogue is then as it was.
+std::optional<NameRows> importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+                                      const QStringList &files, const std::function<bool(const QString &)> &isPresent,
+                                      const std::function<void(const QString &)> &beforeEach = {},
+                                      const ArrivedTexts *arrived = nullptr, const std::atomic_bool *cancel = nullptr);
 
 } // namespace zv::update

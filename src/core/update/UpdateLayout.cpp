@@ -264,37 +264,35 @@ QString trustedKeysFolder()
 
 namespace {
 
-void removeFilesOf(const QString &folder)
+// True when `folder` is a link, which is then removed and not gone into.
+bool droppedLink(const QString &folder)
 {
-    QDir dir(folder);
-    // A link to a folder counts as a file here: removing it removes the link, never the folder it names.
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &info : entries) {
-        if (info.isDir() && !info.isSymLink())
-            continue;
-        QFile::remove(folder + QLatin1Char('/') + info.fileName());
-    }
+    if (!QFileInfo(folder).isSymLink())
+        return false;
+    QFile::remove(folder);
+    return true;
 }
 
 } // namespace
 
-void removeTempFolders()
+void removeTempFiles(const QStringList &entries)
 {
     const QString tmp = tempFolder();
-    // Never walk into a link: tmp or a folder in it being one would lead outside the program folder.
-    if (!QFileInfo(tmp).isSymLink()) {
-        for (const QString &inner : {tempBaseFolder(), tempPartFolder()}) {
-            if (!QFileInfo(inner).isSymLink()) {
-                removeFilesOf(inner);
-                QDir().rmdir(inner);
-            }
+    if (droppedLink(tmp))
+        return;
+    const QString base = tempBaseFolder();
+    if (!droppedLink(base)) {
+        for (const QString &name : entries) {
+            if (isPlainFileName(name))
+                QFile::remove(base + QLatin1Char('/') + name);
         }
-        removeFilesOf(tmp);
-        QDir().rmdir(tmp);
-    } else {
-        QFile::remove(tmp);
+        QDir().rmdir(base);
     }
+    // Unfinished files are removed by the transfers themselves when they stop.
+    if (!droppedLink(tempPartFolder()))
+        QDir().rmdir(tempPartFolder());
+    QFile::remove(tempListFile());
+    QDir().rmdir(tmp);
 }
 
 } // namespace zv::update

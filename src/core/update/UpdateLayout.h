@@ -87,9 +87,10 @@ QString installJournal();    // .instupd-work
 QString installLockFile();   // .instupd-lock
 QString trustedKeysFolder(); // keys
 
-// Deletes the files of tmp/base, tmp/.part and tmp, then the three folders. Only files directly
-// in those folders are deleted; sub-folders, and whatever a link points to, are left alone.
+// Deletes what one catalogue update put into tmp: tmp/list.txt and the entry files `entries` of
+// tmp/base, then tmp/base, tmp/.part and tmp where nothing else is left in them. Files that others
+// put there stay. A link in place of one of the folders is removed as a link, never followed.
 // Never fails: whatever cannot be removed stays.
-void removeTempFolders();
+void removeTempFiles(const QStringList &entries);
 
 } // namespace zv::update

@@ -1,14 +1,9 @@
 #include "gui/update/frmUpdate.h"
 
 #include "core/Addresses.h"
-#include "core/Background.h"
-#include "core/Seam.h"
-#include "core/SharedState.h"
 #include "core/TextCodec.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/Category.h"
-#include "core/update/EntryImport.h"
-#include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
@@ -18,23 +13,21 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
-#include <QScopeGuard>
 #include <QScreen>
-#include <QTimer>
 
-#include <optional>
+#include <algorithm>
 
 using namespace zv::update;
 
 namespace {
 
 const QString kGreeting = QStringLiteral("Вас приветстует менеджер обновлений Zorvanell!");
+int g_closeWaitMs = 2000;
 
 } // namespace
 
@@ -93,13 +86,30 @@ frmUpdate::frmUpdate(zv::CatalogueSession &session, QWidget *owner)
     VistaButton1->setGeometry(zv::twipsRect(1920, 1200, 1815, 375));
     connect(VistaButton1, &VistaButton::Click, this, &frmUpdate::VistaButton1_Click);
 
+    connect(m_downloader, &Downloader::jobStarted, this, [this](int id, const DownloadJob &) { onJobStarted(id); });
+    connect(m_downloader, &Downloader::arrived, this, &frmUpdate::onArrived);
+    connect(m_downloader, &Downloader::finished, this, &frmUpdate::onFinished);
+    connect(&m_feeder, &QTimer::timeout, this, &frmUpdate::feedEntries);
+    m_closeWait.setSingleShot(true);
+    connect(&m_closeWait, &QTimer::timeout, this, [this] {
+        if (m_writer)
+            m_writer->cancel();
+    });
+
     Form_Load();
 }
 
 frmUpdate::~frmUpdate()
 {
-    m_destroying = true;
+    // Entries still being written are taken back, or stay stored whole if they were being committed.
+    m_writer.reset();
+    m_downloader->disconnect(this);
     Form_Unload();
+}
+
+void frmUpdate::setCloseWait(int ms)
+{
+    g_closeWaitMs = ms;
 }
 
 void frmUpdate::Form_Load()
@@ -122,34 +132,53 @@ QList<LanguageAware::Caption> frmUpdate::languageCaptions()
 
 void frmUpdate::done(int result)
 {
-    // While entries are being written the window stays: they land all together or not at all.
-    if (m_adding || m_closing)
+    // Entries being written land all together or not at all: they get a moment to land, then
+    // they are taken back, and the window goes once the writer has said which it was.
+    if (m_state == State::WritingEntries) {
+        setState(State::Closing);
+        m_closeWait.start(g_closeWaitMs);
+    }
+    if (m_state == State::Closing)
         return;
-    m_closing = true;
     Form_Unload();
-    m_closing = false;
     QDialog::done(result);
 }
 
 void frmUpdate::Form_Unload()
 {
-    // Transfers still running are stopped first, so nothing writes into tmp once it is cleaned.
-    if (m_busy) {
-        m_aborted = true;
-        m_downloader->abortAll();
-    }
+    stopAction();
     RemoveTEMP();
+}
+
+void frmUpdate::stopAction()
+{
+    const State was = m_state;
+    setState(State::Idle);
+    m_feeder.stop();
+    m_pending.clear();
+    // The stopped jobs are reported at once; their handlers find the action ended.
+    m_downloader->abortAll();
+    prgEntries->hide();
+    if (was == State::CheckingVersion)
+        QFile::remove(versionFile());
+    if (was == State::FetchingArchive || was == State::FetchingSignature)
+        dropDownloads();
 }
 
 void frmUpdate::RemoveTEMP()
 {
+    removeTempFiles(m_fetched);
+    m_fetched.clear();
     m_arrived.clear();
-    // Thousands of downloaded files take a while to delete; the window goes on reacting
-    // meanwhile, except when it is being destroyed.
-    if (m_destroying)
-        removeTempFolders();
-    else
-        zv::runInBackground(&removeTempFolders);
+}
+
+void frmUpdate::setState(State state)
+{
+    m_state = state;
+    const bool idle = state == State::Idle;
+    Command1->setEnabled(idle);
+    VistaButton1->setEnabled(idle);
+    cmbServer->setEnabled(idle);
 }
 
 void frmUpdate::setStat(const QString &text)
@@ -157,80 +186,124 @@ void frmUpdate::setStat(const QString &text)
     stat->setText(text);
 }
 
-void frmUpdate::setBusy(bool busy)
+std::optional<zv::MessageAnswer> frmUpdate::ask(const QString &text)
 {
-    m_busy = busy;
-    Command1->setEnabled(!busy);
-    VistaButton1->setEnabled(!busy);
-    cmbServer->setEnabled(!busy);
-    if (busy)
-        m_aborted = false;
+    setState(State::Asking);
+    const QPointer<frmUpdate> alive(this);
+    const zv::MessageAnswer answer = zv::showMessage(this, text, zv::MessageForm::YesNoQuestion);
+    if (!alive || m_state != State::Asking)
+        return std::nullopt;
+    return answer;
 }
 
-bool frmUpdate::DownloadFile(const QString &from, const QString &to, FileKind kind)
+bool frmUpdate::tell(const QString &text, zv::MessageForm form)
 {
-    const QUrl url = toUrl(from);
-    if (!url.isValid() || m_aborted)
-        return false;
-    bool ok = false;
-    QEventLoop loop;
-    const int id = m_downloader->enqueue({url, to, kind, QUrl()});
-    const auto connection = connect(m_downloader, &Downloader::finished, &loop, [&](int finishedId, bool result) {
-        if (finishedId == id) {
-            ok = result;
-            loop.quit();
-        }
-    });
-    loop.exec();
-    disconnect(connection);
-    return ok && !m_aborted;
+    const QPointer<frmUpdate> alive(this);
+    zv::showMessage(this, text, form);
+    return alive;
+}
+
+int frmUpdate::DownloadFile(const QString &from, const QString &to, FileKind kind)
+{
+    // An address the transfer cannot take fails like any other transfer, reported later.
+    return m_downloader->enqueue({toUrl(from), to, kind, QUrl()});
+}
+
+void frmUpdate::onJobStarted(int id)
+{
+    if (m_state != State::FetchingEntries)
+        return;
+    // Small files start by the thousand a second; the line changes as often as an eye can
+    // follow, and redrawing it for every one would cost more than fetching it.
+    const auto job = m_pending.constFind(id);
+    if (job != m_pending.cend() && (!m_statShown.isValid() || m_statShown.elapsed() >= 50)) {
+        setStat(QStringLiteral("Загружаю ") + *job);
+        m_statShown.start();
+    }
+}
+
+void frmUpdate::onArrived(int id, const QByteArray &bytes)
+{
+    // The texts are taken as they come, while the next files are still on their way.
+    if (m_state != State::FetchingEntries)
+        return;
+    if (const auto job = m_pending.constFind(id); job != m_pending.cend())
+        m_arrived.keep(*job, bytes);
+}
+
+void frmUpdate::onFinished(int id, bool ok)
+{
+    if (m_state == State::FetchingEntries) {
+        entryFinished(id, ok);
+        return;
+    }
+    if (id != m_job)
+        return;
+    switch (m_state) {
+    case State::FetchingList:
+        listFetched(ok);
+        break;
+    case State::CheckingVersion:
+        versionFetched(ok);
+        break;
+    case State::FetchingArchive:
+        archiveFetched(ok);
+        break;
+    case State::FetchingSignature:
+        signatureFetched(ok);
+        break;
+    default:
+        break;
+    }
 }
 
 void frmUpdate::Command1_Click()
 {
-    if (m_busy || m_closing)
+    if (busy())
         return;
-    setBusy(true);
-    // Entry names may be any file name, so unfinished files go to a folder of their own.
-    m_downloader->setPartFolder(tempPartFolder());
-    const auto idle = qScopeGuard([this] {
-        m_downloader->setPartFolder(QString());
-        setBusy(false);
-    });
-
     RemoveTEMP();
     m_serverAddress = cmbServer->currentText();
+    // Entry names may be any file name, so unfinished files go to a folder of their own.
+    m_downloader->setPartFolder(tempPartFolder());
+    setState(State::FetchingList);
     const bool folders = QDir().mkpath(tempBaseFolder());
     setStat(QStringLiteral("Загружаем список..."));
-    if (!folders || !DownloadFile(listAddress(m_serverAddress, m_table), tempListFile(), FileKind::List)) {
-        if (m_aborted)
-            return;
-        zv::showMessage(this, QStringLiteral("Произошла ошибка!"));
-        setStat(QStringLiteral("Ошибка обновления!"));
+    if (!folders) {
+        listFetched(false);
+        return;
+    }
+    m_job = DownloadFile(listAddress(m_serverAddress, m_table), tempListFile(), FileKind::List);
+}
+
+void frmUpdate::listFetched(bool ok)
+{
+    if (!ok) {
+        setState(State::Idle);
+        if (tell(QStringLiteral("Произошла ошибка!")))
+            setStat(QStringLiteral("Ошибка обновления!"));
         return;
     }
     ToSpiskok();
     setStat(QStringLiteral("Проверяем наличие обновлений"));
     CheckNewItems();
     if (m_list2.isEmpty()) {
-        zv::showMessage(this, QStringLiteral("У вас самая свежая база данных!"), zv::MessageForm::OkInformation);
-        setStat(QStringLiteral("Обновлений нет."));
+        setState(State::Idle);
+        if (tell(QStringLiteral("У вас самая свежая база данных!"), zv::MessageForm::OkInformation))
+            setStat(QStringLiteral("Обновлений нет."));
         return;
     }
-    const QString offer =
-        QStringLiteral("Новых записей ") + QString::number(m_list2.size()) + QStringLiteral(", обновить?");
-    if (zv::showMessage(this, offer, zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes) {
+    const auto answer =
+        ask(QStringLiteral("Новых записей ") + QString::number(m_list2.size()) + QStringLiteral(", обновить?"));
+    if (!answer)
+        return;
+    if (*answer != zv::MessageAnswer::Yes) {
         m_list1.clear();
         m_list2.clear();
         RemoveTEMP();
+        setState(State::Idle);
         return;
     }
     updbase();
-    if (m_aborted)
-        return;
-    if (!adding())
-        return;
-    Whatsnew();
 }
 
 void frmUpdate::ToSpiskok()
@@ -248,123 +321,121 @@ void frmUpdate::CheckNewItems()
 
 void frmUpdate::updbase()
 {
+    setState(State::FetchingEntries);
+    m_pending.clear();
+    m_next = 0;
+    m_entriesDone = 0;
+    m_statShown.invalidate();
+    m_barShown.invalidate();
     prgEntries->setRange(0, int(m_list2.size()));
     prgEntries->setValue(0);
     prgEntries->show();
-    const QString base = tempBaseFolder();
-    QHash<int, QString> pending;
-    int arrived = 0;
-    qsizetype next = 0; // the first name of m_list2 not handed to the downloader yet
-    QEventLoop loop;
-    auto quitWhenDone = [&] {
-        if (pending.isEmpty() && next == m_list2.size())
-            loop.quit();
-    };
-    // Small files start by the thousand a second; the line changes as often as an eye can
-    // follow, and redrawing it for every one would cost more than fetching it.
-    QElapsedTimer shown;
-    // The bar moves as often as an eye can follow, and shows the whole at the end.
-    QElapsedTimer barShown;
-    auto showArrived = [&] {
-        ++arrived;
-        if (!barShown.isValid() || barShown.elapsed() >= 40) {
-            prgEntries->setValue(arrived);
-            barShown.start();
-        }
-    };
-    const auto started = connect(m_downloader, &Downloader::jobStarted, this, [&](int id, const DownloadJob &) {
-        if (pending.contains(id) && (!shown.isValid() || shown.elapsed() >= 50)) {
-            setStat(QStringLiteral("Загружаю ") + pending.value(id));
-            shown.start();
-        }
-    });
-    const auto finished = connect(m_downloader, &Downloader::finished, this, [&](int id, bool) {
-        if (pending.remove(id)) {
-            showArrived();
-            quitWhenDone();
-        }
-    });
-    // The texts are taken as they come, while the next files are still on their way.
-    const auto kept = connect(m_downloader, &Downloader::arrived, this, [&](int id, const QByteArray &bytes) {
-        if (const auto job = pending.constFind(id); job != pending.cend())
-            m_arrived.keep(*job, bytes);
-    });
     // The names are handed over a slice at a time from the event loop, so that thousands of
     // them never keep the window from reacting.
-    QTimer feeder;
-    connect(&feeder, &QTimer::timeout, this, [&] {
-        QElapsedTimer slice;
-        slice.start();
-        while (next < m_list2.size() && !m_aborted && slice.elapsed() < 20) {
-            const QString &name = m_list2.at(next++);
-            // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
-            const QUrl url = isPlainFileName(name) ? entryUrl(m_serverAddress, m_table, name) : QUrl();
-            if (!url.isValid()) {
-                showArrived();
-                continue;
-            }
-            const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
-            DownloadJob job(url, base + QLatin1Char('/') + name, FileKind::Entry, fallback != url ? fallback : QUrl());
-            job.keepBytes = true;
-            pending.insert(m_downloader->enqueue(job), name);
-        }
-        if (m_aborted)
-            next = m_list2.size();
-        if (next == m_list2.size()) {
-            feeder.stop();
-            quitWhenDone();
-        }
-    });
-    feeder.start(0);
-    loop.exec();
-    disconnect(started);
-    disconnect(finished);
-    disconnect(kept);
-    prgEntries->setValue(arrived);
-    prgEntries->hide();
-    if (!m_aborted)
-        setStat(QStringLiteral("Загрузка завершена."));
+    m_feeder.start(0);
 }
 
-bool frmUpdate::adding()
+void frmUpdate::feedEntries()
 {
     const QString base = tempBaseFolder();
-    zv::UpdateBatch batch = m_session.beginUpdateBatch();
-    QString lastFile;
+    QElapsedTimer slice;
+    slice.start();
+    while (m_next < m_list2.size() && slice.elapsed() < 20) {
+        const QString &name = m_list2.at(m_next++);
+        // A name that cannot be a plain file of tmp/base fails like a missing file: nothing is written.
+        const QUrl url = isPlainFileName(name) ? entryUrl(m_serverAddress, m_table, name) : QUrl();
+        if (!url.isValid()) {
+            entryDone();
+            continue;
+        }
+        const QUrl fallback = entryUrlCp1251(m_serverAddress, m_table, name);
+        DownloadJob job(url, base + QLatin1Char('/') + name, FileKind::Entry, fallback != url ? fallback : QUrl());
+        job.keepBytes = true;
+        m_pending.insert(m_downloader->enqueue(job), name);
+    }
+    if (m_next == m_list2.size()) {
+        m_feeder.stop();
+        whenEntriesFetched();
+    }
+}
+
+void frmUpdate::entryFinished(int id, bool ok)
+{
+    const auto job = m_pending.constFind(id);
+    if (job == m_pending.cend())
+        return;
+    if (ok)
+        m_fetched << *job;
+    m_pending.erase(job);
+    entryDone();
+    whenEntriesFetched();
+}
+
+void frmUpdate::entryDone()
+{
+    ++m_entriesDone;
+    // The bar moves as often as an eye can follow, and shows the whole at the end.
+    if (!m_barShown.isValid() || m_barShown.elapsed() >= 40) {
+        prgEntries->setValue(m_entriesDone);
+        m_barShown.start();
+    }
+}
+
+void frmUpdate::whenEntriesFetched()
+{
+    if (m_next < m_list2.size() || !m_pending.isEmpty())
+        return;
+    prgEntries->setValue(m_entriesDone);
+    prgEntries->hide();
+    setStat(QStringLiteral("Загрузка завершена."));
+    adding();
+}
+
+void frmUpdate::adding()
+{
+    setState(State::WritingEntries);
+    // Only the entry files this action fetched are added, in name order, whatever else lies in
+    // tmp/base; a name listed twice arrived twice into the same file.
+    QStringList files = m_fetched;
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
     // The entries are written, and merged into a snapshot of the list's order, on a second
     // thread with a connection of its own, while this window keeps repainting.
-    m_adding = true;
-    try {
-        zv::runInBackground([&] {
-            QElapsedTimer sinceShown;
-            batch.run(
-                base, entryFilesIn(base),
-                [&](const QString &name) {
-                    lastFile = name;
-                    // A few times a second is all a person can read; thousands of queued texts
-                    // would only hold up the window.
-                    if (sinceShown.isValid() && sinceShown.elapsed() < 40)
-                        return;
-                    sinceShown.start();
-                    QMetaObject::invokeMethod(
-                        this, [this, name] { setStat(QStringLiteral("Добавляем ") + name); }, Qt::QueuedConnection);
-                },
-                &m_arrived);
-        });
-    } catch (const zv::CatalogueError &e) {
-        m_adding = false;
-        zv::showMessage(this, e.message(), zv::MessageForm::OkExclamation);
-        setStat(QStringLiteral("Ошибка обновления!"));
-        return false;
+    m_writer = std::make_unique<zv::BatchWriter>(m_session.beginUpdateBatch(), tempBaseFolder(), std::move(files),
+                                                 std::exchange(m_arrived, ArrivedTexts()));
+    connect(m_writer.get(), &zv::BatchWriter::adding, this,
+            [this](const QString &name) { setStat(QStringLiteral("Добавляем ") + name); });
+    connect(m_writer.get(), &zv::BatchWriter::finished, this, &frmUpdate::entriesWritten);
+    m_writer->start();
+}
+
+void frmUpdate::entriesWritten(zv::BatchWriter::Outcome outcome, const QString &failure)
+{
+    const bool closing = m_state == State::Closing;
+    m_closeWait.stop();
+    // Called from the writer's own signal: it goes once that is over.
+    zv::BatchWriter *writer = m_writer.release();
+    writer->deleteLater();
+    setState(State::Idle);
+    if (outcome == zv::BatchWriter::Outcome::Cancelled) {
+        Form_Unload();
+        QDialog::done(QDialog::Rejected);
+        return;
     }
-    m_adding = false;
-    if (!lastFile.isEmpty())
-        setStat(QStringLiteral("Добавляем ") + lastFile);
-    m_session.finishUpdateBatch(std::move(batch));
-    zv::showMessage(this, QStringLiteral("База обновлена!"));
+    if (outcome == zv::BatchWriter::Outcome::Failed) {
+        if (!tell(failure, zv::MessageForm::OkExclamation))
+            return;
+        setStat(QStringLiteral("Ошибка обновления!"));
+        if (closing)
+            close();
+        return;
+    }
+    m_session.finishUpdateBatch(writer->takeBatch());
+    if (!tell(QStringLiteral("База обновлена!")))
+        return;
     m_session.announceUpdatedCount();
     close();
-    return true;
+    Whatsnew();
 }
 
 void frmUpdate::Whatsnew()
@@ -373,76 +444,4 @@ void frmUpdate::Whatsnew()
     if (zv::showMessage(owner, QStringLiteral("Читать что нового? (будет выполнен переход на сайт)"),
                         zv::MessageForm::YesNoQuestion) == zv::MessageAnswer::Yes)
         OpenWithShell(whatsNewAddress(), 2, owner);
-}
-
-void frmUpdate::VistaButton1_Click()
-{
-    if (m_busy || m_closing)
-        return;
-    // An installed package is updated by the system; nothing is fetched that could not be installed.
-    if (!installFolderWritable()) {
-        zv::showMessage(this, kPackageManagedText, zv::MessageForm::OkInformation);
-        return;
-    }
-    setBusy(true);
-    const auto idle = qScopeGuard([this] { setBusy(false); });
-
-    m_serverAddress = cmbServer->currentText();
-    const QString versionPath = versionFile();
-    if (!DownloadFile(versionAddress(m_serverAddress), versionPath, FileKind::VersionFile)) {
-        if (!m_aborted)
-            zv::showMessage(this, kNoConnectionText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    const VersionCheck check = checkVersionFile(versionPath, VersionNumber);
-    QFile::remove(versionPath);
-    if (check.verdict == VersionCheck::Verdict::Unreadable) {
-        zv::showMessage(this, kUnreadableVersionText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    if (check.verdict == VersionCheck::Verdict::UpToDate) {
-        zv::showMessage(this, kUpToDateText, zv::MessageForm::OkInformation);
-        return;
-    }
-    if (zv::showMessage(this, offerText(check.textVersion), zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
-        return;
-    if (!installScriptReady()) {
-        zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    // An archive left from an earlier attempt must never be installed in place of this one.
-    const auto dropDownloads = [] {
-        QFile::remove(archiveFile());
-        QFile::remove(signatureFile());
-    };
-    dropDownloads();
-    if (!DownloadFile(archiveAddress(m_serverAddress), archiveFile(), FileKind::Archive)) {
-        if (!m_aborted)
-            zv::showMessage(this, kArchiveFailedText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    // The signature is a few hundred bytes; the version file's size cap fits it.
-    if (!DownloadFile(signatureAddress(m_serverAddress), signatureFile(), FileKind::VersionFile) && m_aborted) {
-        dropDownloads();
-        return;
-    }
-    const ArchiveVerdict verdict =
-        checkArchive(archiveFile(), signatureFile(), trustedKeysFolder(), check.serverBuild, VersionNumber);
-    QFile::remove(signatureFile());
-    if (verdict != ArchiveVerdict::Good) {
-        dropDownloads();
-        zv::showMessage(this, archiveVerdictText(verdict), zv::MessageForm::OkExclamation);
-        return;
-    }
-    if (!installScriptReady()) {
-        dropDownloads();
-        zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    if (!zv::seam().startProcess(QStringLiteral("/bin/sh"), {installScript()})) {
-        dropDownloads();
-        zv::showMessage(this, kScriptFailedText, zv::MessageForm::OkExclamation);
-        return;
-    }
-    zv::seam().exitProcess(0);
 }

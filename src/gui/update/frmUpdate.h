@@ -1,11 +1,19 @@
 #pragma once
 
+#include "core/Seam.h"
+#include "core/session/BatchWriter.h"
 #include "core/update/Downloader.h"
 #include "core/update/EntryImport.h"
 #include "gui/Language.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -17,8 +25,9 @@ class CatalogueSession;
 }
 
 // The update manager: fetches the current category's new entries, or a newer program build,
-// from the server chosen in cmbServer. Transfers run while the window keeps repainting; its
-// buttons and server box are disabled meanwhile, and closing it stops them.
+// from the server chosen in cmbServer. A click starts an action and returns; the transfers'
+// signals carry it on from step to step while the window keeps reacting. Its buttons and server
+// box are disabled meanwhile, and closing it stops the action and cleans up after it.
 class frmUpdate
     : public QDialog
     , public LanguageAware
@@ -26,6 +35,19 @@ class frmUpdate
     Q_OBJECT
 
 public:
+    // Where an action stands; Idle between actions.
+    enum class State {
+        Idle,
+        FetchingList,
+        Asking, // a question of the action is open
+        FetchingEntries,
+        WritingEntries,
+        Closing, // closed while entries are written: the window goes once they are in or taken back
+        CheckingVersion,
+        FetchingArchive,
+        FetchingSignature,
+    };
+
     // Updates the category the session shows (CurrentTable).
     explicit frmUpdate(zv::CatalogueSession &session, QWidget *owner = nullptr);
     ~frmUpdate() override;
@@ -34,11 +56,15 @@ public:
 
     void Command1_Click();
     void VistaButton1_Click();
-    bool busy() const { return m_busy; }
+    State state() const { return m_state; }
+    bool busy() const { return m_state != State::Idle; }
 
     // Working lists of the last catalogue action.
     const QStringList &List1() const { return m_list1; }
     const QStringList &List2() const { return m_list2; }
+
+    // How long closing waits for entries being written before it takes them back. Tests shorten it.
+    static void setCloseWait(int ms);
 
     void done(int result) override;
 
@@ -46,28 +72,60 @@ private:
     void Form_Load();
     void Form_Unload();
     void RemoveTEMP();
-    bool DownloadFile(const QString &from, const QString &to, zv::update::FileKind kind);
+    int DownloadFile(const QString &from, const QString &to, zv::update::FileKind kind);
+
+    // The transfer's signals.
+    void onJobStarted(int id);
+    void onArrived(int id, const QByteArray &bytes);
+    void onFinished(int id, bool ok);
+    void entryFinished(int id, bool ok);
+
+    // The catalogue update, step by step.
+    void listFetched(bool ok);
     void ToSpiskok();
     void CheckNewItems();
     void updbase();
-    bool adding();
+    void feedEntries();
+    void entryDone();
+    void whenEntriesFetched();
+    void adding();
+    void entriesWritten(zv::BatchWriter::Outcome outcome, const QString &failure);
     void Whatsnew();
 
+    // The program update, step by step.
+    void versionFetched(bool ok);
+    void archiveFetched(bool ok);
+    void signatureFetched(bool ok);
+    void dropDownloads();
+
+    // Asks through the seam; nothing when the window was closed meanwhile.
+    std::optional<zv::MessageAnswer> ask(const QString &text);
+    // Tells through the seam; false when the window is gone meanwhile.
+    bool tell(const QString &text, zv::MessageForm form = zv::MessageForm::Ok);
+    void setState(State state);
+    // Ends the action where it stands: transfers stopped, what they fetched removed.
+    void stopAction();
     void setStat(const QString &text);
-    void setBusy(bool busy);
 
     zv::CatalogueSession &m_session;
     QString m_table;
     QString m_serverAddress;
     QStringList m_list1;
     QStringList m_list2;
-    bool m_busy = false;
-    bool m_aborted = false;
-    bool m_adding = false;     // entries are being written; the window cannot close
-    bool m_closing = false;    // the temporary files are being deleted on closing
-    bool m_destroying = false; // nothing may wait for the event loop any more
+    State m_state = State::Idle;
     zv::update::Downloader *m_downloader;
-    zv::update::ArrivedTexts m_arrived; // texts of the entry files fetched so far
+    int m_job = 0;                 // the one transfer of a single-file step
+    qint64 m_serverBuild = 0;      // the build the program update offers
+    QHash<int, QString> m_pending; // entry transfers by id
+    qsizetype m_next = 0;          // the first name of List2 not handed to the downloader yet
+    int m_entriesDone = 0;
+    QStringList m_fetched;              // entry files this action wrote into tmp/base
+    zv::update::ArrivedTexts m_arrived; // their texts, as they came
+    QTimer m_feeder;
+    QElapsedTimer m_statShown;
+    QElapsedTimer m_barShown;
+    std::unique_ptr<zv::BatchWriter> m_writer;
+    QTimer m_closeWait;
 
     QLabel *stat;
     QLabel *Label1;

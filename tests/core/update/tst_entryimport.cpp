@@ -71,8 +71,9 @@ private slots:
         writeEntry(QStringLiteral("Пусто"), QString());
         const auto catalogue = OpenCatalogue(catalogueFile());
         const zv::NameRows added =
-            importEntries(catalogue, QStringLiteral("Games"), base(), entryFilesIn(base()),
-                          [](const QString &name) { return name.compare(u"quake", Qt::CaseInsensitive) == 0; });
+            importEntries(catalogue, QStringLiteral("Games"), base(), entryFilesIn(base()), [](const QString &name) {
+                return name.compare(u"quake", Qt::CaseInsensitive) == 0;
+            }).value();
         // The first of two names equal but for letter case wins; a present name is left alone.
         QCOMPARE(added.size(), 2);
         QCOMPARE(added.at(0).toString(), QStringLiteral("DOOM"));
@@ -122,10 +123,39 @@ private slots:
         const auto catalogue = OpenCatalogue(catalogueFile());
         const zv::NameRows added =
             importEntries(catalogue, QStringLiteral("Games"), base(),
-                          {QStringLiteral("Есть"), QStringLiteral("Нет такого"), QStringLiteral("Труба")}, {});
+                          {QStringLiteral("Есть"), QStringLiteral("Нет такого"), QStringLiteral("Труба")}, {})
+                .value();
         QVERIFY(!pipe.wasRead());
         QCOMPARE(added.size(), 1);
         QCOMPARE(ListNames(catalogue, QStringLiteral("Games")), QStringList{QStringLiteral("Есть")});
+    }
+
+    void cancelledImportWritesNothing_data()
+    {
+        QTest::addColumn<int>("setDuring"); // the file whose writing the flag is set during; 0: before
+        QTest::newRow("before the first") << 0;
+        QTest::newRow("while the first is written") << 1;
+        QTest::newRow("while the last is written") << 3;
+    }
+
+    void cancelledImportWritesNothing()
+    {
+        QFETCH(int, setDuring);
+        const QStringList files{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+        for (const QString &name : files)
+            writeEntry(name, name);
+        const auto catalogue = OpenCatalogue(catalogueFile());
+        std::atomic_bool cancel = setDuring == 0;
+        int seen = 0;
+        const auto beforeEach = [&](const QString &) {
+            if (++seen == setDuring)
+                cancel = true;
+        };
+        QVERIFY(!importEntries(catalogue, QStringLiteral("Games"), base(), files, {}, beforeEach, nullptr, &cancel));
+        QCOMPARE(ListNames(catalogue, QStringLiteral("Games")), QStringList());
+        // The same files, not cancelled, land.
+        cancel = false;
+        QCOMPARE(importEntries(catalogue, QStringLiteral("Games"), base(), files, {}, {}, nullptr, &cancel)->size(), 3);
     }
 
     void manyEntriesThroughOneStatement()

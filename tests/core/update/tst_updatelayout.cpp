@@ -3,6 +3,7 @@
 #include "core/update/UpdateLayout.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
@@ -116,47 +117,56 @@ private slots:
         QCOMPARE(newNames(listed, [](const QString &) { return true; }), QStringList());
     }
 
-    void removeTempFoldersTouchesOnlyTmp()
+    void removeTempFilesTakesOnlyItsOwn()
     {
         zvtest::TempHome home;
         home.write(QStringLiteral("tmp/list.txt"), "x");
         home.write(QStringLiteral("tmp/base/Игра"), "x");
         home.write(QStringLiteral("tmp/base/.hidden"), "x");
         home.write(QStringLiteral("tmp/.part/1-2.part"), "x");
+        home.write(QStringLiteral("tmp/other/file"), "x");
         home.write(QStringLiteral("Zorvanell.dat"), "keep");
         home.write(QStringLiteral("outside/file"), "keep");
-        // A link inside tmp must go as a link: what it points to stays.
+        // A link inside tmp goes as a link: what it points to stays.
         QVERIFY(QFile::link(home.file(QStringLiteral("outside")), home.file(QStringLiteral("tmp/base/link"))));
-        QVERIFY(QFile::link(home.file(QStringLiteral("Zorvanell.dat")), home.file(QStringLiteral("tmp/db"))));
-        removeTempFolders();
-        QVERIFY(!QFileInfo::exists(home.file(QStringLiteral("tmp"))));
+        QVERIFY(QFile::link(home.file(QStringLiteral("Zorvanell.dat")), home.file(QStringLiteral("tmp/list2"))));
+        removeTempFiles(
+            {QStringLiteral("Игра"), QStringLiteral("link"), QStringLiteral("../list2"), QStringLiteral("Нет такой")});
+        QStringList left;
+        for (QDirIterator it(home.file(QStringLiteral("tmp")), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            left << QDir(home.path()).relativeFilePath(it.next());
+        left.sort();
+        QCOMPARE(left, (QStringList{QStringLiteral("tmp/.part"), QStringLiteral("tmp/.part/1-2.part"),
+                                    QStringLiteral("tmp/base"), QStringLiteral("tmp/base/.hidden"),
+                                    QStringLiteral("tmp/list2"), QStringLiteral("tmp/other"),
+                                    QStringLiteral("tmp/other/file")}));
         QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), QByteArray("keep"));
         QCOMPARE(home.read(QStringLiteral("outside/file")), QByteArray("keep"));
-        removeTempFolders(); // nothing there: nothing happens
-        QStringList left = QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        left.sort();
-        QCOMPARE(left, (QStringList{QStringLiteral("Zorvanell.dat"), QStringLiteral("outside")}));
     }
 
-    void removeTempFoldersKeepsSubFolders()
+    void removeTempFilesRemovesTheEmptiedFolders()
     {
         zvtest::TempHome home;
-        home.write(QStringLiteral("tmp/other/file"), "x");
         home.write(QStringLiteral("tmp/list.txt"), "x");
-        removeTempFolders();
-        QVERIFY(!QFileInfo::exists(home.file(QStringLiteral("tmp/list.txt"))));
-        QCOMPARE(home.read(QStringLiteral("tmp/other/file")), QByteArray("x"));
+        home.write(QStringLiteral("tmp/base/Игра"), "x");
+        QVERIFY(QDir().mkpath(home.file(QStringLiteral("tmp/.part"))));
+        removeTempFiles({QStringLiteral("Игра")});
+        QVERIFY(!QFileInfo::exists(home.file(QStringLiteral("tmp"))));
+        removeTempFiles({QStringLiteral("Игра")}); // nothing there: nothing happens
+        QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     void tmpAsLinkIsNotFollowed()
     {
         zvtest::TempHome home;
         home.write(QStringLiteral("elsewhere/base/keep"), "x");
-        home.write(QStringLiteral("elsewhere/keep"), "x");
+        home.write(QStringLiteral("elsewhere/list.txt"), "x");
         QVERIFY(QFile::link(home.file(QStringLiteral("elsewhere")), home.file(QStringLiteral("tmp"))));
-        removeTempFolders();
+        removeTempFiles({QStringLiteral("keep")});
         QCOMPARE(home.read(QStringLiteral("elsewhere/base/keep")), QByteArray("x"));
-        QCOMPARE(home.read(QStringLiteral("elsewhere/keep")), QByteArray("x"));
+        QCOMPARE(home.read(QStringLiteral("elsewhere/list.txt")), QByteArray("x"));
     }
 };
 

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -101,8 +102,18 @@ class TestFrmUpdate : public QObject
         {
             server.setFile(entryPath(name), zv::toCp1251(text));
         }
-        void clickUpdate() { emit button("Command1")->Click(); }
-        void clickProgram() { emit button("VistaButton1")->Click(); }
+        // A click starts an action; the transfers carry it on until the window is idle again.
+        void clickUpdate()
+        {
+            emit button("Command1")->Click();
+            waitUntilIdle();
+        }
+        void clickProgram()
+        {
+            emit button("VistaButton1")->Click();
+            waitUntilIdle();
+        }
+        void waitUntilIdle() { QTRY_VERIFY_WITH_TIMEOUT(!window->busy(), 60000); }
         QStringList names() { return ListNames(OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat"))), kTable); }
         QString ref(const QString &name)
         {
@@ -149,7 +160,6 @@ private slots:
         QCOMPARE(f.button("Command1")->Caption(), QStringLiteral("Обновить базу"));
         QCOMPARE(f.button("VistaButton1")->Caption(), QStringLiteral("Обновить программу"));
         QCOMPARE(f.window->size(), QSize(328, 118));
-        zv::update::removeTempFolders();
         frmUpdate fresh(*f.session, f.main.get());
         QComboBox *box = fresh.findChild<QComboBox *>(QStringLiteral("cmbServer"));
         QVERIFY(box->isEditable());
@@ -529,6 +539,199 @@ private slots:
         QVERIFY(!f.tmpExists());
         QVERIFY(f.names().isEmpty());
         QVERIFY(!f.window->busy());
+    }
+
+    void closingInEachState_data()
+    {
+        QTest::addColumn<bool>("program");       // VistaButton1 rather than Command1
+        QTest::addColumn<QByteArray>("stalled"); // closed once this is requested; it never arrives
+        QTest::addColumn<QString>("question");   // or closed while this question is open
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("questions"); // asked before the close
+        using S = frmUpdate::State;
+        QTest::newRow("idle") << false << QByteArray() << QString() << int(S::Idle) << 0;
+        QTest::newRow("fetching the list")
+            << false << QByteArray("spisok.txt") << QString() << int(S::FetchingList) << 0;
+        QTest::newRow("asking about entries")
+            << false << QByteArray() << QStringLiteral("Новых записей ") << int(S::Asking) << 1;
+        QTest::newRow("fetching entries") << false << QByteArray("/base/") << QString() << int(S::FetchingEntries) << 1;
+        QTest::newRow("checking the version")
+            << true << QByteArray("ProgVer.ini") << QString() << int(S::CheckingVersion) << 0;
+        QTest::newRow("asking about the program")
+            << true << QByteArray() << QStringLiteral("Доступна версия ") << int(S::Asking) << 1;
+        QTest::newRow("fetching the archive")
+            << true << QByteArray("update.rar") << QString() << int(S::FetchingArchive) << 1;
+        QTest::newRow("fetching the signature")
+            << true << QByteArray("minisig") << QString() << int(S::FetchingSignature) << 1;
+    }
+
+    void closingInEachState()
+    {
+        QFETCH(bool, program);
+        QFETCH(QByteArray, stalled);
+        QFETCH(QString, question);
+        QFETCH(int, state);
+        QFETCH(int, questions);
+        Fixture f({QStringLiteral("Старая")});
+        f.serveList(QStringLiteral("Старая\r\nНовая 1\r\nНовая 2"));
+        f.serveEntry(QStringLiteral("Новая 1"), QStringLiteral("один"));
+        f.serveEntry(QStringLiteral("Новая 2"), QStringLiteral("два"));
+        f.serveProgram("archive");
+        const QList<QByteArray> paths{"/zv_upd/Games/spisok.txt",
+                                      entryPath(QStringLiteral("Новая 1")),
+                                      entryPath(QStringLiteral("Новая 2")),
+                                      "/zv_upd/ProgVer.ini",
+                                      "/zv_upd/update.rar",
+                                      "/zv_upd/update.rar.minisig"};
+        for (const QByteArray &path : paths) {
+            if (!stalled.isEmpty() && path.contains(stalled))
+                f.server.setRoute(path, {200, QByteArray(100000, 'x'), HttpTestServer::Behaviour::Stall, {}});
+        }
+        f.window->findChild<zv::update::Downloader *>()->setTimeout(60000);
+        const auto home = snapshot(f.home.path());
+        const auto install = f.install.snapshot();
+        int closedIn = -1;
+        qsizetype requestsAtClose = -1;
+        auto closeNow = [&] {
+            closedIn = int(f.window->state());
+            requestsAtClose = f.server.requests.size();
+            f.window->close();
+        };
+        connect(&f.server, &HttpTestServer::requested, this, [&](const QByteArray &path) {
+            if (!stalled.isEmpty() && path.contains(stalled) && closedIn < 0)
+                QTimer::singleShot(0, f.window.get(), closeNow);
+        });
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &m) {
+            if (!question.isEmpty() && m.text.startsWith(question))
+                closeNow();
+        };
+        if (program)
+            f.clickProgram();
+        else if (state != int(frmUpdate::State::Idle))
+            f.clickUpdate();
+        if (closedIn < 0)
+            closeNow();
+        QCOMPARE(closedIn, state);
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.window->busy());
+        QCOMPARE(f.seam.messages.size(), questions);
+        // No step follows the close (a transfer on its way when it came may still reach the server).
+        QTest::qWait(100);
+        for (const QByteArray &path : f.server.requests.mid(requestsAtClose))
+            QVERIFY2(!stalled.isEmpty() && path.contains(stalled), path.constData());
+        QVERIFY(!f.tmpExists());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(snapshot(f.home.path()), home);
+        QCOMPARE(f.install.snapshot(), install);
+        QVERIFY(f.seam.started.isEmpty());
+        QVERIFY(f.seam.exits.isEmpty());
+    }
+
+    void closingWhileEntriesAreWrittenTakesThemBackAfterAWhile()
+    {
+        Fixture f({QStringLiteral("Старая")});
+        QStringList list{QStringLiteral("Старая")};
+        for (int i = 0; i < 20; ++i) {
+            list << QStringLiteral("Запись %1").arg(i);
+            f.serveEntry(list.last(), QStringLiteral("Текст %1").arg(i));
+        }
+        f.serveList(list.join(QStringLiteral("\r\n")));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        frmUpdate::setCloseWait(50);
+        const auto restore = qScopeGuard([] { frmUpdate::setCloseWait(2000); });
+        // Another program holds the catalogue for longer than closing waits.
+        sqlite3 *holder = nullptr;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &m) {
+            if (!m.text.startsWith(QStringLiteral("Новых записей ")))
+                return;
+            sqlite3_open_v2(QFile::encodeName(f.home.file(QStringLiteral("Zorvanell.dat"))).constData(), &holder,
+                            SQLITE_OPEN_READWRITE, nullptr);
+            sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        };
+        int closedIn = -1;
+        bool stayedOpen = false;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (f.stat() != QStringLiteral("Загрузка завершена."))
+                return;
+            poll.stop();
+            closedIn = int(f.window->state());
+            f.window->close();
+            stayedOpen = f.window->isVisible();
+            QTimer::singleShot(300, this, [&] {
+                sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+                sqlite3_close(holder);
+            });
+        });
+        poll.start();
+        f.clickUpdate();
+        QCOMPARE(closedIn, int(frmUpdate::State::WritingEntries));
+        QVERIFY(stayedOpen);
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Новых записей 20, обновить?")});
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Старая")});
+        QVERIFY(!f.tmpExists());
+    }
+
+    void entriesThatCannotBeWrittenLeaveTheCatalogueAsItWas()
+    {
+        Fixture f({QStringLiteral("Старая")});
+        f.serveList(QStringLiteral("Новая"));
+        f.serveEntry(QStringLiteral("Новая"), QStringLiteral("текст"));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        zv::setCatalogueBusyTimeout(100);
+        const auto restore = qScopeGuard([] { zv::setCatalogueBusyTimeout(5000); });
+        // Another program holds the catalogue for longer than writing waits for it.
+        sqlite3 *holder = nullptr;
+        sqlite3_open_v2(QFile::encodeName(f.home.file(QStringLiteral("Zorvanell.dat"))).constData(), &holder,
+                        SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+        f.clickUpdate();
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(f.seam.messages.at(1).form, MessageForm::OkExclamation);
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Старая")});
+        f.window->close();
+        QVERIFY(!f.tmpExists());
+    }
+
+    void filesOthersPutIntoTmpAreNeitherAddedNorDeleted_data()
+    {
+        QTest::addColumn<QString>("dropped");
+        QTest::newRow("a name not offered") << QStringLiteral("Чужая");
+        QTest::newRow("an offered name that did not arrive") << QStringLiteral("Пропавшая");
+    }
+
+    void filesOthersPutIntoTmpAreNeitherAddedNorDeleted()
+    {
+        QFETCH(QString, dropped);
+        Fixture f;
+        f.serveList(QStringLiteral("Новая\r\nПропавшая"));
+        f.serveEntry(QStringLiteral("Новая"), QStringLiteral("своя"));
+        // Another program's unfinished download, there before the update starts.
+        f.home.write(QStringLiteral("tmp/.part/1-1.part"), "unfinished");
+        connect(&f.server, &HttpTestServer::requested, this, [&](const QByteArray &path) {
+            if (path.contains("/base/"))
+                f.home.write(QStringLiteral("tmp/base/") + dropped, zv::toCp1251(QStringLiteral("чужая")));
+        });
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.seam.messages.value(1).text, QStringLiteral("База обновлена!"));
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Новая")});
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Новая")});
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.home.read(QStringLiteral("tmp/base/") + dropped), zv::toCp1251(QStringLiteral("чужая")));
+        QCOMPARE(f.home.read(QStringLiteral("tmp/.part/1-1.part")), QByteArray("unfinished"));
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("tmp/base/Новая"))));
+        QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
     }
 
     void manyEntries()

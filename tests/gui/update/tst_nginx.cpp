@@ -55,6 +55,7 @@ class TestNginx : public QObject
             window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(server);
             seam.messageAnswers << zv::MessageAnswer::Yes;
             emit window.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
+            QTRY_VERIFY_WITH_TIMEOUT(!window.busy(), 120000);
 
             const auto &expected = m_source.value(table);
             QCOMPARE(seam.messages.value(0).text, QStringLiteral("Новых записей ") + QString::number(expected.size()) +
@@ -216,6 +217,7 @@ private slots:
         window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(nginx.rootAddress());
         seam.messageAnswers << zv::MessageAnswer::Yes;
         emit window.findChild<VistaButton *>(QStringLiteral("VistaButton1"))->Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.busy(), 60000);
         QCOMPARE(seam.messageTexts(), QStringList{QStringLiteral("Доступна версия 5.1.502, загрузить и установить?")});
         QCOMPARE(seam.started.size(), 1);
         QCOMPARE(seam.started.at(0).program, QStringLiteral("/bin/sh"));
