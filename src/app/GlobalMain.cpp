@@ -1,5 +1,6 @@
 #include "app/GlobalMain.h"
 
+#include "app/FolderOwner.h"
 #include "core/INI.h"
 #include "core/MemoryUse.h"
 #include "core/ProgramFolder.h"
@@ -17,10 +18,12 @@
 #include "gui/windows/frmLogo.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 
 namespace {
@@ -66,11 +69,37 @@ void tellIrregularSettings()
     }
 }
 
+QPointer<QWidget> mainWindow;
+
 void showMainWindow()
 {
     // The session lives as long as the program; the windows meet through it.
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
-    (new frmMain(*session))->show();
+    mainWindow = new frmMain(*session);
+    mainWindow->show();
+}
+
+// A second start on this folder asked for us: the question on screen, else the main window,
+// else whatever is shown while it comes (the splash screen).
+void bringToFront()
+{
+    QWidget *window = QApplication::activeModalWidget();
+    if (!window)
+        window = mainWindow;
+    if (!window) {
+        for (QWidget *shown : QApplication::topLevelWidgets()) {
+            if (shown->isVisible()) {
+                window = shown;
+                break;
+            }
+        }
+    }
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace
@@ -121,6 +150,23 @@ int runApplication(int argc, char *argv[])
 
     QtSeam seam;
     setSeam(&seam);
+
+    // The folder is made first so that even the first start of an installed program holds it.
+    const ProgramFolderChoice folder = programFolderChoice();
+    if (folder.userDataFolder)
+        QDir().mkpath(folder.path);
+    FolderOwner owner(folder.path, bringToFront);
+    switch (owner.claim()) {
+    case FolderOwner::Claim::OwnerAnswered:
+        return 0;
+    case FolderOwner::Claim::OwnerSilent:
+        refuse(QStringLiteral("Zorvanell уже работает с папкой %1, но не отвечает.")
+                   .arg(QDir::toNativeSeparators(folder.path)));
+        return 1;
+    case FolderOwner::Claim::Owner:
+    case FolderOwner::Claim::Unowned:
+        break;
+    }
 
     if (!Main())
         return 1;
