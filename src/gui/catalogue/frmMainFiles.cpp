@@ -8,6 +8,7 @@
 #include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/clsCommonDialog.h"
+#include "gui/screenshots/PictureReader.h"
 #include "gui/screenshots/frmScreen.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 
@@ -139,6 +140,8 @@ void frmMain::mnuAddScreenShot_Click()
     dialog.setDialogTitle(QStringLiteral("Добавление скриншота для записи ") + name);
     dialog.setFilter(kPictureFilter);
     dialog.setHWnd(this);
+    // Nothing proposed: the name a save left behind is a text file, not a picture.
+    dialog.setFileName(QString());
     dialog.setMaxFileSize(4096);
     dialog.ShowOpen();
     if (dialog.APIReturn() == 0)
@@ -150,9 +153,11 @@ void frmMain::mnuAddScreenShot_Click()
                         zv::MessageForm::OkExclamation);
         return;
     }
-    const QString extension = zv::screenshots::extensionFor(source, file.read(16));
+    const QByteArray head = file.read(16);
     file.close();
-    if (extension.isEmpty()) {
+    // Only what the viewer can show, whatever the file's name says; a small decode is enough to tell.
+    const QString extension = zv::screenshots::extensionFor(source, head);
+    if (extension.isEmpty() || zv::readPicture(source, QSize(64, 64)).isNull()) {
         zv::showMessage(this,
                         QStringLiteral("Файл ") + QFileInfo(source).fileName() +
                             QStringLiteral(" не похож на изображение: выберите картинку JPEG, GIF или BMP."),
@@ -167,6 +172,14 @@ void frmMain::mnuAddScreenShot_Click()
         if (!word || word->isEmpty())
             return;
         target = zv::screenshots::furtherPictureName(name, *word, extension);
+        // "Doom_2.jpg" may as well be the first picture of the entry "Doom_2".
+        if (QFileInfo::exists(folder + QLatin1Char('/') + target) &&
+            zv::showMessage(this,
+                            QStringLiteral("Файл ") + target +
+                                QStringLiteral(" уже есть в папке скриншотов, и это может быть скриншот другой "
+                                               "записи. Заменить его?"),
+                            zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
+            return;
     }
     const QString failure = zv::screenshots::copyInto(source, folder, target);
     if (!failure.isEmpty()) {
