@@ -14,6 +14,7 @@
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
+#include "gui/windows/SingleWindow.h"
 #include "gui/windows/frmLogo2.h"
 
 #include <QAction>
@@ -27,15 +28,6 @@
 namespace {
 
 const QString kWelcome = QStringLiteral("Приветствуем в программе Zorvanell");
-
-// One window of each hidden kind: a command word typed again shows the same one again.
-template <typename Window> void showHiddenWindow(QPointer<QWidget> &window)
-{
-    if (!window)
-        window = new Window;
-    window->show();
-    window->raise();
-}
 
 } // namespace
 
@@ -114,13 +106,13 @@ void frmMain::txtSearch_Change()
     const QString text = txtSearch->text();
     if (text == QLatin1String("small_tool") || text == QStringLiteral("іьфдд_ещщд") ||
         text == QStringLiteral("ыьфдд_ещщд"))
-        showHiddenWindow<Form1>(m_smallTool);
+        zv::showSingle<Form1>();
     if (text == zv::addresses::kPartnerDomain) {
         zv::showMessage(this, QStringLiteral("Добро пожаловать на сайт"));
         OpenWithShell(QStringLiteral("http://") + zv::addresses::kPartnerDomain + QLatin1Char('/'), 2, this);
     }
     if (text == QLatin1String("logo"))
-        showHiddenWindow<frmLogo2>(m_logo);
+        zv::showSingle<frmLogo2>();
     if (text == zv::kLangAlternative)
         zv::writeOption(zv::Option::Lang, zv::kLangAlternative);
     SearchInList();
