@@ -55,6 +55,8 @@ void frmMain::LoadDB()
 
 void frmMain::listLoaded(const QString &failure)
 {
+    // A click would print nothing until an entry is selected.
+    Print_cmd->setEnabled(false);
     EditButton->setEnabled(false);
     cmdViewScreen->setEnabled(false);
     if (!failure.isEmpty())
@@ -139,6 +141,7 @@ int frmMain::selectedRow() const
 
 void frmMain::selectedRowRemoved()
 {
+    Print_cmd->setEnabled(false);
     txtSearch->clear();
     showCount(m_session.count(), zv::CountForm::Entries);
     txtText->clear();

@@ -147,6 +147,10 @@ private slots:
         QCOMPARE(f.search(*w)->text(), QString());
         QCOMPARE(w->selectedName(), QStringLiteral("Doom"));
         QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("IDDQD"));
+        // "Печать" follows the selection: a switch that selects nothing leaves nothing to print.
+        QVERIFY(f.control(*w, "Print_cmd")->isEnabled());
+        combo->setCurrentText(QStringLiteral("Фильмы"));
+        QVERIFY(!f.control(*w, "Print_cmd")->isEnabled());
     }
 
     void searchSelectsTheFirstMatch()
