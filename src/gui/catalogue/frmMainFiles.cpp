@@ -83,14 +83,22 @@ void frmMain::Print_cmd_Click()
 {
     if (selectedRow() < 0)
         return;
+    const QString name = selectedName();
+    const QString text = selectedEntryText();
     clsCommonDialog &dialog = clsCommonDialog::instance();
     // Owned by this window, so that the dialog stays in front of it when it is on top.
     dialog.setHWnd(this);
+    // Every print starts with the whole entry and one copy, whatever the dialog before chose,
+    // and offers no page past the entry's end.
+    dialog.setFromPage(0);
+    dialog.setToPage(0);
+    dialog.setCopies(1);
+    dialog.setMin(1);
+    dialog.setMax(zv::entryPageCount(dialog.printer(), name, text));
     dialog.ShowPrinter();
     if (dialog.APIReturn() == 0)
         return;
     QPrinter *printer = dialog.printer();
-    const QString name = selectedName();
     // Without a printer Qt can only print into a PDF file, and the user chose none.
     if (printer->outputFileName().isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
         zv::showMessage(this,
@@ -99,9 +107,22 @@ void frmMain::Print_cmd_Click()
                         zv::MessageForm::OkExclamation);
         return;
     }
-    if (!zv::printEntry(printer, name, selectedEntryText()))
+    switch (zv::printEntry(printer, name, text)) {
+    case zv::PrintOutcome::Printed:
+        break;
+    case zv::PrintOutcome::NoPageChosen:
+        // The paper chosen in the dialog may have made the entry shorter than the range.
+        zv::showMessage(
+            this,
+            QStringLiteral("Выбранных страниц в записи ") + name + QStringLiteral(" нет: в ней страниц всего ") +
+                QString::number(zv::entryPageCount(printer, name, text)) + QStringLiteral(". Ничего не напечатано."),
+            zv::MessageForm::OkExclamation);
+        break;
+    case zv::PrintOutcome::Failed:
         zv::showMessage(this, QStringLiteral("Не удалось напечатать запись ") + name + QLatin1Char('.'),
                         zv::MessageForm::OkExclamation);
+        break;
+    }
 }
 
 void frmMain::cmdViewScreen_Click()
