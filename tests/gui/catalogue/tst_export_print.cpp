@@ -397,7 +397,6 @@ private slots:
         f.seam.printToPdf.enqueue(pdf);
         emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
         QVERIFY(f.seam.messages.isEmpty());
-        QCOMPARE(f.seam.printRequests.constFirst().maxPage, 2);
         QString printed;
         for (const QString &page : poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")})
                                        .split(QLatin1Char('\f'), Qt::SkipEmptyParts)) {
@@ -405,6 +404,7 @@ private slots:
                 printed += page.contains(QStringLiteral("Calculator")) ? QLatin1Char('1') : QLatin1Char('2');
         }
         QCOMPARE(printed, pages);
+        QCOMPARE(f.seam.printRequests.constFirst().maxPage, 2);
     }
 };
 
