@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
