@@ -29,6 +29,16 @@ struct FileDialogRequest
     QList<FileFilter> filters;
     int filterIndex = 0; // zero-based
     QString defaultSuffix;
+    // Save dialog: ask before the chosen file is replaced.
+    bool confirmOverwrite = false;
+};
+
+// The pages a print dialog lets the user choose among; 0 for both when the document's length
+// is not known.
+struct PrintDialogRequest
+{
+    int minPage = 0;
+    int maxPage = 0;
 };
 
 // Everything modal or external goes through here: message boxes, input boxes,
@@ -48,7 +58,7 @@ public:
     virtual std::optional<QString> openFileDialog(QWidget *owner, const FileDialogRequest &request) = 0;
     virtual std::optional<QString> saveFileDialog(QWidget *owner, const FileDialogRequest &request) = 0;
     // Lets the user set up `printer`; false when the user cancels.
-    virtual bool printDialog(QWidget *owner, QPrinter *printer) = 0;
+    virtual bool printDialog(QWidget *owner, QPrinter *printer, const PrintDialogRequest &request) = 0;
 
     // Opens a web address or a file with the desktop's default handler.
     virtual void openWithShell(const QString &target) = 0;

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -43,6 +44,8 @@ QFileDialog *makeDialog(QWidget *owner, const FileDialogRequest &request, QFileD
         dialog->selectFile(request.initialName);
     if (!request.defaultSuffix.isEmpty())
         dialog->setDefaultSuffix(request.defaultSuffix);
+    // Qt asks by itself otherwise, and about the chosen name, which need not be the file written.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     return dialog;
 }
 
@@ -118,9 +121,11 @@ std::optional<QString> QtSeam::saveFileDialog(QWidget *owner, const FileDialogRe
     return runFileDialog(owner, request, QFileDialog::AcceptSave);
 }
 
-bool QtSeam::printDialog(QWidget *owner, QPrinter *printer)
+bool QtSeam::printDialog(QWidget *owner, QPrinter *printer, const PrintDialogRequest &request)
 {
     QPrintDialog dialog(printer, owner);
+    if (request.maxPage > 0)
+        dialog.setMinMax(std::max(1, request.minPage), request.maxPage);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -13,7 +13,7 @@ public:
                                     const QString &defaultText) override;
     std::optional<QString> openFileDialog(QWidget *owner, const FileDialogRequest &request) override;
     std::optional<QString> saveFileDialog(QWidget *owner, const FileDialogRequest &request) override;
-    bool printDialog(QWidget *owner, QPrinter *printer) override;
+    bool printDialog(QWidget *owner, QPrinter *printer, const PrintDialogRequest &request) override;
     void openWithShell(const QString &target) override;
     bool startProcess(const QString &program, const QStringList &arguments) override;
     void exitProcess(int code) override;

@@ -2,25 +2,23 @@
 
 #include "core/LetterCase.h"
 
+#include <algorithm>
+
 namespace zv::screenshots {
 
 namespace {
 
-bool needsEscape(QChar ch)
+// What a Linux or Windows file name cannot hold.
+bool cannotBeHeld(char16_t u)
 {
-    const char16_t u = ch.unicode();
     if (u < 0x20 || u == 0x7F)
         return true;
     switch (u) {
-    case u'%':
     case u'/':
     case u'\\':
     case u':':
     case u'*':
     case u'?':
-    case u'[':
-    case u']':
-    case u';':
     case u'"':
     case u'<':
     case u'>':
@@ -29,6 +27,13 @@ bool needsEscape(QChar ch)
     default:
         return false;
     }
+}
+
+// Earlier versions also escaped the escape sign, the characters of wildcard patterns and a
+// leading dot; their pictures are still found under that form.
+bool escapedEarlier(char16_t u, bool first)
+{
+    return cannotBeHeld(u) || u == u'%' || u == u'[' || u == u']' || u == u';' || (first && u == u'.');
 }
 
 void appendEscape(QString &out, QChar ch)
@@ -52,16 +57,32 @@ bool isPlainExtension(const QString &extension)
     return true;
 }
 
-} // namespace
+// The extensions of the picture kind the first bytes `head` show, the usual one first; none
+// when they show no kind known here.
+QStringList extensionsOfContent(const QByteArray &head)
+{
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")};
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return {QStringLiteral("gif")};
+    if (head.startsWith("BM"))
+        return {QStringLiteral("bmp"), QStringLiteral("dib")};
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return {QStringLiteral("png")};
+    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4)))
+        return {QStringLiteral("tif"), QStringLiteral("tiff")};
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        return {QStringLiteral("webp")};
+    return {};
+}
 
-QString fileNameForm(const QString &name)
+template <typename Escaped> QString escaped(const QString &name, Escaped needsEscape)
 {
     QString form;
     form.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar ch = name.at(i);
-        // A leading dot would hide the file and lets "." and ".." name folders.
-        if (needsEscape(ch) || (i == 0 && ch == QLatin1Char('.')))
+        if (needsEscape(ch.unicode(), i == 0))
             appendEscape(form, ch);
         else
             form += ch;
@@ -69,27 +90,31 @@ QString fileNameForm(const QString &name)
     return form;
 }
 
+} // namespace
+
+QString fileNameForm(const QString &name)
+{
+    return escaped(name, [](char16_t u, bool) { return cannotBeHeld(u); });
+}
+
+QString earlierFileNameForm(const QString &name)
+{
+    return escaped(name, escapedEarlier);
+}
+
 QString extensionFor(const QString &sourceName, const QByteArray &head)
 {
     const qsizetype slash = sourceName.lastIndexOf(QLatin1Char('/'));
     const QString fileName = sourceName.mid(slash + 1);
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) {
-        const QString own = fileName.mid(dot + 1);
-        if (isPlainExtension(own))
-            return own;
-    }
-    if (head.startsWith("\xFF\xD8\xFF"))
-        return QStringLiteral("jpg");
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return QStringLiteral("gif");
-    if (head.startsWith("BM"))
-        return QStringLiteral("bmp");
-    if (head.startsWith("\x89PNG\r\n\x1A\n"))
-        return QStringLiteral("png");
-    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4)))
-        return QStringLiteral("tif");
-    return QString();
+    QString own;
+    if (dot > 0 && isPlainExtension(fileName.mid(dot + 1)))
+        own = fileName.mid(dot + 1);
+    const QStringList spellings = extensionsOfContent(head);
+    if (spellings.isEmpty() || spellings.contains(own.toLower()))
+        return own;
+    // A picture under another kind's name ("shot.txt") is stored under its own kind's.
+    return spellings.constFirst();
 }
 
 QString firstPictureName(const QString &entry, const QString &extension)
@@ -104,12 +129,26 @@ QString furtherPictureName(const QString &entry, const QString &word, const QStr
     return fileNameForm(entry) + wordForm + QLatin1Char('.') + extension;
 }
 
-bool belongsTo(const QString &fileName, const QString &entry)
+QStringList pictureForms(const QString &entry)
 {
     // An empty name would own every picture.
     if (entry.isEmpty())
-        return false;
-    return startsWithIgnoringCase(fileName, fileNameForm(entry));
+        return {};
+    QStringList forms{fileNameForm(entry)};
+    if (QString earlier = earlierFileNameForm(entry); earlier != forms.constFirst())
+        forms << earlier;
+    return forms;
+}
+
+bool beginsWithOneOf(const QString &fileName, const QStringList &forms)
+{
+    return std::any_of(forms.begin(), forms.end(),
+                       [&](const QString &form) { return startsWithIgnoringCase(fileName, form); });
+}
+
+bool belongsTo(const QString &fileName, const QString &entry)
+{
+    return beginsWithOneOf(fileName, pictureForms(entry));
 }
 
 } // namespace zv::screenshots

@@ -20,20 +20,26 @@ namespace zv::screenshots {
 
 namespace {
 
-// A name that stays inside the folder: no separator, not "." or "..", not hidden.
+// Copies in progress are written under this hidden name and renamed when complete.
+const QString kCopyPrefix = QStringLiteral(".zv-copy-");
+
+// A name that stays inside the folder: no separator, not "." or "..".
 bool isPlainFileName(const QString &name)
 {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.')) &&
-           !name.contains(QChar(0));
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
 template <typename Visit> void forEachFile(const QString &folder, Visit visit)
 {
-    // Hidden files are left out: among them the temporary files of a copy in progress.
-    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    // Hidden files count (".kkrieger.jpg"), except a copy still being written.
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
         it.next();
-        if (!visit(it.fileName()))
+        const QString name = it.fileName();
+        if (name.startsWith(kCopyPrefix))
+            continue;
+        if (!visit(name))
             return;
     }
 }
@@ -47,9 +53,10 @@ QString folder()
 
 QStringList picturesOf(const QString &folder, const QString &entry)
 {
+    const QStringList forms = pictureForms(entry);
     QStringList names;
     forEachFile(folder, [&](const QString &name) {
-        if (belongsTo(name, entry))
+        if (beginsWithOneOf(name, forms))
             names << name;
         return true;
     });
@@ -62,9 +69,10 @@ QStringList picturesOf(const QString &folder, const QString &entry)
 
 bool hasPictures(const QString &folder, const QString &entry)
 {
+    const QStringList forms = pictureForms(entry);
     bool found = false;
     forEachFile(folder, [&](const QString &name) {
-        found = belongsTo(name, entry);
+        found = beginsWithOneOf(name, forms);
         return !found;
     });
     return found;
@@ -94,7 +102,7 @@ QString copyInto(const QString &source, const QString &folder, const QString &na
     if (!openRegularFile(in))
         return QStringLiteral("Не удалось прочитать файл ") + source + QStringLiteral(" (") +
                QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(").");
-    QTemporaryFile out(folder + QStringLiteral("/.zv-copy-XXXXXX"));
+    QTemporaryFile out(folder + QLatin1Char('/') + kCopyPrefix + QStringLiteral("XXXXXX"));
     if (!out.open())
         return QStringLiteral("Не удалось записать в папку ") + folder + QStringLiteral(" (") + out.errorString() +
                QStringLiteral(").");
@@ -119,16 +127,6 @@ QString copyInto(const QString &source, const QString &folder, const QString &na
     if (std::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         return writeFailed + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(").");
     out.setAutoRemove(false);
-
-    // The same name in other letter case is the same picture: the new one replaces it.
-    QStringList others;
-    forEachFile(folder, [&](const QString &candidate) {
-        if (candidate != name && equalsIgnoringCase(candidate, name))
-            others << candidate;
-        return true;
-    });
-    for (const QString &other : std::as_const(others))
-        QFile::remove(folder + QLatin1Char('/') + other);
     return QString();
 }
 

@@ -10,8 +10,8 @@ namespace zv::screenshots {
 // The program folder's "ScreenShots", without a trailing slash.
 QString folder();
 
-// The entry's pictures in `folder`: names of ordinary, non-hidden files that belong to it,
-// sorted by name ignoring letter case. A missing folder has none.
+// The entry's pictures in `folder`: names of files that belong to it, hidden ones too, sorted
+// by name ignoring letter case. A missing folder has none.
 QStringList picturesOf(const QString &folder, const QString &entry);
 bool hasPictures(const QString &folder, const QString &entry);
 
@@ -19,7 +19,8 @@ bool hasPictures(const QString &folder, const QString &entry);
 QString existingName(const QString &folder, const QString &name);
 
 // Copies the file `source` into `folder` (created when missing) as `name`, replacing a file of
-// that name, also one spelt in other letter case. The copy is written under a hidden temporary
+// exactly that name and touching no other: one spelt in other letter case may be another
+// entry's ("STRASSE_2.JPG" beside "Straße_2.jpg"). The copy is written under a hidden temporary
 // name and renamed when complete, so a cut copy never leaves a broken picture. Returns an empty
 // text on success, otherwise why it failed, in Russian.
 QString copyInto(const QString &source, const QString &folder, const QString &name);

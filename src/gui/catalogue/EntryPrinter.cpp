@@ -1,6 +1,7 @@
 #include "gui/catalogue/EntryPrinter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPrinter>
 #include <QTextCursor>
@@ -34,11 +35,17 @@ QRectF printedArea(QPrinter *printer)
     return QRectF(left, top, page.width() - left - right, page.height() - top - bottom);
 }
 
-} // namespace
-
-bool printEntry(QPrinter *printer, const QString &name, const QString &text)
+// The entry as it is printed: its document laid out in the printed area of `printer`.
+struct Printout
 {
     QTextDocument document;
+    QRectF body;
+
+    Printout(QPrinter *printer, const QString &name, const QString &text);
+};
+
+Printout::Printout(QPrinter *printer, const QString &name, const QString &text)
+{
     // Fonts and line breaks are measured on the printer, not on the screen.
     document.documentLayout()->setPaintDevice(printer);
     // Where Courier itself is missing, a font of the same widths stands in for it.
@@ -66,23 +73,63 @@ bool printEntry(QPrinter *printer, const QString &name, const QString &text)
     // Each line break of the text becomes a paragraph of its own.
     cursor.insertText(lines, plain);
 
+    body = printedArea(printer);
+    document.setPageSize(body.size());
+}
+
+// The pages the dialog's range chooses among `pages`, in order: all of them when it chose none.
+QList<int> chosenPages(const QPrinter *printer, int pages)
+{
+    const QPageRanges ranges = printer->pageRanges();
+    const bool all = printer->printRange() != QPrinter::PageRange || ranges.isEmpty();
+    QList<int> chosen;
+    for (int number = 1; number <= pages; ++number) {
+        if (all || ranges.contains(number))
+            chosen << number;
+    }
+    return chosen;
+}
+
+// Each page as often as it is printed, in the order it leaves the printer.
+QList<int> printedSequence(const QPrinter *printer, const QList<int> &pages)
+{
+    // A printer that makes the copies itself is sent one.
+    const int copies = printer->supportsMultipleCopies() ? 1 : std::max(1, printer->copyCount());
+    QList<int> sequence;
+    if (printer->collateCopies()) {
+        for (int copy = 0; copy < copies; ++copy)
+            sequence << pages;
+    } else {
+        for (const int page : pages) {
+            for (int copy = 0; copy < copies; ++copy)
+                sequence << page;
+        }
+    }
+    return sequence;
+}
+
+} // namespace
+
+int entryPageCount(QPrinter *printer, const QString &name, const QString &text)
+{
+    return Printout(printer, name, text).document.pageCount();
+}
+
+PrintOutcome printEntry(QPrinter *printer, const QString &name, const QString &text)
+{
+    Printout printout(printer, name, text);
+    const QList<int> sequence = printedSequence(printer, chosenPages(printer, printout.document.pageCount()));
+    if (sequence.isEmpty())
+        return PrintOutcome::NoPageChosen;
+
     QPainter painter;
     if (!painter.begin(printer))
-        return false;
-    const QRectF body = printedArea(printer);
-    document.setPageSize(body.size());
-    const int pages = document.pageCount();
-    int first = 1;
-    int last = pages;
-    // A range chosen in the dialog; none is 0.
-    if (printer->fromPage() > 0) {
-        first = std::max(first, printer->fromPage());
-        last = std::min(last, printer->toPage() > 0 ? printer->toPage() : pages);
-    }
+        return PrintOutcome::Failed;
+    const QRectF &body = printout.body;
     bool started = false;
-    for (int number = first; number <= last; ++number) {
+    for (const int number : sequence) {
         if (started && !printer->newPage())
-            return false;
+            return PrintOutcome::Failed;
         started = true;
         const QRectF shown(0, (number - 1) * body.height(), body.width(), body.height());
         painter.save();
@@ -92,11 +139,11 @@ bool printEntry(QPrinter *printer, const QString &name, const QString &text)
         QAbstractTextDocumentLayout::PaintContext context;
         context.clip = shown;
         context.palette.setColor(QPalette::Text, Qt::black);
-        document.documentLayout()->draw(&painter, context);
+        printout.document.documentLayout()->draw(&painter, context);
         painter.restore();
     }
     painter.end();
-    return printer->printerState() != QPrinter::Error;
+    return printer->printerState() == QPrinter::Error ? PrintOutcome::Failed : PrintOutcome::Printed;
 }
 
 } // namespace zv

@@ -5,7 +5,6 @@
 #include "gui/Language.h"
 
 #include <QHash>
-#include <QPointer>
 #include <QWidget>
 
 class QAction;
@@ -137,8 +136,6 @@ private:
 
     zv::CatalogueSession &m_session;
     int m_loadedComboIndex = -1;
-    QPointer<QWidget> m_smallTool; // the hidden windows are shown again, not opened twice
-    QPointer<QWidget> m_logo;
     bool m_compact = false;
     bool m_shownOnce = false;
 };

@@ -8,6 +8,7 @@
 #include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/clsCommonDialog.h"
+#include "gui/screenshots/PictureReader.h"
 #include "gui/screenshots/frmScreen.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 
@@ -82,14 +83,22 @@ void frmMain::Print_cmd_Click()
 {
     if (selectedRow() < 0)
         return;
+    const QString name = selectedName();
+    const QString text = selectedEntryText();
     clsCommonDialog &dialog = clsCommonDialog::instance();
     // Owned by this window, so that the dialog stays in front of it when it is on top.
     dialog.setHWnd(this);
+    // Every print starts with the whole entry and one copy, whatever the dialog before chose,
+    // and offers no page past the entry's end.
+    dialog.setFromPage(0);
+    dialog.setToPage(0);
+    dialog.setCopies(1);
+    dialog.setMin(1);
+    dialog.setMax(zv::entryPageCount(dialog.printer(), name, text));
     dialog.ShowPrinter();
     if (dialog.APIReturn() == 0)
         return;
     QPrinter *printer = dialog.printer();
-    const QString name = selectedName();
     // Without a printer Qt can only print into a PDF file, and the user chose none.
     if (printer->outputFileName().isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
         zv::showMessage(this,
@@ -98,9 +107,22 @@ void frmMain::Print_cmd_Click()
                         zv::MessageForm::OkExclamation);
         return;
     }
-    if (!zv::printEntry(printer, name, selectedEntryText()))
+    switch (zv::printEntry(printer, name, text)) {
+    case zv::PrintOutcome::Printed:
+        break;
+    case zv::PrintOutcome::NoPageChosen:
+        // The paper chosen in the dialog may have made the entry shorter than the range.
+        zv::showMessage(
+            this,
+            QStringLiteral("Выбранных страниц в записи ") + name + QStringLiteral(" нет: в ней страниц всего ") +
+                QString::number(zv::entryPageCount(printer, name, text)) + QStringLiteral(". Ничего не напечатано."),
+            zv::MessageForm::OkExclamation);
+        break;
+    case zv::PrintOutcome::Failed:
         zv::showMessage(this, QStringLiteral("Не удалось напечатать запись ") + name + QLatin1Char('.'),
                         zv::MessageForm::OkExclamation);
+        break;
+    }
 }
 
 void frmMain::cmdViewScreen_Click()
@@ -139,6 +161,8 @@ void frmMain::mnuAddScreenShot_Click()
     dialog.setDialogTitle(QStringLiteral("Добавление скриншота для записи ") + name);
     dialog.setFilter(kPictureFilter);
     dialog.setHWnd(this);
+    // Nothing proposed: the name a save left behind is a text file, not a picture.
+    dialog.setFileName(QString());
     dialog.setMaxFileSize(4096);
     dialog.ShowOpen();
     if (dialog.APIReturn() == 0)
@@ -150,9 +174,11 @@ void frmMain::mnuAddScreenShot_Click()
                         zv::MessageForm::OkExclamation);
         return;
     }
-    const QString extension = zv::screenshots::extensionFor(source, file.read(16));
+    const QByteArray head = file.read(16);
     file.close();
-    if (extension.isEmpty()) {
+    // Only what the viewer can show, whatever the file's name says; a small decode is enough to tell.
+    const QString extension = zv::screenshots::extensionFor(source, head);
+    if (extension.isEmpty() || zv::readPicture(source, QSize(64, 64)).isNull()) {
         zv::showMessage(this,
                         QStringLiteral("Файл ") + QFileInfo(source).fileName() +
                             QStringLiteral(" не похож на изображение: выберите картинку JPEG, GIF или BMP."),
@@ -167,6 +193,14 @@ void frmMain::mnuAddScreenShot_Click()
         if (!word || word->isEmpty())
             return;
         target = zv::screenshots::furtherPictureName(name, *word, extension);
+        // "Doom_2.jpg" may as well be the first picture of the entry "Doom_2".
+        if (QFileInfo::exists(folder + QLatin1Char('/') + target) &&
+            zv::showMessage(this,
+                            QStringLiteral("Файл ") + target +
+                                QStringLiteral(" уже есть в папке скриншотов, и это может быть скриншот другой "
+                                               "записи. Заменить его?"),
+                            zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
+            return;
     }
     const QString failure = zv::screenshots::copyInto(source, folder, target);
     if (!failure.isEmpty()) {

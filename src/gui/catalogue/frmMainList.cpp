@@ -14,6 +14,7 @@
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
+#include "gui/windows/SingleWindow.h"
 #include "gui/windows/frmLogo2.h"
 
 #include <QAction>
@@ -29,15 +30,6 @@
 namespace {
 
 const QString kWelcome = QStringLiteral("Приветствуем в программе Zorvanell");
-
-// One window of each hidden kind: a command word typed again shows the same one again.
-template <typename Window> void showHiddenWindow(QPointer<QWidget> &window)
-{
-    if (!window)
-        window = new Window;
-    window->show();
-    window->raise();
-}
 
 } // namespace
 
@@ -65,6 +57,8 @@ void frmMain::LoadDB()
 
 void frmMain::listLoaded(const QString &failure)
 {
+    // A click would print nothing until an entry is selected.
+    Print_cmd->setEnabled(false);
     EditButton->setEnabled(false);
     cmdViewScreen->setEnabled(false);
     if (!failure.isEmpty())
@@ -129,13 +123,13 @@ void frmMain::txtSearch_Change()
     const QString text = txtSearch->text();
     if (text == QLatin1String("small_tool") || text == QStringLiteral("іьфдд_ещщд") ||
         text == QStringLiteral("ыьфдд_ещщд"))
-        showHiddenWindow<Form1>(m_smallTool);
+        zv::showSingle<Form1>();
     if (text == zv::addresses::kPartnerDomain) {
         zv::showMessage(this, QStringLiteral("Добро пожаловать на сайт"));
         OpenWithShell(QStringLiteral("http://") + zv::addresses::kPartnerDomain + QLatin1Char('/'), 2, this);
     }
     if (text == QLatin1String("logo"))
-        showHiddenWindow<frmLogo2>(m_logo);
+        zv::showSingle<frmLogo2>();
     if (text == zv::kLangAlternative)
         zv::writeOption(zv::Option::Lang, zv::kLangAlternative);
     SearchInList();
@@ -162,6 +156,7 @@ int frmMain::selectedRow() const
 
 void frmMain::selectedRowRemoved()
 {
+    Print_cmd->setEnabled(false);
     txtSearch->clear();
     showCount(m_session.count(), zv::CountForm::Entries);
     txtText->clear();

@@ -76,6 +76,7 @@ void clsCommonDialog::ShowFileDialog(int kind)
     request.filters = filterEntries(ConvertFilter(m_filter));
     request.filterIndex = m_filterIndex > 0 ? m_filterIndex - 1 : 0;
     request.defaultSuffix = m_defaultExt;
+    request.confirmOverwrite = (m_flags & OverwritePrompt) != 0;
 
     const std::optional<QString> chosen =
         kind == 1 ? zv::seam().openFileDialog(m_hWnd, request) : zv::seam().saveFileDialog(m_hWnd, request);
@@ -102,18 +103,25 @@ void clsCommonDialog::ShowPrinter()
     m_extendedError = 0;
     m_action = 5;
 
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>();
+    QPrinter *printer = this->printer();
     // Page numbers and copies travel as 16-bit values.
     const auto from = static_cast<qint16>(m_fromPage);
     const auto to = static_cast<qint16>(m_toPage);
-    if (from > 0 && to >= from)
-        m_printer->setFromTo(from, to);
-    else
-        m_printer->setFromTo(0, 0);
-    m_printer->setCopyCount(std::max<int>(1, static_cast<qint16>(m_copies)));
+    // The range the dialog starts with is the one the properties give, never one left over
+    // in the printer from the dialog before.
+    if (from > 0 && to >= from) {
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(from, to);
+    } else {
+        printer->setPrintRange(QPrinter::AllPages);
+        printer->setFromTo(0, 0);
+    }
+    printer->setCopyCount(std::max<int>(1, static_cast<qint16>(m_copies)));
+    zv::PrintDialogRequest request;
+    request.minPage = static_cast<qint16>(m_min);
+    request.maxPage = static_cast<qint16>(m_max);
 
-    if (!zv::seam().printDialog(m_hWnd, m_printer.get())) {
+    if (!zv::seam().printDialog(m_hWnd, printer, request)) {
         if (m_cancelError)
             raiseCancel();
         return;
@@ -130,6 +138,13 @@ void clsCommonDialog::ShowPrinter()
         m_target->setPageSize(m_printer->pageLayout().pageSize());
         m_target->setResolution(m_printer->resolution());
     }
+}
+
+QPrinter *clsCommonDialog::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    return m_printer.get();
 }
 
 void clsCommonDialog::raiseCancel() const

@@ -39,6 +39,8 @@ public:
     // Extended error of an open or save dialog whose chosen name does not fit the buffer.
     static constexpr qint32 BufferTooSmallError = 0x3003;
     static constexpr int DefaultMaxFileSize = 256;
+    // Flags: the save dialog asks before replacing the chosen file.
+    static constexpr qint32 OverwritePrompt = 0x2;
 
     clsCommonDialog();
     ~clsCommonDialog();
@@ -115,8 +117,9 @@ public:
     void ShowSave();
     void ShowPrinter();
 
-    // The printer the last print dialog set up.
-    QPrinter *printer() const { return m_printer.get(); }
+    // The printer the print dialog sets up, created on first use; a caller may lay out a
+    // document on it before showing the dialog.
+    QPrinter *printer();
     // Where the program prints; with PrinterDefault set, a confirmed print dialog passes its
     // copies, orientation, paper size and quality on to it. Not owned.
     void setPrintingTarget(QPrinter *target) { m_target = target; }

@@ -6,6 +6,7 @@
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
+#include "gui/windows/SingleWindow.h"
 #include "gui/windows/xyu.h"
 
 #include <QLabel>
@@ -108,34 +109,22 @@ void Form1::Command2_Click()
 
 void Form1::Command3_Click()
 {
-    if (Text1->text() == QLatin1String("xyu")) {
-        if (!m_picture)
-            m_picture = new xyu;
-        m_picture->show();
-        m_picture->raise();
-        // The picture is the answer to this word; no program of that name is expected.
-        startTyped(false);
-        return;
-    }
-    startTyped(true);
+    // One picture, also when the small tool was closed and opened again.
+    if (Text1->text() == QLatin1String("xyu"))
+        zv::showSingle<xyu>();
+    startTyped();
 }
 
 void Form1::Text1_Enter()
 {
-    startTyped(true);
+    startTyped();
 }
 
-void Form1::startTyped(bool report)
+void Form1::startTyped()
 {
-    const QString commandLine = Text1->text();
-    const QStringList parts = zv::splitCommandLine(commandLine);
-    if (parts.isEmpty())
-        return;
-    if (!zv::startCommandLine(commandLine) && report)
-        zv::showMessage(this,
-                        QStringLiteral("Не удалось запустить программу «") + parts.constFirst() +
-                            QStringLiteral("».\nПроверьте её название: это должна быть программа, а не документ."),
-                        zv::MessageForm::OkExclamation);
+    // A start that fails (no such program, a document's name, the default "explorer.exe" here)
+    // is passed over in silence.
+    zv::startCommandLine(Text1->text());
 }
 
 void Form1::Command4_Click()

@@ -2,13 +2,11 @@
 
 #include "gui/Language.h"
 
-#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
-class xyu;
 
 // A push button whose caption wraps onto several lines when it is too long for one.
 class WrappingButton : public QPushButton
@@ -50,8 +48,8 @@ private:
     void Command3_Click();
     void Command4_Click();
     void Text1_Enter();
-    // Starts the typed command line; `report` says whether a failure is shown.
-    void startTyped(bool report);
+    // Starts the typed command line.
+    void startTyped();
 
     QLabel *Label1 = nullptr;
     QLineEdit *Text1 = nullptr;
@@ -59,6 +57,5 @@ private:
     QPushButton *Command3 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command4 = nullptr;
-    QPointer<xyu> m_picture;
     QString m_procRoot = QStringLiteral("/proc");
 };

@@ -4,6 +4,7 @@
 #include "gui/IconMdl.h"
 #include "gui/WindowGeometry.h"
 #include "gui/controls/EventLabel.h"
+#include "gui/windows/SingleWindow.h"
 #include "gui/windows/frmLogo2.h"
 
 #include <QGuiApplication>
@@ -122,16 +123,8 @@ void frmLogo::handOver()
         show();
 }
 
-frmLogo2 *frmLogo::logoWindow() const
-{
-    return m_logo2;
-}
-
 void frmLogo::Label1_Click()
 {
-    // A window of its own: it stays when the splash has gone.
-    if (!m_logo2)
-        m_logo2 = new frmLogo2;
-    m_logo2->show();
-    m_logo2->raise();
+    // A window of its own: it stays when the splash has gone. The search word "logo" shows the same one.
+    zv::showSingle<frmLogo2>();
 }

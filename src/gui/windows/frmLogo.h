@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
 
 class EventLabel;
-class frmLogo2;
 
 // The splash window: a borderless picture that grows from nothing to 400 x 200 pixels in the
 // middle of the screen, then closes and hands over to the main window. A click on the picture
@@ -39,7 +37,6 @@ public:
     bool timer2Running() const { return m_timer2On; }
     int widthTwips() const { return m_width; }
     int heightTwips() const { return m_height; }
-    frmLogo2 *logoWindow() const;
 
 private:
     void Form_Load();
@@ -58,5 +55,4 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::function<void()> m_showMainWindow;
-    QPointer<frmLogo2> m_logo2;
 };

@@ -32,45 +32,48 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("form");
-        QTest::newRow("plain") << QStringLiteral("Doom") << QStringLiteral("Doom");
-        QTest::newRow("cyrillic and blanks") << QStringLiteral("Ёлка 2.0") << QStringLiteral("Ёлка 2.0");
-        QTest::newRow("slash") << QStringLiteral("AC/DC") << QStringLiteral("AC%2FDC");
-        QTest::newRow("backslash") << QStringLiteral("C:\\Windows") << QStringLiteral("C%3A%5CWindows");
-        QTest::newRow("wildcards") << QStringLiteral("A*?") << QStringLiteral("A%2A%3F");
-        QTest::newRow("brackets") << QStringLiteral("[x]") << QStringLiteral("%5Bx%5D");
-        QTest::newRow("semicolon") << QStringLiteral("a;b") << QStringLiteral("a%3Bb");
-        QTest::newRow("percent itself") << QStringLiteral("100%") << QStringLiteral("100%25");
-        QTest::newRow("leading dot") << QStringLiteral(".NET Framework") << QStringLiteral("%2ENET Framework");
-        QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("%2E.");
-        QTest::newRow("dot inside stays") << QStringLiteral(".hack//Sign") << QStringLiteral("%2Ehack%2F%2FSign");
-        QTest::newRow("control characters") << QStringLiteral("a\tb\nc") << QStringLiteral("a%09b%0Ac");
-        QTest::newRow("windows reserved") << QStringLiteral("<a|\"b\">") << QStringLiteral("%3Ca%7C%22b%22%3E");
+        QTest::addColumn<QString>("earlier");
+        QTest::newRow("plain") << QStringLiteral("Doom") << QStringLiteral("Doom") << QStringLiteral("Doom");
+        QTest::newRow("cyrillic and blanks")
+            << QStringLiteral("Ёлка 2.0") << QStringLiteral("Ёлка 2.0") << QStringLiteral("Ёлка 2.0");
+        QTest::newRow("slash") << QStringLiteral("AC/DC") << QStringLiteral("AC%2FDC") << QStringLiteral("AC%2FDC");
+        QTest::newRow("backslash") << QStringLiteral("C:\\Windows") << QStringLiteral("C%3A%5CWindows")
+                                   << QStringLiteral("C%3A%5CWindows");
+        QTest::newRow("wildcards") << QStringLiteral("A*?") << QStringLiteral("A%2A%3F") << QStringLiteral("A%2A%3F");
+        QTest::newRow("control characters")
+            << QStringLiteral("a\tb\nc") << QStringLiteral("a%09b%0Ac") << QStringLiteral("a%09b%0Ac");
+        QTest::newRow("windows reserved") << QStringLiteral("<a|\"b\">") << QStringLiteral("%3Ca%7C%22b%22%3E")
+                                          << QStringLiteral("%3Ca%7C%22b%22%3E");
+        // What both file systems hold stays as it is; earlier versions escaped it.
+        QTest::newRow("percent") << QStringLiteral("100% Orange Juice") << QStringLiteral("100% Orange Juice")
+                                 << QStringLiteral("100%25 Orange Juice");
+        QTest::newRow("brackets and semicolon")
+            << QStringLiteral("[x];y") << QStringLiteral("[x];y") << QStringLiteral("%5Bx%5D%3By");
+        QTest::newRow("leading dot") << QStringLiteral(".kkrieger") << QStringLiteral(".kkrieger")
+                                     << QStringLiteral("%2Ekkrieger");
+        QTest::newRow("dot dot") << QStringLiteral("..") << QStringLiteral("..") << QStringLiteral("%2E.");
+        QTest::newRow("dots and slashes") << QStringLiteral(".hack//Sign") << QStringLiteral(".hack%2F%2FSign")
+                                          << QStringLiteral("%2Ehack%2F%2FSign");
     }
 
     void fileNameForm()
     {
         QFETCH(QString, name);
         QFETCH(QString, form);
+        QFETCH(QString, earlier);
         QCOMPARE(zv::screenshots::fileNameForm(name), form);
+        QCOMPARE(earlierFileNameForm(name), earlier);
+        QCOMPARE(pictureForms(name), form == earlier ? QStringList{form} : (QStringList{form, earlier}));
     }
 
-    void formsNeverCollideAndKeepPrefixes()
+    void formsStayInTheFolderAndKeepPrefixes()
     {
-        const QStringList names = {QStringLiteral("A*"),  QStringLiteral("A%2A"),  QStringLiteral("A%"),
-                                   QStringLiteral("A"),   QStringLiteral(".A"),    QStringLiteral("%2EA"),
-                                   QStringLiteral("A/B"), QStringLiteral("A%2FB"), QStringLiteral(".."),
-                                   QStringLiteral("%2E.")};
-        QSet<QString> forms;
-        for (const QString &name : names) {
-            const QString form = zv::screenshots::fileNameForm(name);
-            QVERIFY2(!forms.contains(form), qPrintable(name));
-            forms.insert(form);
-            QVERIFY(!form.contains(QLatin1Char('/')));
-            QVERIFY(!form.startsWith(QLatin1Char('.')));
-        }
+        for (const QString &name : {QStringLiteral("A/B"), QStringLiteral("../x"), QStringLiteral("a\\b")})
+            QVERIFY(!zv::screenshots::fileNameForm(name).contains(QLatin1Char('/')));
         // A name that begins with another has a form that begins with the other's.
-        QVERIFY(zv::screenshots::fileNameForm(QStringLiteral(".NET 4"))
-                    .startsWith(zv::screenshots::fileNameForm(QStringLiteral(".NET"))));
+        QVERIFY(zv::screenshots::fileNameForm(QStringLiteral("AC/DC Live"))
+                    .startsWith(zv::screenshots::fileNameForm(QStringLiteral("AC/DC"))));
+        QVERIFY(pictureForms(QString()).isEmpty());
     }
 
     void extension_data()
@@ -96,6 +99,11 @@ private slots:
         QTest::newRow("odd extension") << QStringLiteral("shot.j p g") << jpeg << QStringLiteral("jpg");
         QTest::newRow("nothing known") << QStringLiteral("notes") << QByteArray("hello") << QString();
         QTest::newRow("trailing dot") << QStringLiteral("shot.") << QByteArray("hello") << QString();
+        // The content decides the kind; a fitting name keeps its spelling.
+        QTest::newRow("jpeg named txt") << QStringLiteral("Doom.txt") << jpeg << QStringLiteral("jpg");
+        QTest::newRow("gif named jpg") << QStringLiteral("anim.jpg") << QByteArray("GIF89a") << QStringLiteral("gif");
+        QTest::newRow("unknown kind keeps its name")
+            << QStringLiteral("icon.xpm") << QByteArray("/* XPM */") << QStringLiteral("xpm");
     }
 
     void extension()
@@ -132,7 +140,14 @@ private slots:
         QTest::newRow("question mark") << QStringLiteral("AB.jpg") << QStringLiteral("A?") << false;
         QTest::newRow("bracket") << QStringLiteral("Ab.jpg") << QStringLiteral("A[b]") << false;
         QTest::newRow("plain name has the star's") << QStringLiteral("A%2A.jpg") << QStringLiteral("A") << true;
-        QTest::newRow("percent entry") << QStringLiteral("A%2A.jpg") << QStringLiteral("A%") << false;
+        QTest::newRow("percent is a letter") << QStringLiteral("A%2A.jpg") << QStringLiteral("A%") << true;
+        QTest::newRow("percent plain") << QStringLiteral("100% Orange Juice.jpg") << QStringLiteral("100% Orange Juice")
+                                       << true;
+        QTest::newRow("percent earlier") << QStringLiteral("100%25 Orange Juice_2.jpg")
+                                         << QStringLiteral("100% Orange Juice") << true;
+        QTest::newRow("hidden plain") << QStringLiteral(".KKRIEGER.jpg") << QStringLiteral(".kkrieger") << true;
+        QTest::newRow("hidden earlier") << QStringLiteral("%2Ekkrieger.jpg") << QStringLiteral(".kkrieger") << true;
+        QTest::newRow("brackets plain") << QStringLiteral("[x].jpg") << QStringLiteral("[x]") << true;
         QTest::newRow("empty name owns nothing") << QStringLiteral("Doom.jpg") << QString() << false;
     }
 
@@ -169,13 +184,13 @@ private slots:
         QCOMPARE(picturesOf(pictures, QStringLiteral("A")),
                  (QStringList{QStringLiteral("A%2A.jpg"), QStringLiteral("A%3F.jpg"), QStringLiteral("A.jpg"),
                               QStringLiteral("AC%2FDC.jpg")}));
-        QCOMPARE(picturesOf(pictures, QStringLiteral(".NET")), QStringList{QStringLiteral("%2ENET.jpg")});
-        QVERIFY(!picturesOf(pictures, QStringLiteral("..")).contains(QStringLiteral("%2ENET.jpg")));
+        QCOMPARE(picturesOf(pictures, QStringLiteral(".NET")), QStringList{QStringLiteral(".NET.jpg")});
+        QVERIFY(!picturesOf(pictures, QStringLiteral("..")).contains(QStringLiteral(".NET.jpg")));
         QVERIFY(!hasPictures(pictures, QStringLiteral("B")));
         QVERIFY(picturesOf(home.file(QStringLiteral("missing")), QStringLiteral("A")).isEmpty());
     }
 
-    void listingSkipsFoldersAndHiddenFilesAndSortsByName()
+    void listingSkipsFoldersAndSortsByName()
     {
         zvtest::TempHome home;
         const QString pictures = home.file(QStringLiteral("ScreenShots"));
@@ -187,6 +202,43 @@ private slots:
                               QStringLiteral("word_b.jpg")}));
         QCOMPARE(existingName(pictures, QStringLiteral("word.jpg")), QStringLiteral("Word.JPG"));
         QCOMPARE(existingName(pictures, QStringLiteral("Word.gif")), QString());
+    }
+
+    // A folder an older installation filled, or an earlier version of this one.
+    void picturesAreFoundUnderEveryFormTheyWereStoredIn_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("pictures");
+        QTest::newRow("percent") << QStringLiteral("100% Orange Juice")
+                                 << QStringList{QStringLiteral("100% Orange Juice.jpg"),
+                                                QStringLiteral("100%25 Orange Juice_2.jpg"),
+                                                QStringLiteral("100 Orange Juice.jpg")}
+                                 << QStringList{QStringLiteral("100% Orange Juice.jpg"),
+                                                QStringLiteral("100%25 Orange Juice_2.jpg")};
+        QTest::newRow("hidden file") << QStringLiteral(".kkrieger")
+                                     << QStringList{QStringLiteral(".kkrieger.jpg"),
+                                                    QStringLiteral("%2Ekkrieger_2.gif"), QStringLiteral("kkrieger.jpg")}
+                                     << QStringList{QStringLiteral("%2Ekkrieger_2.gif"),
+                                                    QStringLiteral(".kkrieger.jpg")};
+        QTest::newRow("brackets and semicolon")
+            << QStringLiteral("[x];y") << QStringList{QStringLiteral("[x];y.bmp"), QStringLiteral("%5Bx%5D%3By_2.bmp")}
+            << QStringList{QStringLiteral("%5Bx%5D%3By_2.bmp"), QStringLiteral("[x];y.bmp")};
+        QTest::newRow("a copy in progress is no picture")
+            << QStringLiteral(".zv") << QStringList{QStringLiteral(".zv-copy-AbC123")} << QStringList{};
+    }
+
+    void picturesAreFoundUnderEveryFormTheyWereStoredIn()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, pictures);
+        zvtest::TempHome home;
+        const QString folder = home.file(QStringLiteral("ScreenShots"));
+        for (const QString &file : files)
+            writeFile(folder + QLatin1Char('/') + file, "x");
+        QCOMPARE(picturesOf(folder, entry), pictures);
+        QCOMPARE(hasPictures(folder, entry), !pictures.isEmpty());
     }
 
     void copyReplacesWholeOrNotAtAll()
@@ -201,11 +253,18 @@ private slots:
         QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray(3 << 20, 'a'));
         // An ordinary file others may read, not a private temporary one.
         QVERIFY(QFileInfo(pictures + QStringLiteral("/Doom_2.jpg")).permissions().testFlag(QFile::ReadOther));
-        // The same word again replaces the picture; one in other letter case goes too.
+        // The same name again replaces the picture; one in other letter case may be another
+        // entry's and stays ("STRASSE" and "Straße" are one name ignoring case).
         writeFile(pictures + QStringLiteral("/DOOM_2.JPG"), "old");
+        writeFile(pictures + QStringLiteral("/STRASSE_2.JPG"), "old");
         QCOMPARE(copyInto(second, pictures, QStringLiteral("Doom_2.jpg")), QString());
-        QCOMPARE(allEntries(pictures), QStringList{QStringLiteral("Doom_2.jpg")});
+        QCOMPARE(copyInto(second, pictures, QStringLiteral("Straße_2.jpg")), QString());
+        QCOMPARE(allEntries(pictures), (QStringList{QStringLiteral("DOOM_2.JPG"), QStringLiteral("Doom_2.jpg"),
+                                                    QStringLiteral("STRASSE_2.JPG"), QStringLiteral("Straße_2.jpg")}));
         QCOMPARE(readFile(pictures + QStringLiteral("/Doom_2.jpg")), QByteArray("second"));
+        QCOMPARE(readFile(pictures + QStringLiteral("/STRASSE_2.JPG")), QByteArray("old"));
+        for (const char *other : {"DOOM_2.JPG", "STRASSE_2.JPG", "Straße_2.jpg"})
+            QFile::remove(pictures + QLatin1Char('/') + QString::fromUtf8(other));
 
         // A source that cannot be read leaves the old picture and no temporary file behind.
         const QString failure =
@@ -227,7 +286,7 @@ private slots:
 
         // Names that would leave the folder are refused, whoever built them.
         for (const QString &bad :
-             {QStringLiteral("../x.jpg"), QStringLiteral(".."), QStringLiteral(""), QStringLiteral(".hidden.jpg")})
+             {QStringLiteral("../x.jpg"), QStringLiteral(".."), QStringLiteral("."), QStringLiteral("")})
             QVERIFY2(!copyInto(second, pictures, bad).isEmpty(), qPrintable(bad));
         QVERIFY(!QFile::exists(home.file(QStringLiteral("x.jpg"))));
     }
@@ -256,6 +315,9 @@ private slots:
         QCOMPARE(remove(pictures, QStringLiteral("Doom.jpg")), QString());
         QVERIFY(!QFile::exists(pictures + QStringLiteral("/Doom.jpg")));
         QVERIFY(remove(pictures, QStringLiteral("Doom.jpg")).startsWith(QStringLiteral("Не удалось удалить файл")));
+        writeFile(pictures + QStringLiteral("/.kkrieger.jpg"), "x");
+        QCOMPARE(remove(pictures, QStringLiteral(".kkrieger.jpg")), QString());
+        QVERIFY(!QFile::exists(pictures + QStringLiteral("/.kkrieger.jpg")));
         QVERIFY(!remove(pictures, QStringLiteral("../keep.jpg")).isEmpty());
         QVERIFY(QFile::exists(home.file(QStringLiteral("keep.jpg"))));
     }

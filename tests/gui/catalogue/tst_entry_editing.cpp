@@ -299,6 +299,7 @@ private slots:
         emit static_cast<VistaButton *>(f.control(*w, "DeleteButton"))->Click();
         QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Access"), QStringLiteral("Excel")}));
         QCOMPARE(w->selectedRow(), -1);
+        QVERIFY(!f.control(*w, "Print_cmd")->isEnabled());
         QCOMPARE(f.label(*w, "lblCount")->text(), QStringLiteral("Записей: 2"));
         QCOMPARE(f.text(*w)->toPlainText(), QString());
         QCOMPARE(namesIn(f.db, QStringLiteral("Programs")),
@@ -314,6 +315,7 @@ private slots:
         w->findChild<QAction *>(QStringLiteral("mnuDeleteItem"))->trigger();
         QCOMPARE(w->listNames(), QStringList{QStringLiteral("Access")});
         QCOMPARE(w->selectedName(), QStringLiteral("Access"));
+        QVERIFY(f.control(*w, "Print_cmd")->isEnabled());
         QCOMPARE(f.search(*w)->text(), QString());
         QCOMPARE(f.text(*w)->toPlainText(), QString());
         QCOMPARE(w->CurrentRecord().name, QStringLiteral("Access"));

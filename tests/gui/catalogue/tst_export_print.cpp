@@ -39,6 +39,13 @@ QString poppler(const QString &tool, const QStringList &arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+// What the user chooses under "Pages" in the print dialog.
+void choosePages(QPrinter *printer, int from, int to)
+{
+    printer->setPrintRange(QPrinter::PageRange);
+    printer->setFromTo(from, to);
+}
+
 // Deleting an entry with text in the search box leaves the first entry selected and the
 // text box empty.
 void deleteWhileSearching(MainWindowFixture &f, frmMain &w, const QString &search)
@@ -274,13 +281,10 @@ private slots:
 
         // A range of pages chosen in the dialog: only those are printed.
         const QString second = f.home.file(QStringLiteral("page2.pdf"));
-        clsCommonDialog::instance().setFromPage(2);
-        clsCommonDialog::instance().setToPage(2);
+        f.seam.onPrintDialog = [](QPrinter *printer) { choosePages(printer, 2, 2); };
         f.seam.printAnswers.enqueue(true);
         f.seam.printerSetups.enqueue(zvtest::printIntoPdf(second));
         emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
-        clsCommonDialog::instance().setFromPage(0);
-        clsCommonDialog::instance().setToPage(0);
         const QString page2 = poppler(QStringLiteral("pdftotext"), {second, QStringLiteral("-")});
         QCOMPARE(page2.count(QLatin1Char('\f')), 1);
         QVERIFY(!page2.contains(QStringLiteral("Калькулятор")));
@@ -294,7 +298,7 @@ private slots:
                  qPrintable(fonts));
     }
 
-    void printMenuItemCancelAndNoPrinter()
+    void printMenuItemAndCancel()
     {
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
@@ -309,15 +313,99 @@ private slots:
         f.seam.printerSetups.enqueue(zvtest::printIntoPdf(pdf));
         trigger(*w, "mnuPrint");
         QVERIFY(poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).contains(QStringLiteral("pinball")));
+    }
 
-        // No file chosen and no printer on this machine: the user is told.
+    void noPrinterAndNoFileIsReported()
+    {
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("This machine has a printer: the message for a machine without one cannot be shown here.");
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
         clsCommonDialog::instance().printer()->setOutputFileName(QString());
-        if (QPrinterInfo::availablePrinters().isEmpty()) {
-            f.seam.printAnswers.enqueue(true);
-            emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
-            QCOMPARE(f.seam.messages.size(), 1);
-            QVERIFY(f.seam.messages[0].text.startsWith(QStringLiteral("Принтер не найден.")));
+        f.seam.printAnswers.enqueue(true);
+        emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
+        QCOMPARE(f.seam.messages.size(), 1);
+        QVERIFY(f.seam.messages[0].text.startsWith(QStringLiteral("Принтер не найден.")));
+    }
+
+    // The dialog offers the entry's pages only; a range that still misses them (another paper
+    // chosen, say) prints nothing and says so; the next print starts with the whole entry again.
+    void aRangePastTheEndIsRefusedAndTheNextPrintStartsWhole()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        const QString blank = f.home.file(QStringLiteral("blank.pdf"));
+        f.seam.onPrintDialog = [](QPrinter *printer) { choosePages(printer, 2, 2); };
+        f.seam.printAnswers.enqueue(true);
+        f.seam.printerSetups.enqueue(zvtest::printIntoPdf(blank));
+        emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
+        QCOMPARE(f.seam.printRequests.size(), 1);
+        QCOMPARE(f.seam.printRequests[0].minPage, 1);
+        QCOMPARE(f.seam.printRequests[0].maxPage, 1);
+        QCOMPARE(f.seam.messageTexts(),
+                 QStringList{QStringLiteral("Выбранных страниц в записи Word нет: в ней страниц всего 1. "
+                                            "Ничего не напечатано.")});
+        QVERIFY(!QFile::exists(blank));
+
+        QPrinter::PrintRange range = QPrinter::PageRange;
+        int from = -1;
+        int copies = -1;
+        f.seam.onPrintDialog = [&](QPrinter *printer) {
+            range = printer->printRange();
+            from = printer->fromPage();
+            copies = printer->copyCount();
+        };
+        clsCommonDialog::instance().setCopies(3);
+        emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click(); // cancelled
+        QCOMPARE(range, QPrinter::AllPages);
+        QCOMPARE(from, 0);
+        QCOMPARE(copies, 1);
+    }
+
+    // Copies the dialog offers reach a PDF file too, in the order the dialog's "collate" says.
+    void copiesArePrintedIntoAPdf_data()
+    {
+        QTest::addColumn<int>("copies");
+        QTest::addColumn<bool>("collate");
+        QTest::addColumn<QString>("pages"); // 1 for the entry's first page, 2 for its second
+        QTest::newRow("one") << 1 << true << QStringLiteral("12");
+        QTest::newRow("two, collated") << 2 << true << QStringLiteral("1212");
+        QTest::newRow("two, not collated") << 2 << false << QStringLiteral("1122");
+    }
+
+    void copiesArePrintedIntoAPdf()
+    {
+        QFETCH(int, copies);
+        QFETCH(bool, collate);
+        QFETCH(QString, pages);
+        MainWindowFixture f;
+        QStringList lines;
+        for (int i = 1; i <= 70; ++i)
+            lines << QStringLiteral("line %1").arg(i);
+        f.add(QStringLiteral("Programs"), QStringLiteral("Calculator"), lines.join(QLatin1Char('\n')));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Calc"));
+        const QString pdf = f.home.file(QStringLiteral("copies.pdf"));
+        f.seam.onPrintDialog = [&](QPrinter *printer) {
+            printer->setCopyCount(copies);
+            printer->setCollateCopies(collate);
+        };
+        f.seam.printAnswers.enqueue(true);
+        f.seam.printerSetups.enqueue(zvtest::printIntoPdf(pdf));
+        emit static_cast<VistaButton *>(f.control(*w, "Print_cmd"))->Click();
+        QVERIFY(f.seam.messages.isEmpty());
+        QString printed;
+        for (const QString &page : poppler(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")})
+                                       .split(QLatin1Char('\f'), Qt::SkipEmptyParts)) {
+            if (!page.trimmed().isEmpty())
+                printed += page.contains(QStringLiteral("Calculator")) ? QLatin1Char('1') : QLatin1Char('2');
         }
+        QCOMPARE(printed, pages);
+        QCOMPARE(f.seam.printRequests.constFirst().maxPage, 2);
     }
 };
 

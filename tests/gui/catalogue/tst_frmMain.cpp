@@ -4,6 +4,7 @@
 #include "gui/controls/VistaButton.h"
 #include "gui/windows/Form1.h"
 #include "gui/windows/frmAbout.h"
+#include "gui/windows/frmLogo.h"
 #include "gui/windows/frmLogo2.h"
 #include "gui/windows/frmOptions.h"
 
@@ -22,6 +23,16 @@ template <typename Window> int openWindows()
     for (QWidget *w : QApplication::topLevelWidgets())
         count += qobject_cast<Window *>(w) && w->isVisible();
     return count;
+}
+
+template <typename Window> void clickFirstShown()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<Window *>(w) && w->isVisible()) {
+            QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(10, 10));
+            return;
+        }
+    }
 }
 
 void closeTopLevels()
@@ -136,6 +147,10 @@ private slots:
         QCOMPARE(f.search(*w)->text(), QString());
         QCOMPARE(w->selectedName(), QStringLiteral("Doom"));
         QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("IDDQD"));
+        // "Печать" follows the selection: a switch that selects nothing leaves nothing to print.
+        QVERIFY(f.control(*w, "Print_cmd")->isEnabled());
+        combo->setCurrentText(QStringLiteral("Фильмы"));
+        QVERIFY(!f.control(*w, "Print_cmd")->isEnabled());
     }
 
     void searchSelectsTheFirstMatch()
@@ -200,8 +215,6 @@ private slots:
         }
         // Typed again, a word shows the same window again rather than another one.
         QCOMPARE(openWindows<Form1>(), 1);
-        search->setText(QStringLiteral("logo"));
-        QCOMPARE(openWindows<frmLogo2>(), 1);
         search->setText(QStringLiteral("Падонак"));
         QCOMPARE(ReadOption(QStringLiteral("Lang"), QString()), QString());
         search->setText(QStringLiteral("падонак"));
@@ -209,6 +222,26 @@ private slots:
         // The captions stay until a window loads anew.
         QCOMPARE(static_cast<VistaButton *>(f.control(*w, "cmdAddItem"))->Caption(), QStringLiteral("Добавить запись"));
         QVERIFY(f.seam.opened.isEmpty());
+    }
+
+    // The splash's hot spot and the word "logo" show one pair of logo windows between them.
+    void oneLogoPairWhoeverOpensIt()
+    {
+        MainWindowFixture f;
+        auto w = f.openMain();
+        auto *splash = new frmLogo([] {});
+        splash->setManualTime(true);
+        splash->show();
+        QTest::mouseClick(splash->findChild<QWidget *>(QStringLiteral("Label1")), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(openWindows<frmLogo2>(), 1);
+        f.search(*w)->setText(QStringLiteral("logo"));
+        QCOMPARE(openWindows<frmLogo2>(), 1);
+        splash->handOver();
+        // Clicked through as the user sees them, the pair closes and none is left behind.
+        clickFirstShown<frmLogo2>();
+        QCOMPARE(openWindows<frmLogo3>(), 1);
+        clickFirstShown<frmLogo3>();
+        QCOMPARE(openWindows<frmLogo2>() + openWindows<frmLogo3>(), 0);
     }
 
     void moveMenuAndRightClick()

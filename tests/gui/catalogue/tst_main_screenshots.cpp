@@ -85,27 +85,29 @@ private slots:
         QVERIFY(viewEnabled(*w));
         QCOMPARE(readFile(f.home.file(QStringLiteral("ScreenShots/Doom.JPG"))), readFile(shot));
 
-        // Another .jpg asks for a word; the same word again replaces that picture without asking more.
+        // Another .jpg asks for a word.
         addPicture(f, *w, other, QStringLiteral("2"));
         QCOMPARE(f.seam.inputPrompts, QStringList{QStringLiteral("Пожалуйста введите префикс скриншота")});
         QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("Doom.JPG"), QStringLiteral("Doom_2.jpg")}));
-        // (JPG and jpg name the same picture.)
+        // Doom_2.JPG is another file than Doom_2.jpg here: nothing is replaced, nothing asked.
         addPicture(f, *w, shot, QStringLiteral("2"));
-        QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("Doom.JPG"), QStringLiteral("Doom_2.JPG")}));
+        QCOMPARE(pictureFiles(f),
+                 (QStringList{QStringLiteral("Doom.JPG"), QStringLiteral("Doom_2.JPG"), QStringLiteral("Doom_2.jpg")}));
         QCOMPARE(readFile(f.home.file(QStringLiteral("ScreenShots/Doom_2.JPG"))), readFile(shot));
+        QCOMPARE(readFile(f.home.file(QStringLiteral("ScreenShots/Doom_2.jpg"))), readFile(other));
         QCOMPARE(f.seam.messages.size(), 0);
 
         // An empty word, or none, adds nothing.
         addPicture(f, *w, other, QString());
         addPicture(f, *w, other);
-        QCOMPARE(pictureFiles(f).size(), 2);
+        QCOMPARE(pictureFiles(f).size(), 3);
 
-        // Only the same extension counts as taken: a gif is the first of its kind.
-        const QString gif = f.home.file(QStringLiteral("anim.gif"));
-        writeFile(gif, "GIF89a");
-        addPicture(f, *w, gif);
+        // Only the same extension counts as taken: a bmp is the first of its kind.
+        const QString bitmap = f.home.file(QStringLiteral("drawn.bmp"));
+        writeFile(bitmap, bmp(halves(10, 10, Qt::red, Qt::blue), 24));
+        addPicture(f, *w, bitmap);
         QCOMPARE(f.seam.inputPrompts.size(), 4);
-        QVERIFY(pictureFiles(f).contains(QStringLiteral("Doom.gif")));
+        QVERIFY(pictureFiles(f).contains(QStringLiteral("Doom.bmp")));
 
         // Pictures belong to the name: the Games entry of the same name has them too.
         QComboBox *combo = w->findChild<QComboBox *>(QStringLiteral("Combo1"));
@@ -114,7 +116,38 @@ private slots:
         QVERIFY(viewEnabled(*w));
     }
 
-    void aTypedNameThatIsNotThereOrNoPictureIsRefused()
+    // A picture of another entry may carry the name a further picture gets: "Doom" with the word
+    // "2" is "Doom_2.jpg", the first picture of "Doom_2".
+    void aFurtherPictureReplacesAnExistingFileOnlyWhenTheUserSaysSo()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Games"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Doom_2"), QStringLiteral("IDKFA"));
+        const QByteArray doom2 = jpeg(halves(20, 20, Qt::green, Qt::blue));
+        writeFile(f.home.file(QStringLiteral("ScreenShots/Doom.jpg")), jpeg(halves(20, 20, Qt::red, Qt::blue)));
+        writeFile(f.home.file(QStringLiteral("ScreenShots/Doom_2.jpg")), doom2);
+        const QString shot = f.home.file(QStringLiteral("shot.jpg"));
+        writeFile(shot, jpeg(halves(30, 20, Qt::red, Qt::yellow)));
+        auto w = f.openMain();
+        w->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("Игры"));
+        f.search(*w)->setText(QStringLiteral("Doom"));
+        QCOMPARE(w->selectedName(), QStringLiteral("Doom"));
+
+        addPicture(f, *w, shot, QStringLiteral("2")); // answered No
+        QCOMPARE(f.seam.messages.size(), 1);
+        QCOMPARE(f.seam.messages[0].form, zv::MessageForm::YesNoQuestion);
+        QCOMPARE(f.seam.messages[0].caption, QStringLiteral("Zorvanell"));
+        QVERIFY(f.seam.messages[0].text.startsWith(QStringLiteral("Файл Doom_2.jpg уже есть")));
+        QCOMPARE(readFile(f.home.file(QStringLiteral("ScreenShots/Doom_2.jpg"))), doom2);
+
+        f.seam.messageAnswers.enqueue(zv::MessageAnswer::Yes);
+        addPicture(f, *w, shot, QStringLiteral("2"));
+        QCOMPARE(f.seam.messages.size(), 2);
+        QCOMPARE(readFile(f.home.file(QStringLiteral("ScreenShots/Doom_2.jpg"))), readFile(shot));
+        QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("Doom.jpg"), QStringLiteral("Doom_2.jpg")}));
+    }
+
+    void aTypedNameThatIsNotThereIsRefused()
     {
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
@@ -124,17 +157,54 @@ private slots:
         QCOMPARE(f.seam.messages.size(), 1);
         QCOMPARE(f.seam.messages[0].text,
                  QStringLiteral("Файл ") + f.home.file(QStringLiteral("typo.jpg")) + QStringLiteral(" не найден."));
-        // No extension: the kind is read from the file; with none to be read, it is refused.
-        const QString noExtension = f.home.file(QStringLiteral("photo"));
-        writeFile(noExtension, jpeg(halves(10, 10, Qt::red, Qt::blue)));
-        addPicture(f, *w, noExtension);
-        QCOMPARE(pictureFiles(f), QStringList{QStringLiteral("Word.jpg")});
-        const QString notes = f.home.file(QStringLiteral("notes"));
-        writeFile(notes, "just text");
-        addPicture(f, *w, notes);
-        QCOMPARE(f.seam.messages.size(), 2);
-        QVERIFY(f.seam.messages[1].text.contains(QStringLiteral("не похож на изображение")));
-        QCOMPARE(pictureFiles(f), QStringList{QStringLiteral("Word.jpg")});
+        QVERIFY(pictureFiles(f).isEmpty());
+    }
+
+    // Whatever the file is called, only a picture that can be shown is attached.
+    void onlyAPictureIsAttached_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("stored"); // empty: refused
+        const QByteArray photo = jpeg(halves(10, 10, Qt::red, Qt::blue));
+        QTest::newRow("jpeg") << QStringLiteral("shot.jpg") << photo << QStringLiteral("Word.jpg");
+        QTest::newRow("jpeg named txt") << QStringLiteral("Word.txt") << photo << QStringLiteral("Word.jpg");
+        QTest::newRow("jpeg without extension") << QStringLiteral("photo") << photo << QStringLiteral("Word.jpg");
+        QTest::newRow("text named jpg") << QStringLiteral("notes.jpg") << QByteArray("just text") << QString();
+        QTest::newRow("text without extension") << QStringLiteral("notes") << QByteArray("just text") << QString();
+        QTest::newRow("cut jpeg") << QStringLiteral("cut.jpg") << photo.left(20) << QString();
+    }
+
+    void onlyAPictureIsAttached()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, stored);
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        writeFile(f.home.file(source), content);
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        addPicture(f, *w, f.home.file(source));
+        QCOMPARE(pictureFiles(f), stored.isEmpty() ? QStringList{} : QStringList{stored});
+        QCOMPARE(viewEnabled(*w), !stored.isEmpty());
+        QCOMPARE(f.seam.messages.size(), stored.isEmpty() ? 1 : 0);
+        if (stored.isEmpty())
+            QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("не похож на изображение")));
+    }
+
+    // The dialog is shared: a save leaves its file name behind, which is no picture to propose.
+    void theOpenDialogProposesNoNameASaveLeft()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        f.seam.fileAnswers.enqueue(f.home.file(QStringLiteral("Word")));
+        w->findChild<QAction *>(QStringLiteral("mnuSaveItem"))->trigger();
+        w->findChild<QAction *>(QStringLiteral("mnuAddScreenShot"))->trigger(); // cancelled
+        QCOMPARE(f.seam.fileRequests.size(), 2);
+        QCOMPARE(f.seam.fileRequests[1].initialName, QString());
     }
 
     void hostileNamesGetTheirOwnPicturesOnly()
@@ -157,7 +227,7 @@ private slots:
             f.search(*w)->setText(QString::fromLatin1(name));
             addPicture(f, *w, shot);
         }
-        QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("%2E..bmp"), QStringLiteral("A%2A.bmp"),
+        QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("...bmp"), QStringLiteral("A%2A.bmp"),
                                                QStringLiteral("AB.bmp"), QStringLiteral("AC%2FDC.bmp")}));
         QCOMPARE(
             QDir(f.home.path()).entryList(QDir::Files, QDir::Name),

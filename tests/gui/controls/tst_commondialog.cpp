@@ -9,12 +9,11 @@ namespace {
 const QString kTextFilter = QStringLiteral("Текстовый файл *.txt|*.txt|");
 const QString kImageFilter = QStringLiteral("Изображения *.jpg *.gif *.bmp|*.jpg;*.gif;*.bmp|");
 
-// Records which dialog was asked for, and lets a print dialog change the printer like a user would.
+// Records which dialog was asked for.
 class DialogSeam : public zvtest::ScriptedSeam
 {
 public:
     QStringList kinds;
-    std::function<void(QPrinter *)> userChoice;
 
     std::optional<QString> openFileDialog(QWidget *owner, const zv::FileDialogRequest &request) override
     {
@@ -25,12 +24,6 @@ public:
     {
         kinds << QStringLiteral("save");
         return ScriptedSeam::saveFileDialog(owner, request);
-    }
-    bool printDialog(QWidget *owner, QPrinter *printer) override
-    {
-        if (userChoice)
-            userChoice(printer);
-        return ScriptedSeam::printDialog(owner, printer);
     }
 };
 
@@ -101,7 +94,9 @@ private slots:
         cd.setFilterIndex(2);
         cd.setDefaultExt(QStringLiteral("txt"));
         cd.ShowSave();
-        QCOMPARE(seam.kinds, (QStringList{QStringLiteral("open"), QStringLiteral("save")}));
+        cd.setFlags(clsCommonDialog::OverwritePrompt);
+        cd.ShowSave();
+        QCOMPARE(seam.kinds, (QStringList{QStringLiteral("open"), QStringLiteral("save"), QStringLiteral("save")}));
         const zv::FileDialogRequest &open = seam.fileRequests.at(0);
         QCOMPARE(open.title, QStringLiteral("Выберите скриншот"));
         QCOMPARE(open.initialFolder, QStringLiteral("/tmp/снимки"));
@@ -111,6 +106,9 @@ private slots:
         QCOMPARE(open.filterIndex, 0);
         QCOMPARE(seam.fileRequests.at(1).filterIndex, 1);
         QCOMPARE(seam.fileRequests.at(1).defaultSuffix, QStringLiteral("txt"));
+        // With Flags 0 the save dialog does not ask before a file is replaced.
+        QVERIFY(!seam.fileRequests.at(1).confirmOverwrite);
+        QVERIFY(seam.fileRequests.at(2).confirmOverwrite);
     }
 
     void cancelLeavesTheNamesAlone()
@@ -244,15 +242,20 @@ private slots:
         target.setCopyCount(1);
         target.setPageOrientation(QPageLayout::Portrait);
         cd.setPrintingTarget(&target);
-        seam.userChoice = [](QPrinter *printer) {
+        seam.onPrintDialog = [](QPrinter *printer) {
             printer->setCopyCount(3);
             printer->setPageOrientation(QPageLayout::Landscape);
+            printer->setPrintRange(QPrinter::PageRange);
             printer->setFromTo(2, 4);
         };
         cd.setCopies(1);
+        cd.setMin(1);
+        cd.setMax(7);
         seam.printAnswers.enqueue(true);
         cd.ShowPrinter();
         QCOMPARE(cd.APIReturn(), 1);
+        QCOMPARE(seam.printRequests.at(1).minPage, 1);
+        QCOMPARE(seam.printRequests.at(1).maxPage, 7);
         QCOMPARE(cd.Copies(), 3);
         QCOMPARE(cd.FromPage(), 2);
         QCOMPARE(cd.ToPage(), 4);
@@ -266,6 +269,16 @@ private slots:
         cd.ShowPrinter();
         QCOMPARE(target.copyCount(), 3);
         QCOMPARE(target.pageLayout().orientation(), QPageLayout::Landscape);
+
+        // The dialog starts with the range the properties give: none is all pages, whatever the
+        // printer kept from the dialog before.
+        QPrinter::PrintRange range = QPrinter::PageRange;
+        seam.onPrintDialog = [&](QPrinter *printer) { range = printer->printRange(); };
+        cd.setFromPage(0);
+        cd.setToPage(0);
+        cd.ShowPrinter();
+        QCOMPARE(range, QPrinter::AllPages);
+        QCOMPARE(cd.printer()->fromPage(), 0);
     }
 };
 

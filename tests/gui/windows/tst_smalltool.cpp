@@ -194,23 +194,22 @@ private slots:
         QCOMPARE(zv::splitCommandLine(line), words);
     }
 
-    void aProgramThatCannotStartIsReported()
+    void aStartThatFailsIsPassedOverSilently()
     {
         auto w = open();
-        type(*w, QStringLiteral("no-such-program --flag"));
+        // The default text names a program this system does not have.
         m_seam->startResults.enqueue(false);
         child<QPushButton>(*w, "Command3")->click();
-        QCOMPARE(m_seam->messages.size(), 1);
-        QCOMPARE(m_seam->messages[0].text, QStringLiteral("Не удалось запустить программу «no-such-program».\n"
-                                                          "Проверьте её название: это должна быть программа, а не "
-                                                          "документ."));
-        QCOMPARE(m_seam->messages[0].form, zv::MessageForm::OkExclamation);
-        // Blanks only: nothing to start, nothing to say.
+        type(*w, QStringLiteral("no-such-program --flag"));
+        m_seam->startResults.enqueue(false);
+        QTest::keyClick(child<QLineEdit>(*w, "Text1"), Qt::Key_Return);
+        QCOMPARE(m_seam->started.size(), 2);
+        // Blanks only: nothing to start.
         type(*w, QStringLiteral("   "));
         child<QPushButton>(*w, "Command3")->click();
         QTest::keyClick(child<QLineEdit>(*w, "Text1"), Qt::Key_Enter);
-        QCOMPARE(m_seam->started.size(), 1);
-        QCOMPARE(m_seam->messages.size(), 1);
+        QCOMPARE(m_seam->started.size(), 2);
+        QVERIFY(m_seam->messages.isEmpty());
     }
 
     void xyuShowsThePictureOnlyFromOpen()
@@ -220,14 +219,12 @@ private slots:
         m_seam->startResults.enqueue(false);
         QTest::keyClick(child<QLineEdit>(*w, "Text1"), Qt::Key_Return);
         QVERIFY(shown<xyu>().isEmpty());
-        QCOMPARE(m_seam->messages.size(), 1);
 
         m_seam->startResults.enqueue(false);
         child<QPushButton>(*w, "Command3")->click();
         QCOMPARE(shown<xyu>().size(), 1);
         QCOMPARE(startedText(m_seam->started), QStringLiteral("xyu\nxyu"));
-        // The picture answers the word; the missing program of that name is not reported.
-        QCOMPARE(m_seam->messages.size(), 1);
+        QVERIFY(m_seam->messages.isEmpty());
         child<QPushButton>(*w, "Command3")->click();
         QCOMPARE(shown<xyu>().size(), 1);
 
@@ -236,6 +233,17 @@ private slots:
         type(*w, QStringLiteral("XYU"));
         child<QPushButton>(*w, "Command3")->click();
         QVERIFY(shown<xyu>().isEmpty());
+    }
+
+    // A small tool closed and opened again shows the same picture, not a second one.
+    void aSmallToolOpenedAgainShowsTheSamePicture()
+    {
+        for (int round = 0; round < 2; ++round) {
+            auto w = open();
+            type(*w, QStringLiteral("xyu"));
+            child<QPushButton>(*w, "Command3")->click();
+            QCOMPARE(shown<xyu>().size(), 1);
+        }
     }
 
     void hiddenPictureClosesOnAnyClick()

@@ -49,9 +49,12 @@ std::optional<QString> ScriptedSeam::saveFileDialog(QWidget *, const zv::FileDia
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
-bool ScriptedSeam::printDialog(QWidget *, QPrinter *printer)
+bool ScriptedSeam::printDialog(QWidget *, QPrinter *printer, const zv::PrintDialogRequest &request)
 {
     ++printDialogs;
+    printRequests << request;
+    if (onPrintDialog)
+        onPrintDialog(printer);
     const bool accepted = printAnswers.isEmpty() ? false : printAnswers.dequeue();
     if (accepted && printer && !printerSetups.isEmpty())
         printerSetups.dequeue()(printer);

@@ -42,6 +42,8 @@ public:
     QQueue<std::function<void(QPrinter *)>> printerSetups;
     // Whether each program start succeeds; a start with nothing queued succeeds.
     QQueue<bool> startResults;
+    // Runs when a print dialog is shown, before it is answered: what the user sets in it.
+    std::function<void(QPrinter *)> onPrintDialog;
     // Runs when a message box is shown, before it is answered (e.g. to look at the state then).
     std::function<void(const Message &)> onMessage;
 
@@ -52,6 +54,7 @@ public:
     QList<Started> started;
     QList<int> exits;
     int printDialogs = 0;
+    QList<zv::PrintDialogRequest> printRequests;
     QStringList inputPrompts;
 
     QStringList messageTexts() const;
@@ -62,7 +65,7 @@ public:
                                     const QString &defaultText) override;
     std::optional<QString> openFileDialog(QWidget *owner, const zv::FileDialogRequest &request) override;
     std::optional<QString> saveFileDialog(QWidget *owner, const zv::FileDialogRequest &request) override;
-    bool printDialog(QWidget *owner, QPrinter *printer) override;
+    bool printDialog(QWidget *owner, QPrinter *printer, const zv::PrintDialogRequest &request) override;
     void openWithShell(const QString &target) override;
     bool startProcess(const QString &program, const QStringList &arguments) override;
     void exitProcess(int code) override;
