@@ -111,11 +111,13 @@ void frmOptions::Form_Load()
     HScroll1->setValue(zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), kMaxLevel));
     Text1->setText(QString::number(HScroll1->value()));
     if (!zv::platformHasTranslucency()) {
-        // The level is still kept, for a desktop that can show it; nothing pretends it shows here.
+        // The stored level is kept for a desktop that can show it; here it cannot be changed.
         const QString why = QStringLiteral("Эта система не умеет делать окна прозрачными: уровень сохранится "
                                            "и будет действовать там, где прозрачность доступна.");
         HScroll1->setToolTip(why);
         Text1->setToolTip(why);
+        HScroll1->setEnabled(false);
+        Text1->setEnabled(false);
     }
 
     const QString lang = ReadOption(QStringLiteral("Lang"), QString());
