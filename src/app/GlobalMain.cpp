@@ -81,6 +81,8 @@ void setUpApplication(QApplication &app)
 {
     returnLargeBlocksWhenFreed();
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
+    // Wayland compositors and software centres find the program's icon and name by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     // A picture file whose header claims a huge size is refused instead of taking the memory.
