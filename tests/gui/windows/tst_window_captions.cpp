@@ -8,6 +8,7 @@
 #include "gui/windows/frmOptions.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -109,6 +110,13 @@ private slots:
         QVERIFY(!alternative.isEmpty());
         QVERIFY(alternative != builtIn);
         QCOMPARE(shownText(*shown, control), alternative);
+        // A screen reader hears the new caption too: as the control's name, or as the name of the
+        // box a label describes.
+        QWidget *w = control.isEmpty() ? shown.get() : shown->findChild<QWidget *>(control);
+        auto *label = qobject_cast<QLabel *>(w);
+        QWidget *named = label && label->buddy() ? label->buddy() : w;
+        QCOMPARE(QAccessible::queryAccessibleInterface(named)->text(QAccessible::Name).simplified(),
+                 alternative.simplified());
         QVERIFY(seam.messages.isEmpty());
     }
 };
