@@ -1,10 +1,18 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
+#include "core/store/CatalogueStore.h"
+#include "gui/catalogue/frmAddNewField.h"
+#include "gui/catalogue/frmEditItem.h"
+#include "gui/catalogue/frmMain.h"
+#include "gui/screenshots/frmSelectScreenShot.h"
+#include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmLogo.h"
 #include "gui/windows/frmLogo2.h"
+#include "gui/windows/frmOptions.h"
 #include "gui/windows/frmTitles.h"
 #include "gui/windows/xyu.h"
 
@@ -54,22 +62,34 @@ class TestAccessibleNames : public QObject
 private slots:
     void everyControlTheKeyboardReachesIsNamed_data()
     {
-        QTest::addColumn<std::function<QWidget *()>>("open");
-        QTest::newRow("small tool") << std::function<QWidget *()>([] { return new Form1; });
-        QTest::newRow("about") << std::function<QWidget *()>([] { return new frmAbout; });
-        QTest::newRow("splash") << std::function<QWidget *()>([] { return new frmLogo([] {}); });
-        QTest::newRow("logo") << std::function<QWidget *()>([] { return new frmLogo2; });
-        QTest::newRow("hidden picture") << std::function<QWidget *()>([] { return new xyu; });
-        QTest::newRow("credits") << std::function<QWidget *()>([] { return new frmTitles; });
+        using Open = std::function<QWidget *(zv::CatalogueSession &)>;
+        QTest::addColumn<Open>("open");
+        QTest::newRow("main") << Open([](zv::CatalogueSession &s) { return new frmMain(s); });
+        QTest::newRow("add entry") << Open([](zv::CatalogueSession &s) { return new frmAddNewField(nullptr, s); });
+        QTest::newRow("edit entry") << Open([](zv::CatalogueSession &s) { return new frmEditItem(nullptr, s); });
+        QTest::newRow("picker") << Open([](zv::CatalogueSession &s) { return new frmSelectScreenShot(nullptr, s); });
+        QTest::newRow("update") << Open([](zv::CatalogueSession &s) { return new frmUpdate(s); });
+        QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
+        QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
+        QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });
+        QTest::newRow("splash") << Open([](zv::CatalogueSession &) { return new frmLogo([] {}); });
+        QTest::newRow("logo") << Open([](zv::CatalogueSession &) { return new frmLogo2; });
+        QTest::newRow("hidden picture") << Open([](zv::CatalogueSession &) { return new xyu; });
+        QTest::newRow("credits") << Open([](zv::CatalogueSession &) { return new frmTitles; });
     }
 
     void everyControlTheKeyboardReachesIsNamed()
     {
-        QFETCH(std::function<QWidget *()>, open);
+        QFETCH(std::function<QWidget *(zv::CatalogueSession &)>, open);
         zvtest::TempHome home;
         zvtest::ScriptedSeam seam;
         zv::initVersionValues();
-        std::unique_ptr<QWidget> window(open());
+        const QString catalogue = home.file(QStringLiteral("Zorvanell.dat"));
+        CreateCatalogue(catalogue);
+        AddEntry(OpenCatalogue(catalogue), QStringLiteral("Programs"), QStringLiteral("Vim"),
+                 QStringLiteral(":help 42"));
+        zv::CatalogueSession session(catalogue);
+        std::unique_ptr<QWidget> window(open(session));
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
         const QStringList faults = unnamedControls(*window);

@@ -65,6 +65,10 @@ void frmOptions::createControls()
     Combo1->setCurrentIndex(-1);
     Label2->hide();
     Combo1->hide();
+    // The bar and the number are both named by the label above them, the language box by its own.
+    Label1->setBuddy(HScroll1);
+    Text1->setAccessibleName(Label1->text());
+    Label2->setBuddy(Combo1);
     // Two settings whose boxes are never shown; the second lies below the client area as well.
     Check1 = placed(new QCheckBox(QStringLiteral("Убрать рекламу при запуске."), this), QStringLiteral("Check1"), 2400,
                     1200, 2775, 255);
@@ -195,7 +199,11 @@ QList<LanguageAware::Caption> frmOptions::languageCaptions()
 {
     return {
         {QStringLiteral("Caption_frmOptions"), [this](const QString &t) { setWindowTitle(t); }},
-        {QStringLiteral("frmOptions_Transparent"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("frmOptions_Transparent"),
+         [this](const QString &t) {
+             Label1->setText(t);
+             Text1->setAccessibleName(t);
+         }},
         {QStringLiteral("frmOptions_Language"), [this](const QString &t) { Label2->setText(t); }},
         {QStringLiteral("frmOptions_Count_Show"), [this](const QString &t) { chkRunsCount->setText(t); }},
         {QStringLiteral("frmOptions_Splash"), [this](const QString &t) { chkSplash->setText(t); }},
