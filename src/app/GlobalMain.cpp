@@ -55,7 +55,10 @@ void showMainWindow()
 {
     // The session lives as long as the program; the windows meet through it.
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
-    (new frmMain(*session))->show();
+    auto *window = new frmMain(*session);
+    window->show();
+    // Typing starts in the main window even where the desktop gives new windows no focus.
+    window->activateWindow();
 }
 
 } // namespace

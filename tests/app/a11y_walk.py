@@ -74,8 +74,9 @@ def start_weston(runtime):
     env.pop("DISPLAY", None)
     log = open(os.path.join(runtime, "weston.log"), "wb")
     # Pixman draws the screen for real: the headless backend's default draws nothing to capture.
-    weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--use-pixman", "--socket=" + socket, "--debug",
-                               "--width=1024", "--height=768", "--idle-time=0"], env=env, stdout=log, stderr=log)
+    weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--use-pixman", "--socket=" + socket,
+                               "--debug", "--width=1024", "--height=768", "--idle-time=0"],
+                              env=env, stdout=log, stderr=log)
     if not wait_for("weston", lambda: os.path.exists(os.path.join(runtime, socket)) or weston.poll() is not None):
         raise SystemExit("weston did not start")
     if weston.poll() is not None:
@@ -234,7 +235,7 @@ class Walk:
                    n.getState().contains(self.a.STATE_SENSITIVE) and n.getState().contains(self.a.STATE_SHOWING)}
         if not buttons:
             fail(label + ": no push button found")
-        # The keyboard goes where the window system's focus is: into this window first.
+        # Into this window first; the program gives the windows it opens the focus itself.
         for node in self.descendants(window):
             if node.getState().contains(self.a.STATE_FOCUSABLE) and node.getState().contains(self.a.STATE_SHOWING):
                 node.queryComponent().grabFocus()
@@ -293,10 +294,8 @@ class Walk:
             self.key("Escape")
             wait_for(label + " to close", lambda: self.dialog_titled(title) is None)
 
-        # An entry selected: the editor and the picker.
-        entries = self.find_list(main)
-        if entries is not None:
-            entries.querySelection().selectChild(0)
+        # An entry selected (typing its name into the search box selects it): the editor and the picker.
+        if self.select_first_entry(main):
             edit = wait_for("Редактировать enabled", lambda: self.enabled_button(main, "Редактировать"))
             if edit:
                 self.press(edit)
@@ -311,7 +310,8 @@ class Walk:
                 window = self.wait_window("Выберите скриншот")
                 if window:
                     self.window_checks(window, "screenshot picker")
-                    self.key("Escape")
+                    # Escape in the picture list views the picture, as every character key does.
+                    self.press(self.button(window, "Закрыть"))
                     self.wait_closed("Выберите скриншот")
 
         # The small tool: a word typed into the search box.
@@ -346,9 +346,7 @@ class Walk:
             self.press(self.button(window, "Отмена"))
             self.wait_closed("Добавление новой записи")
 
-        entries = self.find_list(main)
-        if entries is not None:
-            entries.querySelection().selectChild(0)
+        if self.select_first_entry(main):
             edit = wait_for("Редактировать enabled", lambda: self.enabled_button(main, "Редактировать"))
             if edit:
                 self.press(edit)
@@ -401,6 +399,15 @@ class Walk:
     def enabled_button(self, window, name):
         node = self.find(window, self.a.ROLE_PUSH_BUTTON, name)
         return node if node is not None and node.getState().contains(self.a.STATE_SENSITIVE) else None
+
+    def select_first_entry(self, main):
+        self.find_list(main)
+        search = self.find(main, self.a.ROLE_TEXT, "Поисковая строка:")
+        if search is None:
+            fail("main window: no text box named Поисковая строка:")
+            return False
+        search.queryEditableText().setTextContents(self.first_entry)
+        return True
 
     def find_list(self, window):
         for node in self.descendants(window):

@@ -35,6 +35,8 @@ template <typename Window> void showHiddenWindow(QPointer<QWidget> &window)
         window = new Window;
     window->show();
     window->raise();
+    // The keyboard goes on in the window the typed word opened, whatever the desktop's focus rules.
+    window->activateWindow();
 }
 
 } // namespace
