@@ -164,6 +164,10 @@ QAccessibleInterface *controlsFactory(const QString &className, QObject *object)
         return new AccessibleDecoration(static_cast<QWidget *>(object));
     if (object && object->property(kPressableWindow).toBool() && object->isWidgetType())
         return new AccessiblePressable(static_cast<QWidget *>(object), QAccessible::Window);
+    // A top-level window of a plain widget (the main window, the small tool) is a frame, not a filler.
+    if (className == QLatin1String("QWidget") && object && object->isWidgetType() &&
+        static_cast<QWidget *>(object)->isWindow())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
     if (className == QLatin1String("VistaButton")) {
         if (auto *button = qobject_cast<VistaButton *>(object))
             return new AccessibleVistaButton(button);
