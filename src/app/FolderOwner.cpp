@@ -28,7 +28,10 @@ QString canonicalFolder(const QString &folder)
 } // namespace
 
 FolderOwner::FolderOwner(const QString &folder, std::function<void()> bringToFront, QObject *parent)
-    : QObject(parent), m_folder(folder), m_bringToFront(std::move(bringToFront)), m_lock(lockFilePath(folder))
+    : QObject(parent)
+    , m_folder(folder)
+    , m_bringToFront(std::move(bringToFront))
+    , m_lock(lockFilePath(folder))
 {
     // Only a lock whose process has gone is stale, however long the owner has been running.
     m_lock.setStaleLockTime(0);

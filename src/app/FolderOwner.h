@@ -20,10 +20,10 @@ class FolderOwner : public QObject
 
 public:
     enum class Claim {
-        Owner,           // this program owns the folder and answers later starts
-        Unowned,         // the folder cannot hold a lock (read-only, missing): run as before
-        OwnerAnswered,   // another program owns it and has come to the front: end quietly
-        OwnerSilent,     // another program owns it but did not answer in time
+        Owner,         // this program owns the folder and answers later starts
+        Unowned,       // the folder cannot hold a lock (read-only, missing): run as before
+        OwnerAnswered, // another program owns it and has come to the front: end quietly
+        OwnerSilent,   // another program owns it but did not answer in time
     };
 
     // `bringToFront` runs in the owner when a later start asks for its window.

@@ -77,6 +77,8 @@ void showMainWindow()
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
     mainWindow = new frmMain(*session);
     mainWindow->show();
+    // Typing starts in the main window even where the desktop gives new windows no focus.
+    mainWindow->activateWindow();
 }
 
 // A second start on this folder asked for us: the question on screen, else the main window,
@@ -131,6 +133,8 @@ void setUpApplication(QApplication &app)
 {
     returnLargeBlocksWhenFreed();
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
+    // Wayland compositors and software centres find the program's icon and name by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zorvanell"));
     // The windows are laid out for a small 8-point sans serif.
     QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     // A picture file whose header claims a huge size is refused instead of taking the memory.

@@ -57,10 +57,9 @@ bool platformHasTranslucency()
 {
     if (g_assumedTranslucency)
         return *g_assumedTranslucency;
-    const QString platform = QGuiApplication::platformName();
-    if (platform.startsWith(QLatin1String("wayland")))
-        return true;
-    return platform == QLatin1String("xcb") && x11CompositorRunning();
+    // Qt's Wayland platform does not pass a window's opacity on to the compositor, so windows stay
+    // opaque there whatever the level.
+    return QGuiApplication::platformName() == QLatin1String("xcb") && x11CompositorRunning();
 }
 
 void assumeTranslucency(std::optional<bool> answer)

@@ -27,7 +27,8 @@ void ShowTitleBar(QWidget *window, bool show);
 namespace zv {
 
 int clampOpacity(int level);
-// True where a window's opacity shows: on Wayland, and on X11 while a compositing manager runs.
+// True where a window's opacity shows: on X11 while a compositing manager runs (not on Wayland,
+// where Qt does not hand the opacity to the compositor).
 bool platformHasTranslucency();
 // Replaces the answer of platformHasTranslucency() (tests on a platform without it); nullopt asks again.
 void assumeTranslucency(std::optional<bool> answer);

@@ -3,6 +3,7 @@
 #include "core/Seam.h"
 #include "gui/IconMdl.h"
 #include "gui/WindowGeometry.h"
+#include "gui/controls/AccessibleControls.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -27,6 +28,7 @@ QLabel *addEmblem(QWidget *window, int left, int top)
     image->setObjectName(QStringLiteral("Image1"));
     image->setPixmap(iconGroup(QStringLiteral("AAA")).pixmap(48, 48));
     placeTwips(image, left, top, 720, 720);
+    zv::markDecorative(image);
     return image;
 }
 

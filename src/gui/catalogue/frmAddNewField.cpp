@@ -35,6 +35,8 @@ frmAddNewField::frmAddNewField(QWidget *owner, zv::CatalogueSession &session)
     cmdCancel = zv::styledButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Отмена"), 4200, 120, 1215, 375);
     cmdAdd = zv::styledButton(this, QStringLiteral("cmdAdd"), QStringLiteral("Добавить"), 4200, 600, 1215, 375);
     zv::addEmblem(this, 3120, 480);
+    Label1->setBuddy(Text1);
+    Label2->setBuddy(txtText);
 
     setTabOrder(Text1, txtText);
     setTabOrder(txtText, cmdAdd);

@@ -38,6 +38,8 @@ frmEditItem::frmEditItem(QWidget *owner, zv::CatalogueSession &session)
     VistaButton1 =
         zv::styledButton(this, QStringLiteral("VistaButton1"), QStringLiteral("Сохранить"), 4080, 600, 1335, 375);
     zv::addEmblem(this, 3000, 480);
+    Label1->setBuddy(txtName);
+    txtText->setAccessibleName(QStringLiteral("Текст записи"));
 
     setTabOrder(txtName, txtText);
     setTabOrder(txtText, VistaButton1);

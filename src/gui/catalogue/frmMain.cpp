@@ -130,6 +130,12 @@ void frmMain::createControls()
 
     txtText = zv::entryTextBox(this, 5640, 480, 6615, 7275);
 
+    // What a screen reader calls the controls that have no caption of their own.
+    txtSearch->setAccessibleName(Label3->text()); // its label lies in the left column, not beside it
+    List1->setAccessibleName(QStringLiteral("Список записей"));
+    Combo1->setAccessibleDescription(QStringLiteral("Раздел")); // its name is the category shown
+    txtText->setAccessibleName(QStringLiteral("Текст записи"));
+
     Label1 = zv::plainLabel(QStringLiteral("Программа запущена ХЗ раз"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     placeTwips(Label1, 9840, 120, 2415, 255);

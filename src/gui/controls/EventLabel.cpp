@@ -1,10 +1,14 @@
 #include "gui/controls/EventLabel.h"
 
+#include "gui/controls/AccessibleControls.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 EventLabel::EventLabel(QWidget *parent)
     : QLabel(parent)
 {
+    zv::installAccessibleControls();
     // Its captions may come from Language.ini: shown as they are.
     setTextFormat(Qt::PlainText);
     setMouseTracking(true);
@@ -46,4 +50,50 @@ void EventLabel::mouseDoubleClickEvent(QMouseEvent *event)
     // The second press of a double click is no click of its own.
     m_leftPressed = false;
     emit DblClick();
+}
+
+void EventLabel::setClickable(const QString &name)
+{
+    m_clickable = true;
+    setFocusPolicy(Qt::StrongFocus);
+    if (!name.isEmpty())
+        setAccessibleName(name);
+}
+
+void EventLabel::click()
+{
+    if (isEnabled())
+        emit Click();
+}
+
+void EventLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (m_clickable && zv::isPressKey(event)) {
+        event->accept();
+        m_focusMark.keyUsed();
+        update();
+        click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void EventLabel::focusInEvent(QFocusEvent *event)
+{
+    m_focusMark.focusIn(event->reason());
+    update();
+    QLabel::focusInEvent(event);
+}
+
+void EventLabel::focusOutEvent(QFocusEvent *event)
+{
+    m_focusMark.focusOut();
+    update();
+    QLabel::focusOutEvent(event);
+}
+
+void EventLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    m_focusMark.paint(this);
 }

@@ -1,7 +1,9 @@
 #include "gui/controls/VistaButton.h"
 
+#include "gui/controls/AccessibleControls.h"
 #include "gui/controls/VbEvents.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QEvent>
 #include <QKeyEvent>
@@ -21,6 +23,7 @@ constexpr int kLeaveInterval = 10;  // ms between two looks at the pointer
 VistaButton::VistaButton(QWidget *parent)
     : QWidget(parent)
 {
+    zv::installAccessibleControls();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -73,9 +76,15 @@ QString VistaButton::Caption() const
 void VistaButton::setCaption(const QString &caption)
 {
     m_captionSet = true;
+    const bool changed = lbl->text() != caption;
     lbl->setText(caption);
     lbl->adjustSize();
     UserControl_Resize();
+    if (changed) {
+        // The caption is the button's name to a screen reader.
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 bool VistaButton::Enabled() const
@@ -104,6 +113,12 @@ void VistaButton::setFont(const QFont &font)
     lbl->setFont(font);
     lbl->adjustSize();
     UserControl_Resize();
+}
+
+void VistaButton::click()
+{
+    if (isEnabled())
+        emit Click();
 }
 
 void VistaButton::setManualTime(bool manual)
@@ -166,8 +181,11 @@ void VistaButton::paintEvent(QPaintEvent *)
         m_surface.setDevicePixelRatio(dpr);
         m_surfaceStale = false;
     }
-    QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), m_surface);
+    {
+        QPainter painter(this);
+        painter.drawImage(QPointF(0, 0), m_surface);
+    }
+    m_focusMark.paint(this);
 }
 
 void VistaButton::resizeEvent(QResizeEvent *event)
@@ -227,10 +245,17 @@ void VistaButton::mouseReleaseEvent(QMouseEvent *event)
 
 void VistaButton::keyPressEvent(QKeyEvent *event)
 {
-    // Keys are only passed on: no key clicks the button.
     emit KeyDown(zv::vb::keyCode(event), zv::vb::shiftCode(event->modifiers()));
     if (const int ascii = zv::vb::keyAscii(event))
         emit KeyPress(ascii);
+    // Keys are passed on to the host; Space and Enter also press the focused button, so that the
+    // keyboard alone can work every window.
+    if (zv::isPressKey(event)) {
+        event->accept();
+        showFocusMarkForKeyboard();
+        click();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
@@ -239,6 +264,28 @@ void VistaButton::keyReleaseEvent(QKeyEvent *event)
     if (!event->isAutoRepeat())
         emit KeyUp(zv::vb::keyCode(event), zv::vb::shiftCode(event->modifiers()));
     QWidget::keyReleaseEvent(event);
+}
+
+void VistaButton::focusInEvent(QFocusEvent *event)
+{
+    m_focusMark.focusIn(event->reason());
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void VistaButton::focusOutEvent(QFocusEvent *event)
+{
+    m_focusMark.focusOut();
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void VistaButton::showFocusMarkForKeyboard()
+{
+    if (!m_focusMark.shown(this)) {
+        m_focusMark.keyUsed();
+        update();
+    }
 }
 
 bool VistaButton::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/controls/FocusMark.h"
 #include "gui/controls/VistaFaces.h"
 
 #include <QFont>
@@ -47,6 +48,12 @@ public:
     QFont Font() const;
     void setFont(const QFont &font);
 
+    // What a click does, for the keyboard (Space, Enter) and assistive technology: raises Click
+    // when the control is enabled. The face does not change.
+    Q_INVOKABLE void click();
+    bool showsPressedFace() const { return m_shown == Picture{Picture::Pc, zv::vista::Pressed}; }
+    bool showsFocusMark() const { return m_focusMark.shown(this); }
+
     // Hooks for tests and the states demo, so that time and the pointer can be stepped by hand.
     // With manual time the two timers never fire on their own; advance...() runs one tick.
     void setManualTime(bool manual);
@@ -81,6 +88,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -101,6 +110,7 @@ private:
     void startTimer1();
     void stopTimer1();
     void refreshFaces();
+    void showFocusMarkForKeyboard();
 
     QLabel *lbl = nullptr;
     QTimer MoveIn;
@@ -122,4 +132,5 @@ private:
     std::shared_ptr<const zv::vista::FaceSet> m_faces;
     QImage m_surface; // what was drawn last, in device pixels
     bool m_surfaceStale = true;
+    zv::FocusMark m_focusMark;
 };

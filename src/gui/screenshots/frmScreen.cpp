@@ -46,6 +46,8 @@ void frmScreen::Form_Load()
     ShowTitleBar(this, false);
     const bool slang = zv::readOption(zv::Option::Lang) == zv::kLangAlternative;
     setWindowTitle((slang ? QStringLiteral("Малюног к ") : QStringLiteral("Скриншот к ")) + m_entry);
+    // The title bar is hidden: the picture carries the title to a screen reader.
+    Image1->setAccessibleName(windowTitle());
     if (!showPicture(m_path)) {
         zv::showMessage(parentWidget(),
                         QStringLiteral("Не удалось показать скриншот ") + QFileInfo(m_path).fileName() +

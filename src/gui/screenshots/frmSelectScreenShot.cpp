@@ -31,6 +31,8 @@ frmSelectScreenShot::frmSelectScreenShot(QWidget *owner, zv::CatalogueSession &s
     Label1->setTextFormat(Qt::PlainText);
     File1 = placed(new QListWidget(this), QStringLiteral("File1"), 120, 480, 3255, 4575);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Label1->setBuddy(File1);
+    File1->setAccessibleName(Label1->text()); // a list is not named by its buddy
     VistaButton1 =
         zv::styledButton(this, QStringLiteral("VistaButton1"), QStringLiteral("Просмотр"), 120, 5160, 1095, 375);
     VistaButton2 =
@@ -119,7 +121,11 @@ QList<LanguageAware::Caption> frmSelectScreenShot::languageCaptions()
 {
     return {
         {QStringLiteral("Caption_frmSelectScreenShot"), [this](const QString &t) { setWindowTitle(t); }},
-        {QStringLiteral("frmSelectScreenShot_ChooseSCR"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("frmSelectScreenShot_ChooseSCR"),
+         [this](const QString &t) {
+             Label1->setText(t);
+             File1->setAccessibleName(t);
+         }},
         {QStringLiteral("frmSelectScreenShot_Show"), [this](const QString &t) { VistaButton1->setCaption(t); }},
         {QStringLiteral("frmSelectScreenShot_Delete"), [this](const QString &t) { VistaButton2->setCaption(t); }},
     };

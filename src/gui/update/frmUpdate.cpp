@@ -9,6 +9,7 @@
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
+#include "gui/controls/AccessibleControls.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
@@ -73,6 +75,9 @@ frmUpdate::frmUpdate(zv::CatalogueSession &session, QWidget *owner)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(zv::twipsRect(3960, 720, 720, 720));
     Image1->setPixmap(zv::iconGroup(QStringLiteral("AAA")).pixmap(48, 48));
+    zv::markDecorative(Image1);
+    Label1->setBuddy(cmbServer);
+    cmbServer->lineEdit()->setAccessibleName(Label1->text());
 
     Command1 = new VistaButton(this);
     Command1->setObjectName(QStringLiteral("Command1"));

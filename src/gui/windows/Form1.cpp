@@ -65,6 +65,9 @@ Form1::Form1(QWidget *parent)
     Command4 = placed(new WrappingButton(QStringLiteral("Очистить лишние процессы"), this), QStringLiteral("Command4"),
                       3720, 120, 1095, 735);
 
+    // A screen reader names the box by its label.
+    Label1->setBuddy(Text1);
+
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);

@@ -1,7 +1,10 @@
 #include "gui/windows/PictureWindow.h"
 
 #include "gui/WindowGeometry.h"
+#include "gui/controls/AccessibleControls.h"
+#include "gui/controls/FocusMark.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -15,6 +18,9 @@ PictureWindow::PictureWindow(const QString &objectName, const QString &picture, 
     setAttribute(Qt::WA_DeleteOnClose);
     zv::setWindowBackground(this);
     setFixedSize(zv::twips(clientWidth), zv::twips(clientHeight));
+    // Without a mouse, Space or Enter does what a click on the picture does.
+    setFocusPolicy(Qt::StrongFocus);
+    zv::markPressableWindow(this);
 }
 
 void PictureWindow::centre()
@@ -40,4 +46,14 @@ void PictureWindow::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = false;
     if (click)
         Form_Click();
+}
+
+void PictureWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (zv::isPressKey(event)) {
+        event->accept();
+        Form_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

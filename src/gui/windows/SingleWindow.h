@@ -16,6 +16,8 @@ template <typename Window> Window *showSingle()
         window = new Window;
     window->show();
     window->raise();
+    // The keyboard goes on in the window just opened, whatever the desktop's focus rules.
+    window->activateWindow();
     return window;
 }
 

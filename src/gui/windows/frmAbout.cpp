@@ -248,6 +248,13 @@ void frmAbout::createControls()
     connect(Label8, &EventLabel::MouseUp, this, [this] { setTextColour(Label8, kGreen); });
     connect(Label8, &EventLabel::Click, this, [this] { OpenWithShell(zv::addresses::kForumNewEggTopic, 0, this); });
     connect(Label6, &EventLabel::Click, this, [this] { OpenWithShell(zv::addresses::kPartnerPortal, 0, this); });
+
+    // What reacts to a click is reached with Tab and pressed with Space; the pictures are named by
+    // their tooltips, the captions by their words. The advertisement lies out of view.
+    Image1->setClickable(QStringLiteral("Логотип Zorvanell"));
+    for (EventLabel *clickable : {cmdWeb, Image2, Image3, Image4, Label9, Label10, Label11, Label8, Label4})
+        clickable->setClickable();
+    Label5->setClickable(QStringLiteral("Сайт")); // the only word of its text in view
 }
 
 void frmAbout::Form_Load()

@@ -31,6 +31,8 @@ frmLogo::frmLogo(std::function<void()> showMainWindow, QWidget *parent)
     Label1->raise();
     connect(Image1, &EventLabel::Click, this, &frmLogo::handOver);
     connect(Label1, &EventLabel::Click, this, &frmLogo::Label1_Click);
+    Image1->setClickable(QStringLiteral("Заставка Zorvanell"));
+    Label1->setClickable(QStringLiteral("Пасхальные яйца"));
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(10);

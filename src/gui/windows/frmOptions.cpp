@@ -65,6 +65,10 @@ void frmOptions::createControls()
     Combo1->setCurrentIndex(-1);
     Label2->hide();
     Combo1->hide();
+    // The bar and the number are both named by the label above them, the language box by its own.
+    Label1->setBuddy(HScroll1);
+    Text1->setAccessibleName(Label1->text());
+    Label2->setBuddy(Combo1);
     // Two settings whose boxes are never shown; the second lies below the client area as well.
     Check1 = placed(new QCheckBox(QStringLiteral("Убрать рекламу при запуске."), this), QStringLiteral("Check1"), 2400,
                     1200, 2775, 255);
@@ -99,11 +103,13 @@ void frmOptions::Form_Load()
     HScroll1->setValue(zv::readOptionNumber(zv::Option::TraspLevel));
     Text1->setText(QString::number(HScroll1->value()));
     if (!zv::platformHasTranslucency()) {
-        // The level is still kept, for a desktop that can show it; nothing pretends it shows here.
+        // The stored level is kept for a desktop that can show it; here it cannot be changed.
         const QString why = QStringLiteral("Эта система не умеет делать окна прозрачными: уровень сохранится "
                                            "и будет действовать там, где прозрачность доступна.");
         HScroll1->setToolTip(why);
         Text1->setToolTip(why);
+        HScroll1->setEnabled(false);
+        Text1->setEnabled(false);
     }
 
     const QString lang = zv::readOption(zv::Option::Lang);
@@ -193,7 +199,11 @@ QList<LanguageAware::Caption> frmOptions::languageCaptions()
 {
     return {
         {QStringLiteral("Caption_frmOptions"), [this](const QString &t) { setWindowTitle(t); }},
-        {QStringLiteral("frmOptions_Transparent"), [this](const QString &t) { Label1->setText(t); }},
+        {QStringLiteral("frmOptions_Transparent"),
+         [this](const QString &t) {
+             Label1->setText(t);
+             Text1->setAccessibleName(t);
+         }},
         {QStringLiteral("frmOptions_Language"), [this](const QString &t) { Label2->setText(t); }},
         {QStringLiteral("frmOptions_Count_Show"), [this](const QString &t) { chkRunsCount->setText(t); }},
         {QStringLiteral("frmOptions_Splash"), [this](const QString &t) { chkSplash->setText(t); }},

@@ -17,6 +17,7 @@ xyu::xyu()
                        "код программы, то этот рисунок никто не сможет увидеть, т.к. нет "
                        "документированной процедуры его вызова."));
     connect(Label1, &EventLabel::Click, this, &xyu::Form_Click);
+    Label1->setClickable();
     centre();
 }
 

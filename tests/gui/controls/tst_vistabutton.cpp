@@ -1,5 +1,6 @@
 #include "gui/controls/VistaButton.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -464,7 +465,7 @@ private slots:
         VERIFY_SHOWS(rig, kNormal);
     }
 
-    void keysArePassedOnAndNeverClick()
+    void keysArePassedOn()
     {
         Rig rig;
         QTest::keyClick(rig.button, 'A', Qt::ShiftModifier);
@@ -472,19 +473,131 @@ private slots:
         QTest::keyClick(rig.button, Qt::Key_Space);
         QTest::keyClick(rig.button, Qt::Key_F5, Qt::ControlModifier);
         // The modifier keys themselves go down and up around the key, as on the keyboard.
-        QCOMPARE(rig.log,
-                 (QStringList{
-                     QStringLiteral("KeyDown 16 1"), QStringLiteral("KeyDown 65 1"), QStringLiteral("KeyPress 65"),
-                     QStringLiteral("KeyUp 65 1"), QStringLiteral("KeyUp 16 0"), QStringLiteral("KeyDown 13 0"),
-                     QStringLiteral("KeyPress 13"), QStringLiteral("KeyUp 13 0"), QStringLiteral("KeyDown 32 0"),
-                     QStringLiteral("KeyPress 32"), QStringLiteral("KeyUp 32 0"), QStringLiteral("KeyDown 17 2"),
-                     QStringLiteral("KeyDown 116 2"), QStringLiteral("KeyUp 116 2"), QStringLiteral("KeyUp 17 0")}));
+        QCOMPARE(
+            rig.log,
+            (QStringList{QStringLiteral("KeyDown 16 1"), QStringLiteral("KeyDown 65 1"), QStringLiteral("KeyPress 65"),
+                         QStringLiteral("KeyUp 65 1"), QStringLiteral("KeyUp 16 0"), QStringLiteral("KeyDown 13 0"),
+                         QStringLiteral("KeyPress 13"), QStringLiteral("Click"), QStringLiteral("KeyUp 13 0"),
+                         QStringLiteral("KeyDown 32 0"), QStringLiteral("KeyPress 32"), QStringLiteral("Click"),
+                         QStringLiteral("KeyUp 32 0"), QStringLiteral("KeyDown 17 2"), QStringLiteral("KeyDown 116 2"),
+                         QStringLiteral("KeyUp 116 2"), QStringLiteral("KeyUp 17 0")}));
         // A Russian letter reports its key and its Windows-1251 character.
         rig.log.clear();
         QKeyEvent press(QEvent::KeyPress, 0x0424, Qt::NoModifier, QStringLiteral("ф"));
         QApplication::sendEvent(rig.button, &press);
         QCOMPARE(rig.log.first(), QStringLiteral("KeyDown 65 0"));
         QCOMPARE(rig.log.at(1), QStringLiteral("KeyPress 244"));
+    }
+
+    void pressKeysClickAFocusedButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("autoRepeat");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("clicks");
+        QTest::newRow("space") << int(Qt::Key_Space) << 0 << false << true << true;
+        QTest::newRow("return") << int(Qt::Key_Return) << 0 << false << true << true;
+        QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << false << true << true;
+        QTest::newRow("shift space") << int(Qt::Key_Space) << int(Qt::ShiftModifier) << false << true << true;
+        QTest::newRow("held space repeats nothing") << int(Qt::Key_Space) << 0 << true << true << false;
+        QTest::newRow("ctrl return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false << true << false;
+        QTest::newRow("alt space") << int(Qt::Key_Space) << int(Qt::AltModifier) << false << true << false;
+        QTest::newRow("tab") << int(Qt::Key_Tab) << 0 << false << true << false;
+        QTest::newRow("disabled") << int(Qt::Key_Space) << 0 << false << false << false;
+    }
+
+    void pressKeysClickAFocusedButton()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, autoRepeat);
+        QFETCH(bool, enabled);
+        QFETCH(bool, clicks);
+        Rig rig;
+        rig.button->setEnabled(enabled);
+        QSignalSpy clicked(rig.button, &VistaButton::Click);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), QString(), autoRepeat);
+        QApplication::sendEvent(rig.button, &press);
+        QCOMPARE(clicked.size(), clicks ? 1 : 0);
+        // The face stays as it was: only the pointer animates the glass.
+        QCOMPARE(name(rig.button->shownPicture()), name(enabled ? kNormal : kDisabled));
+    }
+
+    void focusMarkShowsOnlyForTheKeyboard()
+    {
+        Rig rig;
+        auto *before = new VistaButton(&rig.host);
+        before->setGeometry(0, 0, 20, 20);
+        before->stackUnder(rig.button);
+        before->show();
+        rig.host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.host));
+        before->setFocus(Qt::MouseFocusReason);
+        QTest::keyClick(before, Qt::Key_Tab);
+        QVERIFY(rig.button->hasFocus());
+        QVERIFY(rig.button->showsFocusMark());
+        // The mark lies inside the border, over the glass: the face itself is still the normal one.
+        auto blackInMarkColumn = [&rig] {
+            const QImage drawn = drawnSurface(rig.button);
+            const qreal dpr = rig.button->devicePixelRatioF();
+            int black = 0;
+            for (int y = qRound(3 * dpr); y < qRound(21 * dpr); ++y)
+                black += (drawn.pixel(qRound(3 * dpr), y) & 0xFFFFFF) == 0;
+            return black;
+        };
+        QVERIFY(blackInMarkColumn() > 4);
+        QCOMPARE(name(rig.button->shownPicture()), name(kNormal));
+
+        before->setFocus(Qt::MouseFocusReason);
+        QVERIFY(!rig.button->showsFocusMark());
+        VERIFY_SHOWS(rig, kNormal);
+        QCOMPARE(blackInMarkColumn(), 0);
+        // A click gives focus without the mark; a press key then shows it.
+        QTest::mouseClick(rig.button, Qt::LeftButton, {}, QPoint(10, 10));
+        QVERIFY(rig.button->hasFocus());
+        QVERIFY(!rig.button->showsFocusMark());
+        QTest::keyClick(rig.button, Qt::Key_Space);
+        QVERIFY(rig.button->showsFocusMark());
+    }
+
+    void screenReadersSeeAPushButton()
+    {
+        Rig rig;
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(rig.button);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::Button);
+        QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Сохранить"));
+        QCOMPARE(a->childCount(), 0); // the caption label is part of the button
+        rig.button->setCaption(QStringLiteral("Сохранитъ"));
+        QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Сохранитъ"));
+        rig.button->setToolTip(QStringLiteral("Записать"));
+        QCOMPARE(a->text(QAccessible::Description), QStringLiteral("Записать"));
+        QVERIFY(a->state().focusable);
+        QVERIFY(!a->state().pressed);
+
+        QMouseEvent down(QEvent::MouseButtonPress, QPointF(10, 10), rig.button->mapToGlobal(QPointF(10, 10)),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rig.button, &down);
+        QVERIFY(a->state().pressed);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(10, 10), rig.button->mapToGlobal(QPointF(10, 10)),
+                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(rig.button, &up);
+        rig.log.clear();
+
+        QAccessibleActionInterface *action = a->actionInterface();
+        QVERIFY(action);
+        QVERIFY(action->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        // The press arrives after the call has returned, as a dialog it opens would block it.
+        action->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(rig.log.isEmpty());
+        QTRY_COMPARE(rig.log, QStringList{QStringLiteral("Click")});
+
+        rig.button->setEnabled(false);
+        QVERIFY(a->state().disabled);
+        action->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.log, QStringList{QStringLiteral("Click")});
     }
 
     void realTimersRunTheSameSequences()

@@ -10,6 +10,7 @@
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmTitles.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -326,6 +327,54 @@ private slots:
                               site, site + QStringLiteral("forum/post.php?action=reply&forum=17&topic=13"),
                               zv::addresses::kPartnerPortal}));
         QVERIFY(m_seam->started.isEmpty());
+    }
+
+    void keyboardAndScreenReadersReachEveryLink()
+    {
+        auto w = open();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // Tab visits what reacts to a click, row by row, and nothing that only shows text.
+        QStringList visited;
+        for (int i = 0; i < 12; ++i) {
+            visited << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited,
+                 (QStringList{QStringLiteral("Image1"), QStringLiteral("VistaButton1"), QStringLiteral("cmdWeb"),
+                              QStringLiteral("Image2"), QStringLiteral("Image3"), QStringLiteral("Image4"),
+                              QStringLiteral("Label5"), QStringLiteral("Label9"), QStringLiteral("Label10"),
+                              QStringLiteral("Label11"), QStringLiteral("Label8"), QStringLiteral("Label4")}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Image1"));
+
+        const QList<std::pair<const char *, QString>> named = {
+            {"Image1", QStringLiteral("Логотип Zorvanell")},
+            {"cmdWeb", QStringLiteral("Сайт программы в интернете")},
+            {"Image2", QStringLiteral("Написать письмо автору")},
+            {"Image3", QStringLiteral("Скопировать номера ICQ в буфер обмена")},
+            {"Image4", QStringLiteral("Форум программы")},
+            {"Label5", QStringLiteral("Сайт")},
+            {"Label9", QStringLiteral("Почта")},
+            {"Label11", QStringLiteral("Форум")},
+            {"Label8", QStringLiteral("Прислать пасхалку")}};
+        for (const auto &[name, expected] : named) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(control(*w, QString::fromLatin1(name)));
+            QCOMPARE(a->role(), QAccessible::Button);
+            QCOMPARE(a->text(QAccessible::Name), expected);
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(control(*w, QStringLiteral("Label2")))->role(),
+                 QAccessible::StaticText);
+
+        // The press action and Space do what a click does.
+        QAccessible::queryAccessibleInterface(control(*w, QStringLiteral("Image4")))
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(m_seam->opened, QStringList{zv::addresses::kForum});
+        QTest::keyClick(control(*w, QStringLiteral("cmdWeb")), Qt::Key_Space);
+        QCOMPARE(m_seam->opened.last(), zv::addresses::kProjectSite);
+        // A label that only shows text takes no key.
+        QTest::keyClick(control(*w, QStringLiteral("Label6")), Qt::Key_Return);
+        QCOMPARE(m_seam->opened.size(), 2);
     }
 
     void teamButtonOpensTheCreditsOverTheAboutWindow()

@@ -123,6 +123,7 @@ private slots:
 
     void typingMovesTheBarOnlyWithinItsRange()
     {
+        zv::assumeTranslucency(true);
         auto w = open();
         auto *bar = child<QScrollBar>(*w, "HScroll1");
         auto *text = child<QLineEdit>(*w, "Text1");
@@ -171,9 +172,9 @@ private slots:
         zv::assumeTranslucency(false);
         auto w = open();
         auto *bar = child<QScrollBar>(*w, "HScroll1");
+        QVERIFY(!bar->isEnabled());
+        QVERIFY(!child<QLineEdit>(*w, "Text1")->isEnabled());
         bar->setValue(140);
-        QVERIFY(bar->isEnabled());
-        QVERIFY(child<QLineEdit>(*w, "Text1")->isEnabled());
         QCOMPARE(option("TraspLevel"), QStringLiteral("140"));
         QCOMPARE(w->windowOpacity(), 1.0);
         QCOMPARE(m_main->window.windowOpacity(), 1.0);

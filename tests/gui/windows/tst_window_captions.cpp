@@ -8,6 +8,8 @@
 #include "gui/windows/frmOptions.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -109,6 +111,20 @@ private slots:
         QVERIFY(!alternative.isEmpty());
         QVERIFY(alternative != builtIn);
         QCOMPARE(shownText(*shown, control), alternative);
+        // A screen reader hears the new caption too: as the control's name, or as the name of the
+        // box a label describes.
+        QWidget *w = control.isEmpty() ? shown.get() : shown->findChild<QWidget *>(control);
+        auto *label = qobject_cast<QLabel *>(w);
+        QWidget *named = label && label->buddy() ? label->buddy() : w;
+        // A combo box is called by its item; its label reaches the screen reader as a relation.
+        if (qobject_cast<QComboBox *>(named)) {
+            const auto labels = QAccessible::queryAccessibleInterface(named)->relations(QAccessible::Label);
+            QCOMPARE(labels.size(), 1);
+            QCOMPARE(labels.first().first->text(QAccessible::Name), alternative);
+        } else {
+            QCOMPARE(QAccessible::queryAccessibleInterface(named)->text(QAccessible::Name).simplified(),
+                     alternative.simplified());
+        }
         QVERIFY(seam.messages.isEmpty());
     }
 };
