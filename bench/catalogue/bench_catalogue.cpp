@@ -5,6 +5,7 @@
 #include "SilentSeam.h"
 #include "app/GlobalMain.h"
 #include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/QtSeam.h"
 #include "gui/catalogue/frmMain.h"
@@ -216,7 +217,8 @@ int main(int argc, char *argv[])
         QStringList sorted;
         const double baseLoad = medianMs(runs, [&] { sorted = baselineLoad(path); });
 
-        frmMain window;
+        zv::CatalogueSession session(path);
+        frmMain window(session);
         window.show();
         auto *combo = window.findChild<QComboBox *>(QStringLiteral("Combo1"));
         auto *search = window.findChild<QLineEdit *>(QStringLiteral("txtSearch"));

@@ -174,13 +174,11 @@ int main(int argc, char *argv[])
     plainDecodes(baseline, pictures, names);
     const double residentBefore = residentMb();
 
-    CurrentEntry = QStringLiteral("Photo");
-    SeveralScreenShots = true;
-    ScreenShotPath = pictures + QLatin1Char('/') + names.first();
+    const QString first = pictures + QLatin1Char('/') + names.first();
     Timing steps;
     double residentMax = 0;
     {
-        frmScreen viewer(nullptr, names, 0);
+        frmScreen viewer(nullptr, QStringLiteral("Photo"), first, true, names, 0);
         if (!viewer.isLoaded()) {
             std::fprintf(stderr, "the viewer did not open\n");
             return 1;

@@ -13,6 +13,7 @@
 #include "TempHome.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Publisher.h"
 #include "gui/catalogue/frmMain.h"
@@ -127,7 +128,8 @@ UpdateRun updateThroughMainWindow(const QString &server, const QString &displayN
 {
     zvtest::ScriptedSeam seam;
     seam.messageAnswers << zv::MessageAnswer::Yes;
-    frmMain window;
+    zv::CatalogueSession session(zv::cataloguePath());
+    frmMain window(session);
     window.show();
     window.findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(displayName);
     // The list's search index is in place before the update starts, as it is once a user typed.

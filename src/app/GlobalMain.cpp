@@ -1,11 +1,12 @@
 #include "app/GlobalMain.h"
 
-#include "core/INI.h"
 #include "core/MemoryUse.h"
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
+#include "core/Settings.h"
 #include "core/SharedState.h"
 #include "core/Version.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
 #include "gui/QtSeam.h"
@@ -52,23 +53,24 @@ bool ensureCatalogue()
 
 void showMainWindow()
 {
-    (new frmMain)->show();
+    // The session lives as long as the program; the windows meet through it.
+    auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
+    (new frmMain(*session))->show();
 }
 
 } // namespace
 
 bool Main()
 {
-    VersionNumber = zv::version::kUpdateNumber;
+    zv::initVersionValues();
     // An installed program's first start copies the starter catalogue into the user's data folder,
     // so the missing-catalogue warning is left for a portable folder without one.
     zv::seedProgramFolder();
     if (!ensureCatalogue())
         return false;
-    zv::initVersionValues();
     // A program update ended with this start: say how it went, once.
     zv::update::reportInstallStatus();
-    if (zv::optionAsFlag(ReadOption(QStringLiteral("SplashScreen"), QStringLiteral("True")), true))
+    if (zv::readOptionFlag(zv::Option::SplashScreen))
         (new frmLogo(showMainWindow))->show();
     else
         showMainWindow();

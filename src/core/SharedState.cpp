@@ -5,10 +5,6 @@
 qint32 VersionNumber = 0;
 QString ShortVersion;
 QString FullVersion;
-QString CurrentTable;
-QString CurrentEntry;
-QString ScreenShotPath;
-bool SeveralScreenShots = false;
 
 namespace zv {
 

@@ -1,8 +1,8 @@
 #include "gui/APIandFunc.h"
 
-#include "core/INI.h"
 #include "core/LetterCase.h"
 #include "core/Seam.h"
+#include "core/Settings.h"
 
 #include <QGuiApplication>
 #include <QVariant>
@@ -109,8 +109,8 @@ void ApplyOpacity(QWidget *window, int level)
 
 void ApplyWindowSettings(QWidget *window)
 {
-    ApplyOpacity(window, zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), 255));
-    if (zv::optionAsFlag(ReadOption(QStringLiteral("OnTop"), QStringLiteral("False")), false))
+    ApplyOpacity(window, zv::readOptionNumber(zv::Option::TraspLevel));
+    if (zv::readOptionFlag(zv::Option::OnTop))
         SetTopmost(window);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/INI.h"
 #include "core/Seam.h"
+#include "core/Settings.h"
 
 #include <algorithm>
 
@@ -12,8 +13,6 @@ QList<LanguageAware *> &liveWindows()
     static QList<LanguageAware *> windows;
     return windows;
 }
-
-const QString kLangKey = QStringLiteral("Lang");
 
 } // namespace
 
@@ -30,17 +29,17 @@ LanguageAware::~LanguageAware()
 
 void ApplyLanguage()
 {
-    QString lang = ReadOption(kLangKey, QString());
+    QString lang = zv::readOption(zv::Option::Lang);
     if (lang != zv::kLangAlternative && !lang.isEmpty() && lang != zv::kLangBuiltIn) {
         zv::showMessage(nullptr, QStringLiteral("Invalid language. Trying to correct error."));
-        WriteOption(kLangKey, zv::kLangBuiltIn);
+        zv::writeOption(zv::Option::Lang, zv::kLangBuiltIn);
     }
-    lang = ReadOption(kLangKey, QString());
+    lang = zv::readOption(zv::Option::Lang);
     if (lang.isEmpty() || lang == zv::kLangBuiltIn)
         return;
     if (ReadLangString(QStringLiteral("Caption"), QString()).isEmpty()) {
         zv::showMessage(nullptr, QStringLiteral("Language not found. Trying to correct error."));
-        WriteOption(kLangKey, zv::kLangBuiltIn);
+        zv::writeOption(zv::Option::Lang, zv::kLangBuiltIn);
         return;
     }
     if (lang != zv::kLangAlternative)

@@ -186,7 +186,7 @@ private slots:
         logo->handOver();
         frmMain *main = shownWindow<frmMain>();
         QVERIFY(main);
-        QCOMPARE(CurrentTable, QStringLiteral("Programs"));
+        QCOMPARE(main->session().CurrentTable(), QStringLiteral("Programs"));
         QCOMPARE(listedNames(main), (QStringList{QStringLiteral("Firefox"), QStringLiteral("Vim")}));
         // The run counter went to the user's folder; nothing was written under /usr.
         QVERIFY(QFile::exists(layout.data + QStringLiteral("/Options.ini")));

@@ -1,10 +1,12 @@
 #include "TempHome.h"
 #include "core/INI.h"
 #include "core/IniFile.h"
+#include "core/Settings.h"
 #include "core/TextCodec.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestSettings : public QObject
@@ -12,6 +14,56 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
+    // Each key as the windows read it: with no file, then holding "True", then "1".
+    void theTenKeys_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("absent"); // text | number | flag and check box
+        QTest::addColumn<QString>("holdingTrue");
+        QTest::addColumn<QString>("holdingOne");
+        using O = zv::Option;
+        const auto t = [](const char *text) { return QString::fromLatin1(text); };
+        QTest::newRow("OnTop") << int(O::OnTop) << t("OnTop") << t("0|0|0 0") << t("True|0|1 0") << t("1|1|1 1");
+        QTest::newRow("TraspLevel") << int(O::TraspLevel) << t("TraspLevel") << t("255|255|1 0") << t("True|0|1 0")
+                                    << t("1|1|1 1");
+        QTest::newRow("ShowRun") << int(O::ShowRun) << t("ShowRun") << t("1|1|1 1") << t("True|0|1 0") << t("1|1|1 1");
+        QTest::newRow("RunCount") << int(O::RunCount) << t("RunCount") << t("1|1|1 1") << t("True|0|1 0")
+                                  << t("1|1|1 1");
+        QTest::newRow("SplashScreen") << int(O::SplashScreen) << t("SplashScreen") << t("1|1|1 1") << t("True|0|1 0")
+                                      << t("1|1|1 1");
+        const std::pair<O, const char *> texts[] = {
+            {O::Lang, "Lang"}, {O::Compact, "Compact"}, {O::adds, "adds"}, {O::taskkill, "taskkill"}, {O::Sex, "Sex"}};
+        for (const auto &[option, name] : texts)
+            QTest::newRow(name) << int(option) << t(name) << t("|0|0 0") << t("True|0|1 0") << t("1|1|1 1");
+    }
+
+    void theTenKeys()
+    {
+        QFETCH(int, option);
+        QFETCH(QString, name);
+        QFETCH(QString, absent);
+        QFETCH(QString, holdingTrue);
+        QFETCH(QString, holdingOne);
+        const auto key = zv::Option(option);
+        zvtest::TempHome home;
+        auto read = [key]() -> QString {
+            return zv::readOption(key) + QLatin1Char('|') + QString::number(zv::readOptionNumber(key)) +
+                   QLatin1Char('|') + QString::number(zv::readOptionFlag(key)) + QLatin1Char(' ') +
+                   QString::number(zv::readOptionChecked(key));
+        };
+        QCOMPARE(zv::optionKey(key).name, name);
+        QCOMPARE(read(), absent);
+        QSignalSpy written(&zv::settingsEvents(), &zv::SettingsEvents::written);
+        zv::writeOption(key, QStringLiteral("True"));
+        QCOMPARE(read(), holdingTrue);
+        zv::writeOptionFlag(key, true);
+        QCOMPARE(read(), holdingOne);
+        QCOMPARE(ReadOption(name, QString()), QStringLiteral("1"));
+        QCOMPARE(written.size(), 2);
+        QCOMPARE(written.at(1).at(1).toString(), QStringLiteral("1"));
+    }
+
     void absentFileGivesDefaultsAndFirstWriteCreatesIt()
     {
         zvtest::TempHome home;

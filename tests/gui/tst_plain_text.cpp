@@ -182,7 +182,7 @@ private slots:
         f.home.write(QStringLiteral("published/zv_upd/Programs/spisok.txt"), zv::toCp1251(hostile));
         f.home.write(QStringLiteral("published/zv_upd/Programs/base/") + hostile, "<h1>big</h1>");
         auto w = f.openMain();
-        frmUpdate updater(w.get(), QStringLiteral("Programs"), w.get());
+        frmUpdate updater(w->session(), w.get());
         updater.findChild<QComboBox *>(QStringLiteral("cmbServer"))
             ->setCurrentText(QStringLiteral("file://") + root + QLatin1Char('/'));
         QLabel *stat = updater.findChild<QLabel *>(QStringLiteral("stat"));
@@ -221,9 +221,9 @@ private slots:
                                   kImg + QStringLiteral("\r\nfrmUpdate_Greet=<h1>Превед</h1>\r\n")));
         auto w = f.openMain();
         checkLiteral(buttonLabel(w.get(), "cmdAddItem"), QStringLiteral("<i>Накатать</i>"));
-        frmAddNewField adder(w.get());
+        frmAddNewField adder(w.get(), w->session());
         checkLiteral(adder.Label1, kImg);
-        frmUpdate updater(w.get(), QStringLiteral("Programs"), w.get());
+        frmUpdate updater(w->session(), w.get());
         checkLiteral(updater.findChild<QLabel *>(QStringLiteral("stat")), QStringLiteral("<h1>Превед</h1>"));
     }
 
@@ -232,19 +232,19 @@ private slots:
         MainWindowFixture f;
         auto w = f.openMain();
         checkAllLabelsPlain(w.get());
-        frmAddNewField adder(w.get());
+        frmAddNewField adder(w.get(), w->session());
         checkAllLabelsPlain(&adder);
-        frmEditItem editor(w.get());
+        frmEditItem editor(w.get(), w->session());
         checkAllLabelsPlain(&editor);
-        frmUpdate updater(w.get(), QStringLiteral("Programs"), w.get());
+        frmUpdate updater(w->session(), w.get());
         checkAllLabelsPlain(&updater);
-        frmOptions options(frmOptions::MainWindowLink{});
+        frmOptions options(nullptr);
         checkAllLabelsPlain(&options);
         frmAbout about(w.get());
         checkAllLabelsPlain(&about);
         Form1 smallTool;
         checkAllLabelsPlain(&smallTool);
-        frmSelectScreenShot picker(w.get());
+        frmSelectScreenShot picker(w.get(), w->session());
         checkAllLabelsPlain(&picker);
     }
 };

@@ -235,6 +235,15 @@ NameList::~NameList()
     finishIndex();
 }
 
+NameList::NameList(const NameList &other)
+{
+    other.finishIndex();
+    m_rows = other.m_rows;
+    m_order = other.m_order;
+    m_generation = other.m_generation;
+    m_tree = other.m_tree;
+}
+
 void NameList::assign(NameRows rows)
 {
     finishIndex();

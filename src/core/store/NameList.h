@@ -54,7 +54,8 @@ class NameList
 public:
     NameList() = default;
     ~NameList();
-    NameList(const NameList &) = delete;
+    // A copy of the names and their index; the original is only read (its index is completed).
+    NameList(const NameList &other);
     NameList &operator=(const NameList &) = delete;
 
     // Takes the names in the store's order; names that compare equal keep that order.
@@ -70,6 +71,8 @@ public:
     public:
         // The list positions of the added names after apply(), ascending.
         const std::vector<int> &positions() const { return m_positions; }
+        // The names added, with their record ids, in the order given.
+        const NameRows &batch() const { return m_batch; }
 
     private:
         friend class NameList;

@@ -2,14 +2,13 @@
 
 #include "core/Addresses.h"
 #include "core/Seam.h"
-#include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/WindowParts.h"
-#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QCheckBox>
@@ -19,10 +18,10 @@
 
 using zv::placed;
 
-frmAddNewField::frmAddNewField(frmMain *main)
-    : QDialog(main)
+frmAddNewField::frmAddNewField(QWidget *owner, zv::CatalogueSession &session)
+    : QDialog(owner)
     , LanguageAware(Window::AddNewField)
-    , m_main(main)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("frmAddNewField"));
     zv::setUpEditorWindow(this, QStringLiteral("Добавление новой записи"), 5565, 5400);
@@ -61,20 +60,17 @@ void frmAddNewField::cmdAdd_Click()
     const QString text = txtText->toPlainText();
     if (zv::refuseEmptyFields(this, name, text))
         return;
-    if (m_main->listContainsName(name)) {
+    if (m_session.containsName(name)) {
         zv::showMessage(this, QStringLiteral("Такая запись уже существует!"), zv::MessageForm::OkExclamation);
         return;
     }
-    qint64 rowId = -1;
     try {
-        rowId = AddEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, name, text);
+        m_session.addEntry(name, text);
     } catch (const zv::CatalogueError &error) {
         zv::showMessage(this, QStringLiteral("Не удалось добавить запись.\n") + error.message(),
                         zv::MessageForm::OkExclamation);
         return;
     }
-    m_main->addListName(name, rowId);
-    m_main->setCountText(QStringLiteral("Количество: ") + QString::number(m_main->listCount()));
     Text1->clear();
     txtText->clear();
     Text1->setFocus();

@@ -9,9 +9,12 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class VistaButton;
-class frmMain;
 
-// Adds entries to the category the main window shows, one after another, until closed.
+namespace zv {
+class CatalogueSession;
+}
+
+// Adds entries to the category shown (CurrentTable), one after another, until closed.
 class frmAddNewField
     : public QDialog
     , public LanguageAware
@@ -19,7 +22,7 @@ class frmAddNewField
     Q_OBJECT
 
 public:
-    explicit frmAddNewField(frmMain *main);
+    frmAddNewField(QWidget *owner, zv::CatalogueSession &session);
 
     void cmdAdd_Click();
     QList<Caption> languageCaptions() override;
@@ -35,5 +38,5 @@ public:
 private:
     void GetSettingAddNew();
 
-    frmMain *m_main;
+    zv::CatalogueSession &m_session;
 };

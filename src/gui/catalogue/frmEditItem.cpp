@@ -2,14 +2,13 @@
 
 #include "core/Addresses.h"
 #include "core/Seam.h"
-#include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/EditorWindow.h"
 #include "gui/catalogue/WindowParts.h"
-#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QCheckBox>
@@ -19,11 +18,11 @@
 
 using zv::placed;
 
-frmEditItem::frmEditItem(frmMain *main)
-    : QDialog(main)
+frmEditItem::frmEditItem(QWidget *owner, zv::CatalogueSession &session)
+    : QDialog(owner)
     , LanguageAware(Window::EditItem)
-    , m_main(main)
-    , m_selected(main->selectedName())
+    , m_session(session)
+    , m_selected(session.selectedName())
 {
     setObjectName(QStringLiteral("frmEditItem"));
     zv::setUpEditorWindow(this, QStringLiteral("Редактирование записи"), 5595, 5625);
@@ -66,13 +65,11 @@ void frmEditItem::VistaButton1_Click()
     // The record changed is the first one of the name selected when the window opened.
     const QString &selected = m_selected;
     try {
-        zv::FindResult record = FindEntry(OpenCatalogue(zv::cataloguePath()), CurrentTable, selected,
-                                          m_main->nameList().rowIdsOf(selected));
-        UpdateEntry(record, name, text);
+        m_session.editEntry(selected, name, text);
     } catch (const zv::CatalogueError &error) {
         if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
             // The window stays open with what was typed, so nothing of it is lost.
-            m_main->LoadDB();
+            m_session.LoadDB();
             zv::reportRecordGone(this, selected);
             return;
         }
@@ -81,8 +78,6 @@ void frmEditItem::VistaButton1_Click()
             zv::MessageForm::OkExclamation);
         return;
     }
-    m_main->LoadDB();
-    m_main->entryText()->setPlainText(QStringLiteral("Запись ") + name + QStringLiteral(" обновлена успешно."));
     if (Check1->isChecked())
         OpenWithShell(zv::addresses::kForumCorrectionTopic, 2, this);
     accept();

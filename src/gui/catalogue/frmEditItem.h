@@ -9,9 +9,12 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class VistaButton;
-class frmMain;
 
-// Changes the name and text of the entry selected in the main window, then closes.
+namespace zv {
+class CatalogueSession;
+}
+
+// Changes the name and text of the entry selected in the list, then closes.
 class frmEditItem
     : public QDialog
     , public LanguageAware
@@ -19,7 +22,7 @@ class frmEditItem
     Q_OBJECT
 
 public:
-    explicit frmEditItem(frmMain *main);
+    frmEditItem(QWidget *owner, zv::CatalogueSession &session);
 
     void VistaButton1_Click();
     QList<Caption> languageCaptions() override;
@@ -34,6 +37,6 @@ public:
 private:
     void GetSettingEdit();
 
-    frmMain *m_main;
-    QString m_selected; // the name selected in the main list when the window opened
+    zv::CatalogueSession &m_session;
+    QString m_selected; // the name selected in the list when the window opened
 };

@@ -4,13 +4,14 @@
 #include "core/INI.h"
 #include "core/ProgramFolder.h"
 #include "core/Seam.h"
+#include "core/Settings.h"
 #include "core/SharedState.h"
 #include "core/store/Category.h"
+#include "core/store/NameListModel.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
-#include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/WindowParts.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/windows/frmAbout.h"
@@ -41,10 +42,11 @@ constexpr int kClientHeight = 7905;
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
+frmMain::frmMain(zv::CatalogueSession &session, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint)
     , LanguageAware(Window::Main)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -105,10 +107,13 @@ void frmMain::createControls()
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     placeTwips(txtSearch, 1680, 120, 3855, 285);
 
-    m_model = new NameListModel(this);
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setModel(m_model);
+    List1->setModel(m_session.model());
+    // The selection is the session's, so that the windows opened from here see the same entry.
+    QItemSelectionModel *ownSelection = List1->selectionModel();
+    List1->setSelectionModel(m_session.selection());
+    delete ownSelection;
     List1->setUniformItemSizes(true);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -140,18 +145,25 @@ void frmMain::createControls()
             Combo1_Click();
     });
     // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
-    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmMain::List1_Click);
+    connect(&m_session, &zv::CatalogueSession::entrySelected, this, &frmMain::List1_Click);
+    connect(&m_session, &zv::CatalogueSession::categoryLoaded, this, &frmMain::listLoaded);
+    connect(&m_session, &zv::CatalogueSession::entryRemoved, this, &frmMain::selectedRowRemoved);
+    connect(&m_session, &zv::CatalogueSession::countChanged, this, &frmMain::showCount);
+    connect(&m_session, &zv::CatalogueSession::entryEdited, this, [this](const QString &name) {
+        txtText->setPlainText(QStringLiteral("Запись ") + name + QStringLiteral(" обновлена успешно."));
+    });
     connect(List1, &QListView::doubleClicked, this, &frmMain::List1_DblClick);
     connect(List1, &QListView::customContextMenuRequested, this, &frmMain::List1_MouseDown);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
     connect(chkOnTop, &QCheckBox::toggled, this, &frmMain::chkOnTop_Click);
+    connect(&zv::settingsEvents(), &zv::SettingsEvents::written, this, &frmMain::followSetting);
     connect(VistaButton3, &VistaButton::Click, this, [this] {
         setCompactLayout(true);
-        WriteOption(QStringLiteral("Compact"), QStringLiteral("1"));
+        zv::writeOptionFlag(zv::Option::Compact, true);
     });
     connect(FullButton, &VistaButton::Click, this, [this] {
         setCompactLayout(false);
-        WriteOption(QStringLiteral("Compact"), QStringLiteral("0"));
+        zv::writeOptionFlag(zv::Option::Compact, false);
     });
     connect(cmdAddItem, &VistaButton::Click, this, &frmMain::cmdAddItem_Click);
     connect(EditButton, &VistaButton::Click, this, &frmMain::EditButton_Click);
@@ -204,16 +216,16 @@ void frmMain::createListMenu()
 void frmMain::Form_Load()
 {
     SetWindowIcon(this, QStringLiteral("AAA"), true);
-    if (zv::optionAsNumber(ReadOption(QStringLiteral("OnTop"), QStringLiteral("0")), 0) == 1)
+    if (zv::readOptionChecked(zv::Option::OnTop))
         chkOnTop->setChecked(true);
     QPalette red = Label1->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
     Label1->setPalette(red);
     Combo1->setCurrentText(QStringLiteral("Программы"));
     GetSettingsMain();
-    if (ReadOption(QStringLiteral("Sex"), QString()) == QLatin1String("yeah baby"))
+    if (zv::readOption(zv::Option::Sex) == QLatin1String("yeah baby"))
         zv::showMessage(this, QStringLiteral("yeah baby!"));
-    if (ReadOption(QStringLiteral("Compact"), QString()) == QLatin1String("1"))
+    if (zv::readOption(zv::Option::Compact) == QLatin1String("1"))
         setCompactLayout(true);
     ApplyLanguage();
     setWindowTitle(QStringLiteral("Zorvanell ") + ShortVersion);
@@ -221,14 +233,13 @@ void frmMain::Form_Load()
 
 void frmMain::GetSettingsMain()
 {
-    const QString runCount = ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"));
+    const QString runCount = zv::readOption(zv::Option::RunCount);
     Label1->setText(QStringLiteral("Программа запущена ") + runCount + QStringLiteral("й раз"));
-    WriteOption(QStringLiteral("RunCount"),
-                zv::nextRunCount(ReadOption(QStringLiteral("RunCount"), QStringLiteral("1"))));
-    ApplyOpacity(this, zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), 255));
-    if (!zv::optionAsFlag(ReadOption(QStringLiteral("ShowRun"), QStringLiteral("True")), true))
+    zv::writeOption(zv::Option::RunCount, zv::nextRunCount(zv::readOption(zv::Option::RunCount)));
+    ApplyOpacity(this, zv::readOptionNumber(zv::Option::TraspLevel));
+    if (!zv::readOptionFlag(zv::Option::ShowRun))
         Label1->hide();
-    if (zv::optionAsFlag(ReadOption(QStringLiteral("OnTop"), QStringLiteral("False")), false))
+    if (zv::readOptionFlag(zv::Option::OnTop))
         SetTopmost(this);
 }
 
@@ -251,12 +262,28 @@ void frmMain::setCompactLayout(bool compact)
 
 void frmMain::chkOnTop_Click()
 {
-    if (chkOnTop->isChecked()) {
-        WriteOption(QStringLiteral("OnTop"), QStringLiteral("1"));
-        SetTopmost(this);
-    } else {
-        WriteOption(QStringLiteral("OnTop"), QStringLiteral("0"));
-        ClearTopmost(this);
+    // Written, the setting puts this window on top or back (followSetting).
+    zv::writeOptionFlag(zv::Option::OnTop, chkOnTop->isChecked());
+}
+
+void frmMain::followSetting(zv::Option option, const QString &value)
+{
+    const bool on = value == QLatin1String("1");
+    switch (option) {
+    case zv::Option::OnTop:
+        if (on)
+            SetTopmost(this);
+        else
+            ClearTopmost(this);
+        break;
+    case zv::Option::TraspLevel:
+        ApplyOpacity(this, zv::optionAsNumber(value, 255));
+        break;
+    case zv::Option::ShowRun:
+        Label1->setVisible(on);
+        break;
+    default:
+        break;
     }
 }
 
@@ -335,8 +362,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    m_currentRecord = {};
-    m_db.reset();
+    m_session.closeCatalogue();
     QWidget::closeEvent(event);
     zv::seam().exitProcess(0);
 }
@@ -357,7 +383,8 @@ void frmMain::showEvent(QShowEvent *event)
 
 void frmMain::cmdConfig_Click()
 {
-    frmOptions options({this, [this](bool shown) { Label1->setVisible(shown); }});
+    // It changes this window's look through the settings it writes (followSetting).
+    frmOptions options(this);
     options.exec();
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "core/store/CatalogueStore.h"
+#include "core/Settings.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/Language.h"
-#include "gui/catalogue/CatalogueListView.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
 
-class NameListModel;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -21,16 +20,18 @@ class VistaButton;
 
 // The main window: the category selector, the list of entry names, the selected entry's
 // text, the search box with its hidden commands, the button column and the list's menu.
+// What it shows follows the catalogue session; the windows it opens act on the session too.
 class frmMain
     : public QWidget
-    , public CatalogueListView
     , public LanguageAware
 {
     Q_OBJECT
 
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    explicit frmMain(zv::CatalogueSession &session, QWidget *parent = nullptr);
     ~frmMain() override;
+
+    zv::CatalogueSession &session() const { return m_session; }
 
     // Reloads the list from CurrentTable.
     void LoadDB();
@@ -51,7 +52,7 @@ public:
     // the welcome text, a report of the last edit or nothing at all.
     QString selectedEntryText() const;
     int selectedRow() const;
-    const zv::FindResult &CurrentRecord() const { return m_currentRecord; }
+    const zv::FindResult &CurrentRecord() const { return m_session.CurrentRecord(); }
     QPlainTextEdit *entryText() const { return txtText; }
     QLineEdit *searchBox() const { return txtSearch; }
     QLabel *countLabel() const { return lblCount; }
@@ -60,16 +61,7 @@ public:
 
     // All names of the list, in list order (a copy).
     QStringList listNames() const;
-
-    // CatalogueListView
-    QString categoryDisplayName() const override;
-    const zv::NameList &nameList() const override;
-    int listCount() const override;
-    bool listContainsName(const QString &name) const override;
-    void addListName(const QString &name, qint64 rowId) override;
-    void addListNames(zv::NameList::Merge merge) override;
-    void setCountText(const QString &text) override;
-    QWidget *ownerWindow() override { return this; }
+    int listCount() const;
 
     // LanguageAware
     QList<Caption> languageCaptions() override;
@@ -86,11 +78,15 @@ private:
     bool windowKey(QKeyEvent *event);
 
     void Combo1_Click();
+    // The session's list was loaded (the rest of LoadDB).
+    void listLoaded(const QString &failure);
     void List1_Click();
     void List1_DblClick();
     void List1_MouseDown(const QPoint &position);
     void txtSearch_Change();
     void chkOnTop_Click();
+    // Another window wrote a setting this window's look follows (opacity, stacking, run counter).
+    void followSetting(zv::Option option, const QString &value);
     void lblCount_Click();
     void cmdAddItem_Click();
     void EditButton_Click();
@@ -102,8 +98,9 @@ private:
     void mnuSaveItem_Click();
     void mnuSaveList_Click();
     void mnuAddScreenShot_Click();
-    // Takes the selected row out of the list and resets the search box, counter and text box.
-    void dropSelectedRow();
+    // The selected row left the list: the search box, counter and text box are reset.
+    void selectedRowRemoved();
+    void showCount(int count, zv::CountForm form);
     // Shows a store failure; the window goes on.
     void storeFailed(const QString &what, const zv::CatalogueError &error);
     // The record of the selected entry, looked up again when the selection found none; false
@@ -111,7 +108,6 @@ private:
     bool selectedRecordPresent();
     // Another program removed or renamed the entry: the category is loaded again and the user told.
     void recordGone(const QString &name);
-    zv::CatalogueConnection connection();
 
     QWidget *Frame2 = nullptr;
     QLabel *Label3 = nullptr;
@@ -136,13 +132,10 @@ private:
     QAction *mnuScrShot = nullptr;
     QHash<QString, QAction *> m_moveActions; // by table
 
-    NameListModel *m_model = nullptr;
-    zv::CatalogueConnection m_db;
-    zv::FindResult m_currentRecord;
+    zv::CatalogueSession &m_session;
     int m_loadedComboIndex = -1;
     QPointer<QWidget> m_smallTool; // the hidden windows are shown again, not opened twice
     QPointer<QWidget> m_logo;
     bool m_compact = false;
-    bool m_addingNames = false; // names are being added to the list
     bool m_shownOnce = false;
 };

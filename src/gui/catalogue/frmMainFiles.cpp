@@ -1,12 +1,10 @@
 // The main window's files: saving an entry or the list as text, printing an entry, adding
 // and viewing an entry's screenshots.
 #include "core/Seam.h"
-#include "core/SharedState.h"
 #include "core/export/TextExport.h"
 #include "core/screenshots/ScreenshotNames.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "gui/catalogue/EntryPrinter.h"
-#include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/clsCommonDialog.h"
@@ -58,7 +56,7 @@ QString frmMain::selectedEntryText() const
     // Filling the box (an entry, the welcome text, a report, emptying it) leaves it unmodified.
     if (txtText->document()->isModified())
         return txtText->toPlainText();
-    return m_currentRecord.ref;
+    return m_session.CurrentRecord().ref;
 }
 
 void frmMain::mnuSaveItem_Click()
@@ -121,14 +119,13 @@ void frmMain::cmdViewScreen_Click()
         return;
     }
     if (pictures.size() < 2) {
-        SeveralScreenShots = false;
-        ScreenShotPath = folder + QLatin1Char('/') + pictures.constFirst();
-        frmScreen viewer(this);
+        m_session.chooseScreenshot(folder + QLatin1Char('/') + pictures.constFirst(), false);
+        frmScreen viewer(this, m_session.CurrentEntry(), m_session.ScreenShotPath(), m_session.SeveralScreenShots());
         if (viewer.isLoaded())
             viewer.exec();
     } else {
-        SeveralScreenShots = true;
-        frmSelectScreenShot picker(this);
+        m_session.chooseScreenshot(m_session.ScreenShotPath(), true);
+        frmSelectScreenShot picker(this, m_session);
         picker.exec();
     }
 }
@@ -176,6 +173,6 @@ void frmMain::mnuAddScreenShot_Click()
         zv::showMessage(this, failure, zv::MessageForm::OkExclamation);
         return;
     }
-    // Selecting the entry again enables the view now that it has a picture.
-    List1_Click();
+    // The entry step again enables the view now that it has a picture.
+    m_session.selectAgain();
 }

@@ -1,16 +1,13 @@
 // The main window's list: category step, list load, entry step, search and hidden
 // commands, delete and move.
 #include "core/Addresses.h"
-#include "core/INI.h"
-#include "core/ProgramFolder.h"
 #include "core/Seam.h"
-#include "core/SharedState.h"
+#include "core/Settings.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/store/Category.h"
-#include "core/store/EntryMove.h"
+#include "core/store/NameListModel.h"
 #include "gui/APIandFunc.h"
 #include "gui/catalogue/EditorWindow.h"
-#include "gui/catalogue/NameListModel.h"
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/catalogue/frmMain.h"
@@ -26,7 +23,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QScopedValueRollback>
 
 namespace {
 
@@ -46,12 +42,12 @@ template <typename Window> void showHiddenWindow(QPointer<QWidget> &window)
 void frmMain::Combo1_Click()
 {
     const auto category = zv::categoryByDisplayName(Combo1->currentText());
-    CurrentTable = category ? category->table : QString();
+    const QString table = category ? category->table : QString();
     m_loadedComboIndex = Combo1->currentIndex();
     AllMenu();
-    if (QAction *own = m_moveActions.value(CurrentTable))
+    if (QAction *own = m_moveActions.value(table))
         own->setVisible(false);
-    LoadDB();
+    m_session.showCategory(table);
 }
 
 void frmMain::AllMenu()
@@ -62,49 +58,37 @@ void frmMain::AllMenu()
 
 void frmMain::LoadDB()
 {
-    List1->selectionModel()->clear();
-    m_model->assign({});
-    m_currentRecord = {};
-    EditButton->setEnabled(false);
-    cmdViewScreen->setEnabled(false);
-    try {
-        m_db = OpenCatalogue(zv::cataloguePath());
-        m_model->assign(ListNameRows(m_db, CurrentTable));
-    } catch (const zv::CatalogueError &error) {
-        storeFailed(QStringLiteral("Не удалось загрузить список записей."), error);
-    }
-    txtText->setPlainText(kWelcome);
-    txtSearch->clear();
-    lblCount->setText(QStringLiteral("Записей: ") + QString::number(m_model->rowCount()));
+    m_session.LoadDB();
 }
 
-zv::CatalogueConnection frmMain::connection()
+void frmMain::listLoaded(const QString &failure)
 {
-    if (!m_db)
-        m_db = OpenCatalogue(zv::cataloguePath());
-    return m_db;
+    EditButton->setEnabled(false);
+    cmdViewScreen->setEnabled(false);
+    if (!failure.isEmpty())
+        zv::showMessage(this, QStringLiteral("Не удалось загрузить список записей.\n") + failure,
+                        zv::MessageForm::OkExclamation);
+    txtText->setPlainText(kWelcome);
+    txtSearch->clear();
+    showCount(m_session.count(), zv::CountForm::Entries);
+}
+
+void frmMain::showCount(int count, zv::CountForm form)
+{
+    const QString words = form == zv::CountForm::AddedInEditor ? QStringLiteral("Количество: ")
+                          : form == zv::CountForm::AfterUpdate ? QStringLiteral("Количество записей: ")
+                                                               : QStringLiteral("Записей: ");
+    lblCount->setText(words + QString::number(count));
 }
 
 void frmMain::List1_Click()
 {
-    // Names added around the selection leave it on the same entry; nothing to show anew.
-    if (m_addingNames)
-        return;
-    const QString name = selectedName();
-    if (selectedRow() < 0)
-        return;
-    try {
-        m_currentRecord = FindEntry(connection(), CurrentTable, name, m_model->names().rowIdsOf(name));
-        if (m_currentRecord.found())
-            txtText->setPlainText(m_currentRecord.ref);
-    } catch (const zv::CatalogueError &) {
-        // The text box keeps its text; the rest of the step still runs.
-        m_currentRecord = {};
-    }
+    const QString name = m_session.CurrentEntry();
+    if (m_session.CurrentRecord().found())
+        txtText->setPlainText(m_session.CurrentRecord().ref);
     const bool hasScreenshot = zv::screenshots::hasPictures(zv::screenshots::folder(), name);
     cmdViewScreen->setEnabled(hasScreenshot);
     mnuScrShot->setEnabled(hasScreenshot);
-    CurrentEntry = name;
     if (name == QLatin1String("Google Earth"))
         lblCount->setText(QStringLiteral("Секреты Google Earth"));
     else if (name == QLatin1String("Windows 7"))
@@ -137,57 +121,47 @@ void frmMain::txtSearch_Change()
     }
     if (text == QLatin1String("logo"))
         showHiddenWindow<frmLogo2>(m_logo);
-    if (text == QStringLiteral("падонак"))
-        WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
+    if (text == zv::kLangAlternative)
+        zv::writeOption(zv::Option::Lang, zv::kLangAlternative);
     SearchInList();
 }
 
 void frmMain::SearchInList()
 {
-    const int row = m_model->names().firstWithPrefix(txtSearch->text());
+    const int row = m_session.names().firstWithPrefix(txtSearch->text());
     if (row < 0)
         return;
-    const QModelIndex index = m_model->index(row);
-    List1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    List1->scrollTo(index);
+    m_session.selectRow(row);
+    List1->scrollTo(m_session.model()->index(row));
 }
 
 QString frmMain::selectedName() const
 {
-    const int row = selectedRow();
-    return row >= 0 ? m_model->nameAt(row) : QString();
+    return m_session.selectedName();
 }
 
 int frmMain::selectedRow() const
 {
-    const QModelIndexList selected = List1->selectionModel()->selectedRows();
-    return selected.isEmpty() ? -1 : selected.constFirst().row();
+    return m_session.selectedRow();
 }
 
-void frmMain::dropSelectedRow()
+void frmMain::selectedRowRemoved()
 {
-    const int row = selectedRow();
-    // Nothing stays selected: the removed row's neighbour must not become the current entry.
-    List1->selectionModel()->clear();
-    m_model->removeAt(row);
     txtSearch->clear();
-    lblCount->setText(QStringLiteral("Записей: ") + QString::number(m_model->rowCount()));
+    showCount(m_session.count(), zv::CountForm::Entries);
     txtText->clear();
 }
 
 bool frmMain::selectedRecordPresent()
 {
-    if (m_currentRecord.found())
-        return true;
     const QString name = selectedName();
     try {
-        m_currentRecord = FindEntry(connection(), CurrentTable, name, m_model->names().rowIdsOf(name));
+        if (m_session.findCurrentRecord())
+            return true;
     } catch (const zv::CatalogueError &error) {
         storeFailed(QStringLiteral("Не удалось найти запись ") + name + QLatin1Char('.'), error);
         return false;
     }
-    if (m_currentRecord.found())
-        return true;
     recordGone(name);
     return false;
 }
@@ -208,15 +182,13 @@ void frmMain::DeleteSelected()
                         zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
         return;
     try {
-        DeleteEntry(m_currentRecord);
+        m_session.deleteCurrent();
     } catch (const zv::CatalogueError &error) {
         if (error.kind() == zv::CatalogueError::Kind::RecordGone)
             recordGone(name);
         else
             storeFailed(QStringLiteral("Не удалось удалить запись ") + name + QLatin1Char('.'), error);
-        return;
     }
-    dropSelectedRow();
 }
 
 void frmMain::MoveItem(const QString &sText, const QString &sName, const QString &Kuda)
@@ -224,10 +196,7 @@ void frmMain::MoveItem(const QString &sText, const QString &sName, const QString
     if (selectedRow() < 0 || !selectedRecordPresent())
         return;
     try {
-        zv::FindResult record = m_currentRecord;
-        zv::moveEntry(record, Kuda, sName, sText);
-        m_currentRecord = {};
-        m_db = record.catalogue;
+        m_session.moveCurrent(Kuda, sName, sText);
     } catch (const zv::CatalogueError &error) {
         if (error.kind() == zv::CatalogueError::Kind::RecordGone) {
             recordGone(sName);
@@ -237,9 +206,7 @@ void frmMain::MoveItem(const QString &sText, const QString &sName, const QString
         storeFailed(QStringLiteral("Не удалось перенести запись ") + sName + QStringLiteral(" в раздел «") +
                         (target ? target->displayName : Kuda) + QStringLiteral("». Запись осталась на месте."),
                     error);
-        return;
     }
-    dropSelectedRow();
 }
 
 void frmMain::storeFailed(const QString &what, const zv::CatalogueError &error)
@@ -249,7 +216,7 @@ void frmMain::storeFailed(const QString &what, const zv::CatalogueError &error)
 
 void frmMain::cmdAddItem_Click()
 {
-    frmAddNewField editor(this);
+    frmAddNewField editor(this, m_session);
     editor.exec();
 }
 
@@ -257,7 +224,7 @@ void frmMain::EditButton_Click()
 {
     if (selectedRow() < 0)
         return;
-    frmEditItem editor(this);
+    frmEditItem editor(this, m_session);
     editor.txtName->setText(selectedName());
     editor.txtText->setPlainText(txtText->toPlainText());
     editor.exec();
@@ -265,48 +232,16 @@ void frmMain::EditButton_Click()
 
 void frmMain::cmdUpdate_Click()
 {
-    frmUpdate updater(this, CurrentTable, this);
+    frmUpdate updater(m_session, this);
     updater.exec();
-}
-
-QString frmMain::categoryDisplayName() const
-{
-    return Combo1->currentText();
 }
 
 QStringList frmMain::listNames() const
 {
-    return m_model->names().names();
-}
-
-const zv::NameList &frmMain::nameList() const
-{
-    return m_model->names();
+    return m_session.names().names();
 }
 
 int frmMain::listCount() const
 {
-    return m_model->rowCount();
-}
-
-bool frmMain::listContainsName(const QString &name) const
-{
-    return m_model->names().containsIgnoringCase(name);
-}
-
-void frmMain::addListName(const QString &name, qint64 rowId)
-{
-    const QScopedValueRollback adding(m_addingNames, true);
-    m_model->insert(name, rowId);
-}
-
-void frmMain::addListNames(zv::NameList::Merge merge)
-{
-    const QScopedValueRollback adding(m_addingNames, true);
-    m_model->insert(std::move(merge));
-}
-
-void frmMain::setCountText(const QString &text)
-{
-    lblCount->setText(text);
+    return m_session.count();
 }

@@ -2,7 +2,7 @@
 
 #include "core/INI.h"
 #include "core/Seam.h"
-#include "core/SharedState.h"
+#include "core/Settings.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
@@ -17,8 +17,12 @@
 #include <QMovie>
 #include <QScreen>
 
-frmScreen::frmScreen(QWidget *owner, const QStringList &pictures, int position)
+frmScreen::frmScreen(QWidget *owner, const QString &entry, const QString &path, bool several,
+                     const QStringList &pictures, int position)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint)
+    , m_entry(entry)
+    , m_path(path)
+    , m_several(several)
     , m_pictures(pictures)
     , m_position(position)
 {
@@ -33,18 +37,18 @@ frmScreen::~frmScreen() = default;
 void frmScreen::Form_Load()
 {
     SetWindowIcon(this, QStringLiteral("AAA"), true);
-    if (SeveralScreenShots) {
+    if (m_several) {
         m_last = int(m_pictures.size()) - 1;
         m_position = std::clamp(m_position, 0, std::max(m_last, 0));
     }
-    if (!QFileInfo(ScreenShotPath).isFile())
+    if (!QFileInfo(m_path).isFile())
         return;
     ShowTitleBar(this, false);
-    const bool slang = ReadOption(QStringLiteral("Lang"), QString()) == zv::kLangAlternative;
-    setWindowTitle((slang ? QStringLiteral("Малюног к ") : QStringLiteral("Скриншот к ")) + CurrentEntry);
-    if (!showPicture(ScreenShotPath)) {
+    const bool slang = zv::readOption(zv::Option::Lang) == zv::kLangAlternative;
+    setWindowTitle((slang ? QStringLiteral("Малюног к ") : QStringLiteral("Скриншот к ")) + m_entry);
+    if (!showPicture(m_path)) {
         zv::showMessage(parentWidget(),
-                        QStringLiteral("Не удалось показать скриншот ") + QFileInfo(ScreenShotPath).fileName() +
+                        QStringLiteral("Не удалось показать скриншот ") + QFileInfo(m_path).fileName() +
                             QStringLiteral(": файл повреждён или не является изображением."),
                         zv::MessageForm::OkExclamation);
         return;
@@ -124,7 +128,7 @@ void frmScreen::stepBack()
 
 void frmScreen::step(int direction)
 {
-    if (!SeveralScreenShots || m_pictures.isEmpty())
+    if (!m_several || m_pictures.isEmpty())
         return;
     const QString folder = zv::screenshots::folder();
     // A picture deleted or damaged meanwhile is passed over; with none left to show the viewer closes.

@@ -16,8 +16,11 @@ class frmScreen : public QDialog
     Q_OBJECT
 
 public:
-    // `pictures` and `position` are the picker's list and selected row; used with SeveralScreenShots.
-    explicit frmScreen(QWidget *owner, const QStringList &pictures = {}, int position = -1);
+    // The entry's name (CurrentEntry) for the caption, the picture to show first (ScreenShotPath)
+    // and whether the picker opened it (SeveralScreenShots); then `pictures` and `position` are
+    // the picker's list and selected row.
+    frmScreen(QWidget *owner, const QString &entry, const QString &path, bool several, const QStringList &pictures = {},
+              int position = -1);
     ~frmScreen() override;
 
     // False when there was nothing to show (the file is gone or is no picture): do not show the window.
@@ -44,6 +47,9 @@ private:
     void centre();
     QSize screenBounds() const;
 
+    QString m_entry;
+    QString m_path;
+    bool m_several = false;
     QStringList m_pictures;
     int m_position = 0;
     int m_last = -1;

@@ -1,8 +1,8 @@
 #include "gui/screenshots/frmSelectScreenShot.h"
 
 #include "core/Seam.h"
-#include "core/SharedState.h"
 #include "core/screenshots/ScreenshotStore.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/IconMdl.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/WindowParts.h"
@@ -16,9 +16,10 @@
 
 using zv::placed;
 
-frmSelectScreenShot::frmSelectScreenShot(QWidget *owner)
+frmSelectScreenShot::frmSelectScreenShot(QWidget *owner, zv::CatalogueSession &session)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , LanguageAware(Window::SelectScreenShot)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("frmSelectScreenShot"));
     setWindowTitle(QStringLiteral("Выберите скриншот"));
@@ -54,7 +55,7 @@ frmSelectScreenShot::frmSelectScreenShot(QWidget *owner)
 void frmSelectScreenShot::fillList()
 {
     File1->clear();
-    File1->addItems(zv::screenshots::picturesOf(zv::screenshots::folder(), CurrentEntry));
+    File1->addItems(zv::screenshots::picturesOf(zv::screenshots::folder(), m_session.CurrentEntry()));
     File1->setCurrentRow(-1);
 }
 
@@ -75,10 +76,12 @@ int frmSelectScreenShot::selectedRow() const
 void frmSelectScreenShot::VistaButton1_Click()
 {
     const int row = selectedRow();
-    ScreenShotPath = zv::screenshots::folder() + QLatin1Char('/') + (row >= 0 ? File1->item(row)->text() : QString());
+    m_session.chooseScreenshot(
+        zv::screenshots::folder() + QLatin1Char('/') + (row >= 0 ? File1->item(row)->text() : QString()), true);
     if (row < 0)
         return;
-    frmScreen viewer(this, pictures(), row);
+    frmScreen viewer(this, m_session.CurrentEntry(), m_session.ScreenShotPath(), m_session.SeveralScreenShots(),
+                     pictures(), row);
     if (viewer.isLoaded())
         viewer.exec();
 }

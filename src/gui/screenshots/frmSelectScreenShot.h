@@ -8,6 +8,10 @@ class QLabel;
 class QListWidget;
 class VistaButton;
 
+namespace zv {
+class CatalogueSession;
+}
+
 // Lists the pictures of the entry CurrentEntry; views the selected one, deletes one after asking.
 class frmSelectScreenShot
     : public QDialog
@@ -16,7 +20,7 @@ class frmSelectScreenShot
     Q_OBJECT
 
 public:
-    explicit frmSelectScreenShot(QWidget *owner);
+    frmSelectScreenShot(QWidget *owner, zv::CatalogueSession &session);
 
     // The file names File1 lists, in its order.
     QStringList pictures() const;
@@ -37,4 +41,6 @@ protected:
 private:
     void fillList();
     int selectedRow() const;
+
+    zv::CatalogueSession &m_session;
 };

@@ -5,7 +5,8 @@
 #include "core/Seam.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
-#include "core/store/CatalogueStore.h"
+#include "core/session/CatalogueSession.h"
+#include "core/store/Category.h"
 #include "core/update/EntryImport.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
@@ -13,7 +14,6 @@
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
-#include "gui/catalogue/CatalogueListView.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QComboBox>
@@ -38,12 +38,11 @@ const QString kGreeting = QStringLiteral("Вас приветстует мене
 
 } // namespace
 
-frmUpdate::frmUpdate(CatalogueListView *mainList, const QString &table, QWidget *parent)
-    : QDialog(parent ? parent : (mainList ? mainList->ownerWindow() : nullptr),
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+frmUpdate::frmUpdate(zv::CatalogueSession &session, QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , LanguageAware(Window::Update)
-    , m_mainList(mainList)
-    , m_table(table)
+    , m_session(session)
+    , m_table(session.CurrentTable())
     , m_downloader(new Downloader(this))
 {
     setObjectName(QStringLiteral("frmUpdate"));
@@ -107,7 +106,8 @@ void frmUpdate::Form_Load()
 {
     SetWindowIcon(this);
     ApplyWindowSettings(this);
-    setWindowTitle(QStringLiteral("Обновление базы - ") + (m_mainList ? m_mainList->categoryDisplayName() : QString()));
+    const auto category = zv::categoryByTable(m_table);
+    setWindowTitle(QStringLiteral("Обновление базы - ") + (category ? category->displayName : QString()));
     ApplyLanguage();
 }
 
@@ -243,8 +243,7 @@ void frmUpdate::ToSpiskok()
 
 void frmUpdate::CheckNewItems()
 {
-    m_list2 =
-        newNames(m_list1, [this](const QString &name) { return m_mainList && m_mainList->listContainsName(name); });
+    m_list2 = newNames(m_list1, [this](const QString &name) { return m_session.containsName(name); });
 }
 
 void frmUpdate::updbase()
@@ -330,18 +329,16 @@ void frmUpdate::updbase()
 bool frmUpdate::adding()
 {
     const QString base = tempBaseFolder();
-    std::optional<zv::NameList::Merge> merge;
+    zv::UpdateBatch batch = m_session.beginUpdateBatch();
     QString lastFile;
-    // The entries are written, and merged into a copy of the main list's order, on a second
+    // The entries are written, and merged into a snapshot of the list's order, on a second
     // thread with a connection of its own, while this window keeps repainting.
     m_adding = true;
     try {
         zv::runInBackground([&] {
             QElapsedTimer sinceShown;
-            const zv::CatalogueConnection catalogue = OpenCatalogue(zv::cataloguePath());
-            zv::NameRows added = importEntries(
-                catalogue, m_table, base, entryFilesIn(base),
-                [this](const QString &name) { return m_mainList && m_mainList->listContainsName(name); },
+            batch.run(
+                base, entryFilesIn(base),
                 [&](const QString &name) {
                     lastFile = name;
                     // A few times a second is all a person can read; thousands of queued texts
@@ -353,8 +350,6 @@ bool frmUpdate::adding()
                         this, [this, name] { setStat(QStringLiteral("Добавляем ") + name); }, Qt::QueuedConnection);
                 },
                 &m_arrived);
-            if (m_mainList)
-                merge = m_mainList->nameList().prepareInsert(std::move(added));
         });
     } catch (const zv::CatalogueError &e) {
         m_adding = false;
@@ -365,18 +360,16 @@ bool frmUpdate::adding()
     m_adding = false;
     if (!lastFile.isEmpty())
         setStat(QStringLiteral("Добавляем ") + lastFile);
-    if (m_mainList && merge)
-        m_mainList->addListNames(std::move(*merge));
+    m_session.finishUpdateBatch(std::move(batch));
     zv::showMessage(this, QStringLiteral("База обновлена!"));
-    if (m_mainList)
-        m_mainList->setCountText(QStringLiteral("Количество записей: ") + QString::number(m_mainList->listCount()));
+    m_session.announceUpdatedCount();
     close();
     return true;
 }
 
 void frmUpdate::Whatsnew()
 {
-    QWidget *owner = m_mainList ? m_mainList->ownerWindow() : nullptr;
+    QWidget *owner = parentWidget();
     if (zv::showMessage(owner, QStringLiteral("Читать что нового? (будет выполнен переход на сайт)"),
                         zv::MessageForm::YesNoQuestion) == zv::MessageAnswer::Yes)
         OpenWithShell(whatsNewAddress(), 2, owner);

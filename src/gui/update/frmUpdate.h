@@ -7,11 +7,14 @@
 #include <QDialog>
 #include <QStringList>
 
-class CatalogueListView;
 class QComboBox;
 class QLabel;
 class QProgressBar;
 class VistaButton;
+
+namespace zv {
+class CatalogueSession;
+}
 
 // The update manager: fetches the current category's new entries, or a newer program build,
 // from the server chosen in cmbServer. Transfers run while the window keeps repainting; its
@@ -23,8 +26,8 @@ class frmUpdate
     Q_OBJECT
 
 public:
-    // `table` is the current category's table (CurrentTable).
-    frmUpdate(CatalogueListView *mainList, const QString &table, QWidget *parent = nullptr);
+    // Updates the category the session shows (CurrentTable).
+    explicit frmUpdate(zv::CatalogueSession &session, QWidget *owner = nullptr);
     ~frmUpdate() override;
 
     QList<Caption> languageCaptions() override;
@@ -53,7 +56,7 @@ private:
     void setStat(const QString &text);
     void setBusy(bool busy);
 
-    CatalogueListView *m_mainList;
+    zv::CatalogueSession &m_session;
     QString m_table;
     QString m_serverAddress;
     QStringList m_list1;

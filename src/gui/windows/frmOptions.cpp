@@ -1,6 +1,7 @@
 #include "gui/windows/frmOptions.h"
 
 #include "core/INI.h"
+#include "core/Settings.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
@@ -23,25 +24,11 @@ constexpr int kMaxLevel = 255;
 const QString kRussian = QStringLiteral("Русский");
 const QString kRussianAlternative = QStringLiteral("Русский_падонак");
 
-QString flag(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-// Check boxes are set from a number: 1 checks them, anything else leaves them unchecked.
-bool checkedFrom(const QString &key, const QString &defaultValue)
-{
-    return zv::optionAsNumber(ReadOption(key, defaultValue), 0) == 1;
-}
-
 } // namespace
 
-frmOptions::frmOptions(MainWindowLink main)
-    : QDialog(main.window,
-              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+frmOptions::frmOptions(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , LanguageAware(Window::Options)
-    , m_mainWindow(main.window)
-    , m_showRunCounter(std::move(main.showRunCounter))
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройка программы"));
@@ -103,12 +90,13 @@ void frmOptions::Form_Load()
     SetWindowIcon(this, QStringLiteral("AAA"), true);
     ApplyWindowSettings(this);
 
-    chkSplash->setChecked(checkedFrom(QStringLiteral("SplashScreen"), QStringLiteral("1")));
-    chkRunsCount->setChecked(checkedFrom(QStringLiteral("ShowRun"), QStringLiteral("1")));
-    chkOnTop->setChecked(checkedFrom(QStringLiteral("OnTop"), QStringLiteral("0")));
+    // Check boxes are set from a number: 1 checks them, anything else leaves them unchecked.
+    chkSplash->setChecked(zv::readOptionChecked(zv::Option::SplashScreen));
+    chkRunsCount->setChecked(zv::readOptionChecked(zv::Option::ShowRun));
+    chkOnTop->setChecked(zv::readOptionChecked(zv::Option::OnTop));
     // A stored level the bar cannot show is shown as the nearest one it can, the level every
     // window uses for it anyway.
-    HScroll1->setValue(zv::optionAsNumber(ReadOption(QStringLiteral("TraspLevel"), QStringLiteral("255")), kMaxLevel));
+    HScroll1->setValue(zv::readOptionNumber(zv::Option::TraspLevel));
     Text1->setText(QString::number(HScroll1->value()));
     if (!zv::platformHasTranslucency()) {
         // The level is still kept, for a desktop that can show it; nothing pretends it shows here.
@@ -118,7 +106,7 @@ void frmOptions::Form_Load()
         Text1->setToolTip(why);
     }
 
-    const QString lang = ReadOption(QStringLiteral("Lang"), QString());
+    const QString lang = zv::readOption(zv::Option::Lang);
     if (lang.isEmpty() || lang == zv::kLangBuiltIn) {
         Combo1->setCurrentIndex(0);
         Combo1_Click();
@@ -129,10 +117,10 @@ void frmOptions::Form_Load()
         Label2->show();
     }
 
-    const QString taskkill = ReadOption(QStringLiteral("taskkill"), QString());
+    const QString taskkill = zv::readOption(zv::Option::taskkill);
     if (taskkill == QLatin1String("0") || taskkill.isEmpty())
         Taskkill_c->setChecked(false);
-    if (ReadOption(QStringLiteral("adds"), QString()) == QLatin1String("1"))
+    if (zv::readOption(zv::Option::adds) == QLatin1String("1"))
         Check1->setChecked(true);
     if (taskkill == QLatin1String("1"))
         Taskkill_c->setChecked(true);
@@ -142,36 +130,33 @@ void frmOptions::Form_Load()
 
 void frmOptions::chkOnTop_Click()
 {
-    WriteOption(QStringLiteral("OnTop"), flag(chkOnTop->isChecked()));
-    if (chkOnTop->isChecked()) {
+    // The main window follows the setting at once.
+    zv::writeOptionFlag(zv::Option::OnTop, chkOnTop->isChecked());
+    if (chkOnTop->isChecked())
         SetTopmost(this);
-        SetTopmost(m_mainWindow);
-    } else {
+    else
         ClearTopmost(this);
-        ClearTopmost(m_mainWindow);
-    }
 }
 
 void frmOptions::chkRunsCount_Click()
 {
-    WriteOption(QStringLiteral("ShowRun"), flag(chkRunsCount->isChecked()));
-    if (m_showRunCounter)
-        m_showRunCounter(chkRunsCount->isChecked());
+    // The main window shows or hides its run counter as it is written.
+    zv::writeOptionFlag(zv::Option::ShowRun, chkRunsCount->isChecked());
 }
 
 void frmOptions::chkSplash_Click()
 {
-    WriteOption(QStringLiteral("SplashScreen"), flag(chkSplash->isChecked()));
+    zv::writeOptionFlag(zv::Option::SplashScreen, chkSplash->isChecked());
 }
 
 void frmOptions::Check1_Click()
 {
-    WriteOption(QStringLiteral("adds"), flag(Check1->isChecked()));
+    zv::writeOptionFlag(zv::Option::adds, Check1->isChecked());
 }
 
 void frmOptions::Taskkill_c_Click()
 {
-    WriteOption(QStringLiteral("taskkill"), flag(Taskkill_c->isChecked()));
+    zv::writeOptionFlag(zv::Option::taskkill, Taskkill_c->isChecked());
 }
 
 void frmOptions::HScroll1_Change()
@@ -179,10 +164,9 @@ void frmOptions::HScroll1_Change()
     const QString level = QString::number(HScroll1->value());
     if (Text1->text() != level)
         Text1->setText(level);
-    WriteOption(QStringLiteral("TraspLevel"), Text1->text());
-    const int alpha = zv::optionAsNumber(Text1->text(), kMaxLevel);
-    ApplyOpacity(this, alpha);
-    ApplyOpacity(m_mainWindow, alpha);
+    // The main window takes the level it is written with.
+    zv::writeOption(zv::Option::TraspLevel, Text1->text());
+    ApplyOpacity(this, zv::optionAsNumber(Text1->text(), kMaxLevel));
 }
 
 void frmOptions::Text1_Change()
@@ -197,9 +181,9 @@ void frmOptions::Combo1_Click()
 {
     const QString chosen = Combo1->currentText();
     if (chosen == kRussian)
-        WriteOption(QStringLiteral("Lang"), zv::kLangBuiltIn);
+        zv::writeOption(zv::Option::Lang, zv::kLangBuiltIn);
     else if (chosen == kRussianAlternative)
-        WriteOption(QStringLiteral("Lang"), zv::kLangAlternative);
+        zv::writeOption(zv::Option::Lang, zv::kLangAlternative);
     else
         return;
     ApplyLanguage();

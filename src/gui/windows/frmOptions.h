@@ -3,9 +3,6 @@
 #include "gui/Language.h"
 
 #include <QDialog>
-#include <QPointer>
-
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -15,8 +12,9 @@ class QScrollBar;
 class VistaButton;
 
 // The options window: opacity, run counter, splash, topmost and, once the alternative caption
-// set is active, the language. Every change is written to the settings at once; the look is
-// applied at once to this window and the main window. "OK" only closes it.
+// set is active, the language. Every change is written to the settings at once and applied at
+// once to this window; the main window follows the settings written (zv::settingsEvents()).
+// "OK" only closes it.
 class frmOptions
     : public QDialog
     , public LanguageAware
@@ -24,14 +22,7 @@ class frmOptions
     Q_OBJECT
 
 public:
-    // What the options window changes in the main window besides its settings.
-    struct MainWindowLink
-    {
-        QWidget *window = nullptr;
-        std::function<void(bool)> showRunCounter;
-    };
-
-    explicit frmOptions(MainWindowLink main);
+    explicit frmOptions(QWidget *owner);
 
     QList<Caption> languageCaptions() override;
 
@@ -58,7 +49,4 @@ private:
     QComboBox *Combo1 = nullptr;
     QCheckBox *Check1 = nullptr;
     QCheckBox *Taskkill_c = nullptr;
-
-    QPointer<QWidget> m_mainWindow;
-    std::function<void(bool)> m_showRunCounter;
 };

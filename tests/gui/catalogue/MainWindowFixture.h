@@ -3,6 +3,7 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/catalogue/frmMain.h"
 
@@ -21,19 +22,22 @@ struct MainWindowFixture
     zvtest::TempHome home;
     zvtest::ScriptedSeam seam;
     zv::CatalogueConnection db;
+    // What the windows share, as the program makes it at start.
+    std::unique_ptr<zv::CatalogueSession> session;
 
     MainWindowFixture()
     {
         zv::initVersionValues();
         CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
         db = OpenCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
+        session = std::make_unique<zv::CatalogueSession>(home.file(QStringLiteral("Zorvanell.dat")));
     }
 
     void add(const QString &table, const QString &name, const QString &text) { AddEntry(db, table, name, text); }
 
     std::unique_ptr<frmMain> openMain()
     {
-        auto window = std::make_unique<frmMain>();
+        auto window = std::make_unique<frmMain>(*session);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
         return window;

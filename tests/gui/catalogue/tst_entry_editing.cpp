@@ -41,7 +41,7 @@ private slots:
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Doom"), QStringLiteral("not a program, really"));
         auto w = f.openMain();
-        frmAddNewField editor(w.get());
+        frmAddNewField editor(w.get(), w->session());
         QCOMPARE(editor.windowTitle(), QStringLiteral("Добавление новой записи"));
 
         editor.Text1->setText(QStringLiteral("Quake"));
@@ -81,7 +81,7 @@ private slots:
         f.add(QStringLiteral("Programs"), QStringLiteral("ſed"), QStringLiteral("long s"));
         f.add(QStringLiteral("Programs"), QStringLiteral("Pop"), QStringLiteral("latin"));
         auto w = f.openMain();
-        frmAddNewField editor(w.get());
+        frmAddNewField editor(w.get(), w->session());
         for (const QString &name : {QStringLiteral("λογος"), QStringLiteral("STRASSE"), QStringLiteral("SED")}) {
             editor.Text1->setText(name);
             editor.txtText->setPlainText(QStringLiteral("new"));
@@ -107,7 +107,7 @@ private slots:
         MainWindowFixture f;
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
         auto w = f.openMain();
-        frmAddNewField editor(w.get());
+        frmAddNewField editor(w.get(), w->session());
         editor.Check1->setChecked(true);
         editor.Text1->setText(QStringLiteral("   "));
         editor.txtText->setPlainText(QStringLiteral(" "));
@@ -133,7 +133,7 @@ private slots:
         f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
         auto w = f.openMain();
         f.search(*w)->setText(QStringLiteral("word"));
-        frmEditItem editor(w.get());
+        frmEditItem editor(w.get(), w->session());
         editor.txtName->setText(w->selectedName());
         editor.txtText->setPlainText(QStringLiteral("changed"));
         editor.txtName->setText(QStringLiteral("Excel"));
@@ -155,7 +155,7 @@ private slots:
         f.add(QStringLiteral("Programs"), QStringLiteral("Access"), QStringLiteral("a"));
         auto w = f.openMain();
         f.search(*w)->setText(QStringLiteral("Word"));
-        frmEditItem editor(w.get());
+        frmEditItem editor(w.get(), w->session());
         editor.txtName->setText(QStringLiteral("Word"));
         emit editor.VistaButton1->Click();
         QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Поля не могут оставатся пустыми!")});
@@ -352,7 +352,7 @@ private slots:
         zv::setCatalogueBusyTimeout(50);
         f.add(QStringLiteral("Programs"), QStringLiteral("Paint"), QStringLiteral("original"));
         auto w = f.openMain();
-        frmAddNewField editor(w.get());
+        frmAddNewField editor(w.get(), w->session());
         editor.Text1->setText(QStringLiteral("Word"));
         editor.txtText->setPlainText(QStringLiteral("pinball"));
         f.search(*w)->setText(QStringLiteral("pa"));
@@ -380,7 +380,7 @@ private slots:
         MainWindowFixture f;
         {
             auto w = f.openMain();
-            frmAddNewField editor(w.get());
+            frmAddNewField editor(w.get(), w->session());
             editor.Text1->setText(QStringLiteral("Калькулятор"));
             editor.txtText->setPlainText(QStringLiteral("1+1"));
             emit editor.cmdAdd->Click();

@@ -205,7 +205,7 @@ private slots:
             QCOMPARE(f.text(*w)->toPlainText(), QString());
         } else {
             f.search(*w)->setText(QStringLiteral("word"));
-            frmEditItem editor(w.get());
+            frmEditItem editor(w.get(), w->session());
             editor.txtName->setText(QStringLiteral("Word"));
             editor.txtText->setPlainText(QStringLiteral("pinball 3D"));
             emit editor.VistaButton1->Click();

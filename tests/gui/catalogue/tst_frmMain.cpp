@@ -52,7 +52,7 @@ private slots:
         auto w = f.openMain();
         QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
         QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("Combo1"))->currentText(), QStringLiteral("Программы"));
-        QCOMPARE(CurrentTable, QStringLiteral("Programs"));
+        QCOMPARE(w->session().CurrentTable(), QStringLiteral("Programs"));
         // Alphabetical ignoring case, Latin before Cyrillic, ё beside е.
         QCOMPARE(w->listNames(), (QStringList{QStringLiteral("Excel 97"), QStringLiteral("winamp"),
                                               QStringLiteral("арфа"), QStringLiteral("Ёмкость")}));
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("text of Paint"));
         QVERIFY(f.control(*w, "EditButton")->isEnabled());
         QVERIFY(f.control(*w, "Print_cmd")->isEnabled());
-        QCOMPARE(CurrentEntry, QStringLiteral("Paint"));
+        QCOMPARE(w->session().CurrentEntry(), QStringLiteral("Paint"));
         search->setText(QStringLiteral("PAINT S"));
         QCOMPARE(w->selectedName(), QStringLiteral("paint shop"));
         search->setText(QStringLiteral("ПАСЬ"));

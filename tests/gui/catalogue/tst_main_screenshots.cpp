@@ -186,7 +186,7 @@ private slots:
             QTest::keyClick(f.list(*w), Qt::Key_Space);
             QCOMPARE(opened.window, QStringLiteral("frmScreen"));
             QCOMPARE(opened.shown, f.home.file(QStringLiteral("ScreenShots/Word 2007.bmp")));
-            QVERIFY(!SeveralScreenShots);
+            QVERIFY(!w->session().SeveralScreenShots());
         }
         writeFile(f.home.file(QStringLiteral("ScreenShots/Word.bmp")), picture);
         {
@@ -197,7 +197,7 @@ private slots:
             w->findChild<QAction *>(QStringLiteral("mnuScrShot"))->trigger();
             QCOMPARE(opened.window, QStringLiteral("frmSelectScreenShot"));
             QCOMPARE(opened.listed, (QStringList{QStringLiteral("Word 2007.bmp"), QStringLiteral("Word.bmp")}));
-            QVERIFY(SeveralScreenShots);
+            QVERIFY(w->session().SeveralScreenShots());
         }
         // The pictures deleted meanwhile: no viewer on the folder alone; the user is told.
         QDir(f.home.file(QStringLiteral("ScreenShots"))).removeRecursively();

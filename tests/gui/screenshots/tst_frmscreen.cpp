@@ -2,7 +2,6 @@
 #include "TempHome.h"
 #include "TestPictures.h"
 #include "core/INI.h"
-#include "core/SharedState.h"
 #include "gui/screenshots/frmScreen.h"
 
 #include <QDir>
@@ -33,8 +32,6 @@ struct ViewerFixture
                       bmp(halves(sizes[i].width(), sizes[i].height(), Qt::red, Qt::blue), 24));
             names << name;
         }
-        CurrentEntry = QStringLiteral("Doom");
-        SeveralScreenShots = false;
     }
 
     QString path(const QString &name) const { return home.file(QStringLiteral("ScreenShots/") + name); }
@@ -54,11 +51,13 @@ class TestViewer : public QObject
 private slots:
     void pictureSizedFramelessCentredWindow()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f;
         QVERIFY(availableArea().width() >= 800 && availableArea().height() >= 600);
         QVERIFY(writeFile(f.path(QStringLiteral("Doom.jpg")), jpeg(halves(800, 600, Qt::red, Qt::blue))));
-        ScreenShotPath = f.path(QStringLiteral("Doom.jpg"));
-        frmScreen viewer(nullptr);
+        shot = f.path(QStringLiteral("Doom.jpg"));
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
         QVERIFY(viewer.isLoaded());
         viewer.show();
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
@@ -72,28 +71,34 @@ private slots:
 
     void largerThanTheScreenIsScaledDown()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f({QSize(availableArea().width() * 2, availableArea().height())});
-        ScreenShotPath = f.path(f.names[0]);
-        frmScreen viewer(nullptr);
+        shot = f.path(f.names[0]);
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
         QVERIFY(viewer.isLoaded());
         QCOMPARE(viewer.size(), QSize(availableArea().width(), availableArea().height() / 2));
     }
 
     void slangCaption()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f({QSize(20, 20)});
         WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
-        ScreenShotPath = f.path(f.names[0]);
-        frmScreen viewer(nullptr);
+        shot = f.path(f.names[0]);
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
         QCOMPARE(viewer.windowTitle(), QStringLiteral("Малюног к Doom"));
     }
 
     void steppingWrapsBothWaysOnlyFromThePicker()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f({QSize(30, 10), QSize(40, 10), QSize(50, 10)});
-        SeveralScreenShots = true;
-        ScreenShotPath = f.path(f.names[2]);
-        frmScreen viewer(nullptr, f.names, 2);
+        several = true;
+        shot = f.path(f.names[2]);
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several, f.names, 2);
         viewer.show();
         QCOMPARE(viewer.width(), 50);
         QTest::keyClick(&viewer, Qt::Key_Right);
@@ -106,13 +111,12 @@ private slots:
         QTest::keyClick(&viewer, Qt::Key_Left);
         QCOMPARE(viewer.currentPosition(), 2);
         QCOMPARE(viewer.width(), 50);
-        // Stepping changes neither the path nor the caption.
-        QCOMPARE(ScreenShotPath, f.path(f.names[2]));
+        // Stepping leaves the caption.
         QCOMPARE(viewer.windowTitle(), QStringLiteral("Скриншот к Doom"));
 
         // Opened for a single picture, the arrows do nothing.
-        SeveralScreenShots = false;
-        frmScreen single(nullptr, f.names, 0);
+        several = false;
+        frmScreen single(nullptr, QStringLiteral("Doom"), shot, several, f.names, 0);
         single.show();
         QTest::keyClick(&single, Qt::Key_Right);
         QTest::keyClick(&single, Qt::Key_Left);
@@ -122,17 +126,19 @@ private slots:
 
     void spaceEscapeAndAClickClose()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f({QSize(60, 40)});
-        ScreenShotPath = f.path(f.names[0]);
+        shot = f.path(f.names[0]);
         for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Escape}) {
-            frmScreen viewer(nullptr);
+            frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
             viewer.show();
             QTest::keyClick(&viewer, Qt::Key_A);
             QVERIFY(viewer.isVisible());
             QTest::keyClick(&viewer, key);
             QVERIFY(!viewer.isVisible());
         }
-        frmScreen viewer(nullptr);
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
         viewer.show();
         QTest::mouseClick(viewer.Image1, Qt::LeftButton, {}, QPoint(30, 20));
         QVERIFY(!viewer.isVisible());
@@ -140,26 +146,28 @@ private slots:
 
     void deletedOrBrokenPicturesAreNotShown()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f({QSize(30, 10), QSize(40, 10), QSize(50, 10)});
-        ScreenShotPath = f.path(QStringLiteral("gone.jpg"));
+        shot = f.path(QStringLiteral("gone.jpg"));
         {
-            frmScreen viewer(nullptr);
+            frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
             QVERIFY(!viewer.isLoaded());
             QVERIFY(f.seam.messages.isEmpty());
         }
         // A file that is no picture: the user is told, the viewer is not shown.
         QVERIFY(writeFile(f.path(QStringLiteral("Doom.txt")), "notes"));
-        ScreenShotPath = f.path(QStringLiteral("Doom.txt"));
+        shot = f.path(QStringLiteral("Doom.txt"));
         {
-            frmScreen viewer(nullptr);
+            frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
             QVERIFY(!viewer.isLoaded());
             QCOMPARE(f.seam.messages.size(), 1);
             QVERIFY(f.seam.messages[0].text.startsWith(QStringLiteral("Не удалось показать скриншот Doom.txt")));
         }
         // Stepping passes over a picture deleted meanwhile, and closes when none is left.
-        SeveralScreenShots = true;
-        ScreenShotPath = f.path(f.names[0]);
-        frmScreen viewer(nullptr, f.names, 0);
+        several = true;
+        shot = f.path(f.names[0]);
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several, f.names, 0);
         viewer.show();
         QFile::remove(f.path(f.names[1]));
         QTest::keyClick(&viewer, Qt::Key_Right);
@@ -173,14 +181,16 @@ private slots:
 
     void animatedGifPlays()
     {
+        QString shot;
+        bool several = false;
         ViewerFixture f;
         const QString path = f.path(QStringLiteral("Doom.gif"));
         QDir().mkpath(f.home.file(QStringLiteral("ScreenShots")));
         QVERIFY(convert({QStringLiteral("-delay"), QStringLiteral("5"), QStringLiteral("-size"),
                          QStringLiteral("40x30"), QStringLiteral("xc:red"), QStringLiteral("xc:blue"),
                          QStringLiteral("-loop"), QStringLiteral("0"), path}));
-        ScreenShotPath = path;
-        frmScreen viewer(nullptr);
+        shot = path;
+        frmScreen viewer(nullptr, QStringLiteral("Doom"), shot, several);
         QVERIFY(viewer.isLoaded());
         QCOMPARE(viewer.size(), QSize(40, 30));
         QVERIFY(viewer.Image1->movie());

@@ -3,7 +3,7 @@
 #include "TempHome.h"
 #include "TestPictures.h"
 #include "core/INI.h"
-#include "core/SharedState.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/screenshots/frmScreen.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
@@ -16,18 +16,25 @@ using namespace zvtest::pictures;
 
 namespace {
 
+// The entry Word selected, with pictures of its own and of others.
 struct PickerFixture
 {
     zvtest::TempHome home;
     zvtest::ScriptedSeam seam;
+    std::unique_ptr<zv::CatalogueSession> session;
 
     PickerFixture()
     {
         for (const char *name : {"Word.jpg", "Word 2007.bmp", "word_b.bmp", "Excel.bmp"})
             writeFile(home.file(QStringLiteral("ScreenShots/") + QString::fromLatin1(name)),
                       bmp(halves(20 + int(qstrlen(name)), 10, Qt::red, Qt::blue), 24));
-        CurrentEntry = QStringLiteral("Word");
-        SeveralScreenShots = true;
+        const QString catalogue = home.file(QStringLiteral("Zorvanell.dat"));
+        CreateCatalogue(catalogue);
+        AddEntry(OpenCatalogue(catalogue), QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("x"));
+        session = std::make_unique<zv::CatalogueSession>(catalogue);
+        session->showCategory(QStringLiteral("Programs"));
+        session->selectRow(0);
+        session->chooseScreenshot(QString(), true);
     }
 };
 
@@ -54,7 +61,7 @@ private slots:
     void layoutAndTheEntrysPictures()
     {
         PickerFixture f;
-        frmSelectScreenShot picker(nullptr);
+        frmSelectScreenShot picker(nullptr, *f.session);
         QCOMPARE(picker.windowTitle(), QStringLiteral("Выберите скриншот"));
         QCOMPARE(picker.size(), QSize(233, 375));
         QCOMPARE(picker.Label1->text(), QStringLiteral("Пожалуйста выберите нужный скриншот."));
@@ -75,7 +82,7 @@ private slots:
                      "[\xCF\xE0\xE4\xEE\xED\xE0\xEA]\r\nCaption=x\r\nCaption_frmSelectScreenShot=A\r\n"
                      "frmSelectScreenShot_ChooseSCR=B\r\nfrmSelectScreenShot_Show=C\r\n");
         WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
-        frmSelectScreenShot picker(nullptr);
+        frmSelectScreenShot picker(nullptr, *f.session);
         QCOMPARE(picker.windowTitle(), QStringLiteral("A"));
         QCOMPARE(picker.Label1->text(), QStringLiteral("B"));
         QCOMPARE(picker.VistaButton1->Caption(), QStringLiteral("C"));
@@ -86,7 +93,7 @@ private slots:
     void characterKeysViewTheSelectedPicture()
     {
         PickerFixture f;
-        frmSelectScreenShot picker(nullptr);
+        frmSelectScreenShot picker(nullptr, *f.session);
         picker.show();
         {
             Opened opened;
@@ -95,7 +102,7 @@ private slots:
                 QTest::keyClick(picker.File1, key);
             emit picker.VistaButton1->Click();
             QCOMPARE(opened.watcher.seen(), 0);
-            QCOMPARE(ScreenShotPath, f.home.file(QStringLiteral("ScreenShots/")));
+            QCOMPARE(f.session->ScreenShotPath(), f.home.file(QStringLiteral("ScreenShots/")));
         }
         picker.File1->setCurrentRow(1);
         for (const Qt::Key key : {Qt::Key_A, Qt::Key_Return, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_Escape}) {
@@ -104,7 +111,7 @@ private slots:
             QCOMPARE(opened.paths, QStringList{f.home.file(QStringLiteral("ScreenShots/Word.jpg"))});
             QCOMPARE(opened.positions, QList<int>{1});
         }
-        QCOMPARE(ScreenShotPath, f.home.file(QStringLiteral("ScreenShots/Word.jpg")));
+        QCOMPARE(f.session->ScreenShotPath(), f.home.file(QStringLiteral("ScreenShots/Word.jpg")));
         // Escape opened the viewer instead of closing the picker.
         QVERIFY(picker.isVisible());
         {
@@ -119,7 +126,7 @@ private slots:
     void deleteAsksFirst()
     {
         PickerFixture f;
-        frmSelectScreenShot picker(nullptr);
+        frmSelectScreenShot picker(nullptr, *f.session);
         emit picker.VistaButton2->Click();
         QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Пожалуйста выберите что нужно удалить!")});
         QCOMPARE(f.seam.messages[0].form, zv::MessageForm::OkExclamation);

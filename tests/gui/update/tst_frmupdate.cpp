@@ -7,6 +7,7 @@
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
 #include "core/Version.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
@@ -72,6 +73,7 @@ class TestFrmUpdate : public QObject
         zvtest::InstallFolder install;
         zvtest::ScriptedSeam seam;
         HttpTestServer server;
+        std::unique_ptr<zv::CatalogueSession> session;
         std::unique_ptr<frmMain> main;
         std::unique_ptr<frmUpdate> window;
 
@@ -83,10 +85,11 @@ class TestFrmUpdate : public QObject
                 AddEntry(catalogue, kTable, name, QStringLiteral("old ") + name);
             home.write(QStringLiteral("Options.ini"), "[Main]\r\nRunCount=5\r\n");
             install.write(QStringLiteral("keys/test.pub"), signingKey().publicFile);
-            main = std::make_unique<frmMain>();
+            session = std::make_unique<zv::CatalogueSession>(home.file(QStringLiteral("Zorvanell.dat")));
+            main = std::make_unique<frmMain>(*session);
             main->setAttribute(Qt::WA_DeleteOnClose, false);
             main->findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("Игры"));
-            window = std::make_unique<frmUpdate>(main.get(), kTable);
+            window = std::make_unique<frmUpdate>(*session, main.get());
             window->show();
             server_box()->setCurrentText(server.root());
         }
@@ -147,7 +150,7 @@ private slots:
         QCOMPARE(f.button("VistaButton1")->Caption(), QStringLiteral("Обновить программу"));
         QCOMPARE(f.window->size(), QSize(328, 118));
         zv::update::removeTempFolders();
-        frmUpdate fresh(f.main.get(), kTable);
+        frmUpdate fresh(*f.session, f.main.get());
         QComboBox *box = fresh.findChild<QComboBox *>(QStringLiteral("cmbServer"));
         QVERIFY(box->isEditable());
         QCOMPARE(box->currentText(), zv::addresses::kProjectSite);
@@ -167,7 +170,7 @@ private slots:
         f.home.write(QStringLiteral("Language.ini"),
                      zv::toCp1251(QStringLiteral("[Падонак]\r\nCaption=Зорванел\r\nCaption_frmUpdate=Апдейт\r\n"
                                                  "frmUpdate_Greet=Превед\r\nfrmUpdate_Download=Качнуть\r\n")));
-        frmUpdate window(f.main.get(), kTable);
+        frmUpdate window(*f.session, f.main.get());
         QCOMPARE(window.windowTitle(), QStringLiteral("Апдейт"));
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("stat"))->text(), QStringLiteral("Превед"));
         QCOMPARE(window.findChild<VistaButton *>(QStringLiteral("Command1"))->Caption(), QStringLiteral("Качнуть"));

@@ -4,11 +4,11 @@
 #include "TempHome.h"
 #include "TestCertificate.h"
 #include "core/Version.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
-#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
@@ -49,10 +49,9 @@ class TestNginx : public QObject
             zvtest::TempHome home;
             zvtest::ScriptedSeam seam;
             CreateCatalogue(home.file(QStringLiteral("Zorvanell.dat")));
-            frmMain main;
-            main.findChild<QComboBox *>(QStringLiteral("Combo1"))
-                ->setCurrentText(zv::categoryByTable(table)->displayName);
-            frmUpdate window(&main, table);
+            zv::CatalogueSession session(home.file(QStringLiteral("Zorvanell.dat")));
+            session.showCategory(table);
+            frmUpdate window(session);
             window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(server);
             seam.messageAnswers << zv::MessageAnswer::Yes;
             emit window.findChild<VistaButton *>(QStringLiteral("Command1"))->Click();
@@ -69,7 +68,7 @@ class TestNginx : public QObject
             QCOMPARE(names, expectedNames);
             for (auto it = expected.begin(); it != expected.end(); ++it)
                 QCOMPARE(FindEntry(catalogue, table, it.key()).ref, it.value());
-            QStringList shown = main.listNames();
+            QStringList shown = session.names().names();
             QCOMPARE(shown.size(), expected.size());
             QVERIFY(std::is_sorted(shown.cbegin(), shown.cend(),
                                    [](const QString &a, const QString &b) { return zv::NameList::sortsBefore(a, b); }));
@@ -210,9 +209,10 @@ private slots:
         QString error;
         QVERIFY2(nginx.start(&error), qPrintable(error));
         zvtest::ScriptedSeam seam;
-        frmMain main;
-        const QByteArray settings = home.read(QStringLiteral("Options.ini")); // the run counted
-        frmUpdate window(&main, QStringLiteral("Games"));
+        zv::CatalogueSession session(home.file(QStringLiteral("Zorvanell.dat")));
+        session.showCategory(QStringLiteral("Games"));
+        const QByteArray settings = home.read(QStringLiteral("Options.ini"));
+        frmUpdate window(session);
         window.findChild<QComboBox *>(QStringLiteral("cmbServer"))->setCurrentText(nginx.rootAddress());
         seam.messageAnswers << zv::MessageAnswer::Yes;
         emit window.findChild<VistaButton *>(QStringLiteral("VistaButton1"))->Click();

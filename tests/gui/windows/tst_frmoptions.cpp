@@ -1,7 +1,9 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/INI.h"
+#include "core/session/CatalogueSession.h"
 #include "gui/APIandFunc.h"
+#include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/windows/frmOptions.h"
 
@@ -17,14 +19,20 @@
 
 namespace {
 
-// A main window stand-in: its run counter label is what the options window shows or hides.
-struct MainStandIn
+// The main window the options window is opened from; its run counter label is what the
+// options window shows or hides.
+struct MainWindow
 {
-    QWidget window;
-    QLabel *counter = new QLabel(QStringLiteral("Программа запущена 1й раз"), &window);
-    frmOptions::MainWindowLink link()
+    zv::CatalogueSession session;
+    frmMain window;
+    QLabel *counter;
+
+    explicit MainWindow(const QString &catalogue)
+        : session(catalogue)
+        , window(session)
+        , counter(window.findChild<QLabel *>(QStringLiteral("Label1")))
     {
-        return {&window, [this](bool shown) { counter->setVisible(shown); }};
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
     }
 };
 
@@ -55,11 +63,11 @@ class TestOptions : public QObject
 private:
     std::unique_ptr<zvtest::TempHome> m_home;
     std::unique_ptr<zvtest::ScriptedSeam> m_seam;
-    std::unique_ptr<MainStandIn> m_main;
+    std::unique_ptr<MainWindow> m_main;
 
     std::unique_ptr<frmOptions> open()
     {
-        auto options = std::make_unique<frmOptions>(m_main->link());
+        auto options = std::make_unique<frmOptions>(&m_main->window);
         options->show();
         return options;
     }
@@ -69,7 +77,8 @@ private slots:
     {
         m_home = std::make_unique<zvtest::TempHome>();
         m_seam = std::make_unique<zvtest::ScriptedSeam>();
-        m_main = std::make_unique<MainStandIn>();
+        CreateCatalogue(m_home->file(QStringLiteral("Zorvanell.dat")));
+        m_main = std::make_unique<MainWindow>(m_home->file(QStringLiteral("Zorvanell.dat")));
         m_main->window.show();
     }
 

@@ -40,7 +40,7 @@ std::unique_ptr<QWidget> openWindow(const QString &name)
         return std::make_unique<Form1>();
     if (name == QLatin1String("frmAbout"))
         return std::make_unique<frmAbout>();
-    return std::make_unique<frmOptions>(frmOptions::MainWindowLink{});
+    return std::make_unique<frmOptions>(nullptr);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <QAbstractListModel>
 
+#include <memory>
+
 // The main list's names for a list view; one row per name, nothing else per row, so a
 // category of a million entries costs no widget per item.
 class NameListModel : public QAbstractListModel
@@ -11,9 +13,13 @@ class NameListModel : public QAbstractListModel
     Q_OBJECT
 
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit NameListModel(QObject *parent = nullptr);
 
-    const zv::NameList &names() const { return m_names; }
+    const zv::NameList &names() const { return *m_names; }
+    // The names as they are now, for another thread to read while this list goes on changing:
+    // a change made while a snapshot is held is made on a copy.
+    std::shared_ptr<const zv::NameList> snapshot() const { return m_names; }
+
     void assign(zv::NameRows rows);
     // One name at its sorted place; returns its row.
     int insert(const QString &name, qint64 rowId);
@@ -23,12 +29,13 @@ public:
     void removeAt(int row);
 
     // The name of a row as the views see it (also while added rows are being announced).
-    QString nameAt(int row) const { return m_names.at(listPosition(row)); }
+    QString nameAt(int row) const { return m_names->at(listPosition(row)); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
 private:
+    zv::NameList &writable();
     // While added rows are being announced: the position in the whole list of a row of the
     // part announced so far.
     int listPosition(int row) const;
@@ -38,7 +45,7 @@ private:
         int first;
         int count;
     };
-    zv::NameList m_names;
+    std::shared_ptr<zv::NameList> m_names;
     std::vector<Block> m_unannounced; // added blocks not yet announced, in list order
     size_t m_announced = 0;           // how many of them have been
     int m_hidden = 0;                 // rows of the blocks not yet announced

@@ -1,9 +1,25 @@
-#include "gui/catalogue/NameListModel.h"
+#include "core/store/NameListModel.h"
+
+NameListModel::NameListModel(QObject *parent)
+    : QAbstractListModel(parent)
+    , m_names(std::make_shared<zv::NameList>())
+{
+}
+
+zv::NameList &NameListModel::writable()
+{
+    if (m_names.use_count() > 1)
+        m_names = std::make_shared<zv::NameList>(*m_names);
+    return *m_names;
+}
 
 void NameListModel::assign(zv::NameRows rows)
 {
     beginResetModel();
-    m_names.assign(std::move(rows));
+    // A snapshot someone holds keeps the old names; the new ones never touch it.
+    if (m_names.use_count() > 1)
+        m_names = std::make_shared<zv::NameList>();
+    m_names->assign(std::move(rows));
     endResetModel();
 }
 
@@ -11,7 +27,7 @@ int NameListModel::insert(const QString &name, qint64 rowId)
 {
     zv::NameRows one;
     one.append(name, rowId);
-    zv::NameList::Merge merge = m_names.prepareInsert(std::move(one));
+    zv::NameList::Merge merge = m_names->prepareInsert(std::move(one));
     const int row = merge.positions().front();
     insert(std::move(merge));
     return row;
@@ -19,7 +35,7 @@ int NameListModel::insert(const QString &name, qint64 rowId)
 
 void NameListModel::insert(zv::NameList::Merge merge)
 {
-    const std::vector<int> positions = m_names.apply(std::move(merge));
+    const std::vector<int> positions = writable().apply(std::move(merge));
     m_unannounced.clear();
     for (const int p : positions) {
         if (!m_unannounced.empty() && m_unannounced.back().first + m_unannounced.back().count == p)
@@ -43,10 +59,10 @@ void NameListModel::insert(zv::NameList::Merge merge)
 
 void NameListModel::removeAt(int row)
 {
-    if (row < 0 || row >= m_names.size())
+    if (row < 0 || row >= m_names->size())
         return;
     beginRemoveRows({}, row, row);
-    m_names.removeAt(row);
+    writable().removeAt(row);
     endRemoveRows();
 }
 
@@ -60,7 +76,7 @@ int NameListModel::listPosition(int row) const
 
 int NameListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_names.size() - m_hidden;
+    return parent.isValid() ? 0 : m_names->size() - m_hidden;
 }
 
 QVariant NameListModel::data(const QModelIndex &index, int role) const

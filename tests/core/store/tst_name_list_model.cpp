@@ -1,4 +1,4 @@
-#include "gui/catalogue/NameListModel.h"
+#include "core/store/NameListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

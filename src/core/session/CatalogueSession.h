@@ -1,0 +1,144 @@
+#pragma once
+
+#include "core/store/CatalogueStore.h"
+#include "core/store/NameList.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class NameListModel;
+class QItemSelectionModel;
+
+namespace zv {
+
+namespace update {
+class ArrivedTexts;
+}
+
+// How the main window's counter reads after a change: "Записей: " after a load, a delete or a
+// move, "Количество: " after an entry added in the editor, "Количество записей: " after a
+// catalogue update.
+enum class CountForm { Entries, AddedInEditor, AfterUpdate };
+
+class CatalogueSession;
+
+// The entries of a catalogue update: made on the session's thread, run on a worker thread
+// (which reads only the batch's own snapshot of the list's names), then handed back to the
+// session, which puts the names into the list.
+class UpdateBatch
+{
+public:
+    // Appends the entry files `files` of `folder` to the category table in one transaction,
+    // skipping names the list holds (see update::importEntries). Throws CatalogueError; the
+    // catalogue is then as it was.
+    void run(const QString &folder, const QStringList &files, const std::function<void(const QString &)> &beforeEach,
+             const update::ArrivedTexts *arrived);
+    // How many entries run() added.
+    int added() const;
+
+private:
+    friend class CatalogueSession;
+    QString m_cataloguePath;
+    QString m_table;
+    std::shared_ptr<const NameList> m_names;
+    std::optional<NameList::Merge> m_merge;
+};
+
+// The catalogue as the windows share it: the open connection, the category shown
+// (CurrentTable), its list of names with the selection (CurrentEntry, CurrentRecord), the
+// screenshot chosen for the viewer (ScreenShotPath, SeveralScreenShots), and every change the
+// windows make to the catalogue. Windows act on it and listen to its signals; none reaches into
+// another. Each shared value is written here only.
+class CatalogueSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CatalogueSession(QString cataloguePath, QObject *parent = nullptr);
+    ~CatalogueSession() override;
+
+    const QString &CurrentTable() const { return m_currentTable; }
+    // The name selected last in the list.
+    const QString &CurrentEntry() const { return m_currentEntry; }
+    // The record of the name selected last; none after a load, a delete or a move.
+    const FindResult &CurrentRecord() const { return m_currentRecord; }
+    const QString &ScreenShotPath() const { return m_screenShotPath; }
+    bool SeveralScreenShots() const { return m_severalScreenShots; }
+
+    // The list of the category shown, in alphabetical order, and its selection.
+    NameListModel *model() const { return m_model; }
+    QItemSelectionModel *selection() const { return m_selection; }
+    const NameList &names() const;
+    int count() const;
+    // True when the list holds `name`, ignoring letter case.
+    bool containsName(const QString &name) const;
+    // The selected row, or -1; its name, or an empty text.
+    int selectedRow() const;
+    QString selectedName() const;
+    void selectRow(int row);
+    // Runs the entry step again for the selected entry: its record is read anew.
+    void selectAgain();
+
+    // CurrentTable becomes `table` and its list is loaded.
+    void showCategory(const QString &table);
+    // Loads the list of CurrentTable again; nothing is selected afterwards.
+    void LoadDB();
+    // Closes the connection the list was loaded through.
+    void closeCatalogue();
+
+    // The store operations on the category shown. Each throws CatalogueError (of kind
+    // RecordGone when another program removed the record meanwhile); the catalogue and the
+    // list are then as they were.
+    qint64 addEntry(const QString &name, const QString &text);
+    // Changes the first record named `selected` and loads the list again.
+    void editEntry(const QString &selected, const QString &name, const QString &text);
+    // The selected entry's record, looked up again when the selection found none; false when
+    // there is none any more.
+    bool findCurrentRecord();
+    void deleteCurrent();
+    void moveCurrent(const QString &targetTable, const QString &name, const QString &text);
+
+    UpdateBatch beginUpdateBatch() const;
+    void finishUpdateBatch(UpdateBatch batch);
+    // The counter after an update, once the user has been told ("Количество записей: ").
+    void announceUpdatedCount();
+
+    // The picture the viewer shows first, and whether it was reached through the picker.
+    void chooseScreenshot(const QString &path, bool several);
+
+signals:
+    // A list was loaded; `failure` says why it could not be read, or is empty.
+    void categoryLoaded(const QString &failure);
+    // An entry was selected: CurrentEntry and CurrentRecord are its.
+    void entrySelected();
+    // An entry was edited and the list loaded again.
+    void entryEdited(const QString &name);
+    // The selected entry was deleted or moved away; nothing is selected.
+    void entryRemoved();
+    void countChanged(int count, zv::CountForm form);
+    // Records of `table` added or changed, or removed: whatever derives from the catalogue follows.
+    void recordsChanged(const QString &table, const QList<qint64> &rowIds);
+    void recordsRemoved(const QString &table, const QList<qint64> &rowIds);
+
+private:
+    void removeSelectedRow(int row);
+    CatalogueConnection connection();
+
+    QString m_cataloguePath;
+    CatalogueConnection m_db;
+    QString m_currentTable;
+    QString m_currentEntry;
+    FindResult m_currentRecord;
+    QString m_screenShotPath;
+    bool m_severalScreenShots = false;
+    NameListModel *m_model;
+    QItemSelectionModel *m_selection;
+    bool m_addingNames = false; // names are being added around the selection
+};
+
+} // namespace zv

@@ -1,0 +1,153 @@
+#include "TempHome.h"
+#include "core/TextCodec.h"
+#include "core/session/CatalogueSession.h"
+#include "core/store/NameListModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+const QString kGames = QStringLiteral("Games");
+const QString kOther = QStringLiteral("Other");
+
+// Which of the session's signals came, in order, by name.
+struct Signals
+{
+    QStringList seen;
+
+    explicit Signals(zv::CatalogueSession &session)
+    {
+        auto note = [this](const char *name) { return [this, name] { seen << QLatin1String(name); }; };
+        QObject::connect(&session, &zv::CatalogueSession::categoryLoaded, note("loaded"));
+        QObject::connect(&session, &zv::CatalogueSession::entrySelected, note("selected"));
+        QObject::connect(&session, &zv::CatalogueSession::entryEdited, note("edited"));
+        QObject::connect(&session, &zv::CatalogueSession::entryRemoved, note("removed"));
+        QObject::connect(&session, &zv::CatalogueSession::countChanged, note("count"));
+        QObject::connect(&session, &zv::CatalogueSession::recordsChanged,
+                         [this](const QString &table, const QList<qint64> &ids) {
+                             seen << QStringLiteral("changed %1 %2").arg(table).arg(ids.size());
+                         });
+        QObject::connect(&session, &zv::CatalogueSession::recordsRemoved,
+                         [this](const QString &table, const QList<qint64> &ids) {
+                             seen << QStringLiteral("gone %1 %2").arg(table).arg(ids.size());
+                         });
+    }
+    QStringList take() { return std::exchange(seen, {}); }
+};
+
+} // namespace
+
+class TestCatalogueSession : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        zvtest::TempHome home;
+        QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        std::unique_ptr<zv::CatalogueSession> session;
+
+        explicit Fixture(const QStringList &games)
+        {
+            CreateCatalogue(path);
+            for (const QString &name : games)
+                AddEntry(OpenCatalogue(path), kGames, name, QStringLiteral("text of ") + name);
+            session = std::make_unique<zv::CatalogueSession>(path);
+            session->showCategory(kGames);
+        }
+        QStringList stored(const QString &table) const { return ListNames(OpenCatalogue(path), table); }
+    };
+
+private slots:
+    void loadingAndSelecting()
+    {
+        Fixture f({QStringLiteral("Quake"), QStringLiteral("doom")});
+        Signals spy(*f.session);
+        f.session->showCategory(kGames);
+        QCOMPARE(spy.take(), QStringList{QStringLiteral("loaded")});
+        QCOMPARE(f.session->CurrentTable(), kGames);
+        QCOMPARE(f.session->names().names(), (QStringList{QStringLiteral("doom"), QStringLiteral("Quake")}));
+        QCOMPARE(f.session->selectedRow(), -1);
+        QVERIFY(!f.session->CurrentRecord().found());
+
+        f.session->selectRow(1);
+        QCOMPARE(spy.take(), QStringList{QStringLiteral("selected")});
+        QCOMPARE(f.session->CurrentEntry(), QStringLiteral("Quake"));
+        QCOMPARE(f.session->CurrentRecord().ref, QStringLiteral("text of Quake"));
+
+        // A table the file lacks: the list is empty and the reason comes with the signal.
+        QSignalSpy loaded(f.session.get(), &zv::CatalogueSession::categoryLoaded);
+        f.session->showCategory(QStringLiteral("NoSuchTable"));
+        QVERIFY(!loaded.at(0).at(0).toString().isEmpty());
+        QCOMPARE(f.session->count(), 0);
+    }
+
+    void eachChangeIsAnnounced()
+    {
+        Fixture f({QStringLiteral("Doom"), QStringLiteral("Quake")});
+        f.session->selectRow(1);
+        Signals spy(*f.session);
+
+        // Added around the selection: the same entry stays selected, nothing is shown anew.
+        f.session->addEntry(QStringLiteral("Arcanum"), QStringLiteral("a"));
+        QCOMPARE(spy.take(), (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("count")}));
+        QCOMPARE(f.session->selectedName(), QStringLiteral("Quake"));
+
+        f.session->editEntry(QStringLiteral("Quake"), QStringLiteral("Quake II"), QStringLiteral("q2"));
+        QCOMPARE(spy.take(),
+                 (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("loaded"), QStringLiteral("edited")}));
+        QCOMPARE(f.session->selectedRow(), -1);
+
+        f.session->selectRow(0);
+        spy.take();
+        QVERIFY(f.session->findCurrentRecord());
+        f.session->deleteCurrent();
+        QCOMPARE(spy.take(), (QStringList{QStringLiteral("gone Games 1"), QStringLiteral("removed")}));
+        QCOMPARE(f.session->selectedRow(), -1);
+        QVERIFY(!f.session->CurrentRecord().found());
+
+        f.session->selectRow(0);
+        spy.take();
+        f.session->moveCurrent(kOther, f.session->selectedName(), QStringLiteral("moved"));
+        QCOMPARE(spy.take(), (QStringList{QStringLiteral("gone Games 1"), QStringLiteral("changed Other 1"),
+                                          QStringLiteral("removed")}));
+        QCOMPARE(f.stored(kGames), QStringList{QStringLiteral("Quake II")});
+        QCOMPARE(f.stored(kOther), QStringList{QStringLiteral("Doom")});
+        QCOMPARE(f.session->names().names(), QStringList{QStringLiteral("Quake II")});
+    }
+
+    void anUpdateBatchReadsOnlyItsSnapshot()
+    {
+        Fixture f({QStringLiteral("Doom")});
+        const QString folder = f.home.file(QStringLiteral("base"));
+        QDir().mkpath(folder);
+        for (const char *name : {"Blood", "Zork", "doom"}) {
+            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(zv::toCp1251(QStringLiteral("served ") + QLatin1String(name)));
+        }
+        zv::UpdateBatch batch = f.session->beginUpdateBatch();
+        // The list changes while the worker runs; the worker compares against the names of its start.
+        std::thread worker([&] {
+            batch.run(folder, {QStringLiteral("Blood"), QStringLiteral("Zork"), QStringLiteral("doom")}, {}, nullptr);
+        });
+        f.session->addEntry(QStringLiteral("Arcanum"), QStringLiteral("a"));
+        worker.join();
+        QCOMPARE(batch.added(), 2);
+        Signals spy(*f.session);
+        f.session->finishUpdateBatch(std::move(batch));
+        QCOMPARE(spy.take(), QStringList{QStringLiteral("changed Games 2")});
+        QCOMPARE(f.session->names().names(), (QStringList{QStringLiteral("Arcanum"), QStringLiteral("Blood"),
+                                                          QStringLiteral("Doom"), QStringLiteral("Zork")}));
+        f.session->announceUpdatedCount();
+        QCOMPARE(spy.take(), QStringList{QStringLiteral("count")});
+    }
+};
+
+QTEST_MAIN(TestCatalogueSession)
+#include "tst_catalogue_session.moc"
