@@ -4,8 +4,7 @@
 #include "core/search/IndexLayout.h"
 #include "core/search/MatchRanges.h"
 #include "core/search/SearchQuery.h"
-
-#include <xapian.h> // before Qt: it refuses Qt's keyword macros
+#include "core/search/XapianHeader.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 #include "core/search/IndexLayout.h"
 
 #include "core/search/SearchWords.h"
-
-#include <xapian.h> // before Qt: it refuses Qt's keyword macros
+#include "core/search/XapianHeader.h"
 
 namespace zv::search::layout {
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// How entries are laid out in the Xapian index; included only after <xapian.h>.
+// How entries are laid out in the Xapian index.
 #include "core/search/SearchQuery.h"
+#include "core/search/XapianHeader.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -2,6 +2,7 @@
 
 #include "core/search/CatalogueFingerprint.h"
 #include "core/search/IndexLayout.h"
+#include "core/search/XapianHeader.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/store/SqlStatement.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <optional>
-#include <xapian.h> // before Qt: it refuses Qt's keyword macros
 
 namespace zv::search {
 

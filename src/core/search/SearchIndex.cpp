@@ -2,6 +2,7 @@
 
 #include "core/search/IndexLayout.h"
 #include "core/search/IndexWorker.h"
+#include "core/search/XapianHeader.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/SqlStatement.h"
 
@@ -9,7 +10,6 @@
 #include <QLocale>
 
 #include <optional>
-#include <xapian.h> // before Qt: it refuses Qt's keyword macros
 
 namespace zv::search {
 
