@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "core/SharedState.h"
 #include "core/Version.h"
+#include "core/search/SessionIndex.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
@@ -55,6 +56,8 @@ void showMainWindow()
 {
     // The session lives as long as the program; the windows meet through it.
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
+    // The full-text index is checked, and built the first time, while the user works.
+    zv::search::attachSearchIndex(*session, zv::cataloguePath());
     (new frmMain(*session))->show();
 }
 

@@ -191,7 +191,9 @@ SearchResults SearchIndex::search(const QString &text, const QString &table, int
             }
             if (results.hits.size() < limit) {
                 hit.nameRanges = matchRanges(hit.name, query);
-                hit.snippet = makeSnippet(body, matchRanges(body, query));
+                hit.textRanges = matchRanges(body, query);
+                hit.snippet = makeSnippet(body, hit.textRanges);
+                hit.text = std::move(body);
                 results.hits.append(std::move(hit));
             }
             return true;

@@ -16,6 +16,8 @@ struct SearchHit
     qint64 rowId = -1;
     QString name;
     QList<TextRange> nameRanges;
+    QString text; // the whole text, for the preview
+    QList<TextRange> textRanges;
     Snippet snippet;
 };
 
