@@ -178,6 +178,7 @@ SearchResults SearchIndex::search(const QString &text, const QString &table, int
             phrases.push_back(clause.terms);
     }
     try {
+        QueryMatcher matcher(query);
         Xapian::Enquire enquire(*m_reader->db);
         enquire.set_query(layout::makeQuery(query, table));
         auto take = [&](const Xapian::MSetIterator &it) -> bool {
@@ -186,13 +187,12 @@ SearchResults SearchIndex::search(const QString &text, const QString &table, int
             if (!m_reader->read(it.get_document(), hit, body))
                 return false;
             for (const auto &phrase : phrases) {
-                if (!containsPhrase(hit.name, phrase) && !containsPhrase(body, phrase))
+                if (!matcher.containsPhrase(hit.name, phrase) && !matcher.containsPhrase(body, phrase))
                     return false;
             }
             if (results.hits.size() < limit) {
-                hit.nameRanges = matchRanges(hit.name, query);
-                hit.textRanges = matchRanges(body, query);
-                hit.snippet = makeSnippet(body, hit.textRanges);
+                hit.nameRanges = matcher.ranges(hit.name);
+                hit.snippet = matcher.snippet(body);
                 hit.text = std::move(body);
                 results.hits.append(std::move(hit));
             }

@@ -16,8 +16,7 @@ struct SearchHit
     qint64 rowId = -1;
     QString name;
     QList<TextRange> nameRanges;
-    QString text; // the whole text, for the preview
-    QList<TextRange> textRanges;
+    QString text; // the whole text, for the preview (zv::search::matchRanges marks it)
     Snippet snippet;
 };
 

@@ -29,7 +29,6 @@ constexpr int kTableRole = Qt::UserRole;
 constexpr int kRowIdRole = Qt::UserRole + 1;
 constexpr int kRangesRole = Qt::UserRole + 2;
 constexpr int kTextRole = Qt::UserRole + 3;
-constexpr int kTextRangesRole = Qt::UserRole + 4;
 constexpr int kTypingPauseMs = 200;
 constexpr int kRefreshWhileBuildingMs = 1500;
 
@@ -187,7 +186,6 @@ void frmSearch::runSearch()
         item->setData(0, kTableRole, hit.table);
         item->setData(0, kRowIdRole, hit.rowId);
         item->setData(0, kTextRole, hit.text);
-        item->setData(0, kTextRangesRole, rangesToVariant(hit.textRanges));
         item->setData(1, kRangesRole, rangesToVariant(hit.nameRanges));
         item->setData(2, kRangesRole, rangesToVariant(hit.snippet.ranges));
         items << item;
@@ -217,8 +215,8 @@ void frmSearch::showPreview()
         txtPreview->clear();
         return;
     }
-    setMarkedText(*txtPreview->document(), item->data(0, kTextRole).toString(),
-                  rangesFromVariant(item->data(0, kTextRangesRole)));
+    const QString text = item->data(0, kTextRole).toString();
+    setMarkedText(*txtPreview->document(), text, zv::search::matchRanges(text, m_query));
 }
 
 void frmSearch::showSelected()
