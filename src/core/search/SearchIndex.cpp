@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include <map>
+#include <memory>
 #include <optional>
 
 namespace zv::search {
@@ -34,6 +36,7 @@ struct SearchIndex::Reader
     QString indexPath;
     std::optional<Xapian::Database> db;
     CatalogueConnection catalogue;
+    std::map<QString, std::unique_ptr<SqlStatement>> selects; // one prepared read per table
 
     bool open()
     {
@@ -63,14 +66,19 @@ struct SearchIndex::Reader
         hit.rowId = qint64(Xapian::sortable_unserialise(document.get_value(layout::kRowIdSlot)));
         if (!catalogue->hasTable(hit.table))
             return false;
-        SqlStatement select(catalogue->handle(), QStringLiteral("SELECT Name, Ref FROM ") + quotedName(hit.table) +
-                                                     QStringLiteral(" WHERE rowid = ?1 AND Name IS NOT NULL"));
-        select.bind(1, hit.rowId);
-        if (!select.step())
-            return false;
-        hit.name = select.text(0);
-        text = select.text(1);
-        return true;
+        std::unique_ptr<SqlStatement> &select = selects[hit.table];
+        if (!select)
+            select = std::make_unique<SqlStatement>(catalogue->handle(),
+                                                    QStringLiteral("SELECT Name, Ref FROM ") + quotedName(hit.table) +
+                                                        QStringLiteral(" WHERE rowid = ?1 AND Name IS NOT NULL"));
+        select->bind(1, hit.rowId);
+        const bool found = select->step();
+        if (found) {
+            hit.name = select->text(0);
+            text = select->text(1);
+        }
+        select->reset();
+        return found;
     }
 };
 

@@ -163,6 +163,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     SetWindowIcon(this);
     ApplyWindowSettings(this);
     showStatus();
+    txtQuery->setFocus();
 }
 
 void frmSearch::runSearch()
