@@ -283,6 +283,7 @@ int main(int argc, char **argv)
         if (arg.toInt() > 0)
             largest = arg.toInt();
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     const Pool pool = loadPool();
     std::printf("bench_fulltext: texts recombined from %zu sentences of %zu starter entries; 2 cores shared with "
                 "other work, so read the ratios rather than the times\n",
