@@ -18,8 +18,7 @@ namespace zv::search {
 namespace {
 
 // A phrase is checked against the entry's text: at most this many candidates per search.
-constexpr int kPhraseChecks = 2000;
-constexpr int kPhraseBatch = 100;
+constexpr int kPhraseChecks = 1000;
 // Counts up to this are exact.
 constexpr int kCountExactly = 1000;
 
@@ -214,27 +213,20 @@ SearchResults SearchIndex::search(const QString &text, const QString &table, int
             results.estimated = matches.get_matches_lower_bound() != matches.get_matches_upper_bound();
             results.found = std::max(results.found, qint64(results.hits.size()));
         } else {
-            // The words are all there; whether in this order is read from the text itself.
+            // The words are all there; whether in this order is read from the text itself, for
+            // the best candidates at most (asked for at once: Xapian ranks anew for every offset).
             int checked = 0, confirmed = 0;
-            Xapian::doccount offset = 0, candidates = 0;
-            bool exhausted = false;
-            while (checked < kPhraseChecks) {
-                const Xapian::MSet batch = enquire.get_mset(offset, kPhraseBatch, kCountExactly);
-                candidates = batch.get_matches_estimated();
-                for (auto it = batch.begin(); it != batch.end(); ++it) {
-                    ++checked;
-                    confirmed += take(it);
-                }
-                offset += batch.size();
-                if (batch.size() < kPhraseBatch) {
-                    exhausted = true;
-                    break;
-                }
+            const Xapian::MSet candidates = enquire.get_mset(0, kPhraseChecks, kCountExactly);
+            for (auto it = candidates.begin(); it != candidates.end(); ++it) {
+                ++checked;
+                confirmed += take(it);
             }
+            const bool exhausted = checked < kPhraseChecks;
+            const Xapian::doccount all = candidates.get_matches_estimated();
             results.found = confirmed;
             if (!exhausted && checked > 0) {
                 results.estimated = true;
-                results.found = std::max<qint64>(confirmed, qint64(double(confirmed) / checked * candidates));
+                results.found = std::max<qint64>(confirmed, qint64(double(confirmed) / checked * all));
             }
         }
     } catch (const Xapian::DatabaseModifiedError &) {
