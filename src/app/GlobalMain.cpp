@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "core/SharedState.h"
 #include "core/Version.h"
+#include "core/search/SessionIndex.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
@@ -75,6 +76,8 @@ void showMainWindow()
 {
     // The session lives as long as the program; the windows meet through it.
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
+    // The full-text index is checked, and built the first time, while the user works.
+    zv::search::attachSearchIndex(*session, zv::cataloguePath());
     mainWindow = new frmMain(*session);
     mainWindow->show();
     // Typing starts in the main window even where the desktop gives new windows no focus.

@@ -256,9 +256,26 @@ class Walk:
                 if buttons <= {name for role, name in reached if role == "push button"} and len(reached) > 3:
                     break
         missed = buttons - {name for role, name in reached if role == "push button"}
+        # A button inside a text box (the search box's magnifier) is no Tab stop: its name tells
+        # its key, which must open the same thing.
+        for name in sorted(missed):
+            key = re.search(r"\((Ctrl\+[A-Z])\)$", name)
+            if key and self.key_opens(key.group(1), name[:key.start()].strip()):
+                missed.discard(name)
         if missed:
             fail("%s: Tab never reaches %s (reached %s)" % (label, sorted(missed), reached))
         print("%s: Tab reaches %d buttons" % (label, len(buttons)), flush=True)
+
+    def key_opens(self, key, title):
+        self.key(key.replace("Ctrl+", "ctrl+").lower())
+        window = self.wait_window(title)
+        if not window:
+            return False
+        # It has no push button for a Tab walk to reach.
+        self.window_checks(window, title, tab=False)
+        self.key("Escape")
+        self.wait_closed(title)
+        return True
 
     def key(self, name):
         subprocess.run(["xdotool", "key", "--clearmodifiers", name], check=False)

@@ -2,9 +2,13 @@
 //   crash_worker update <catalogue> <table> <folder>   adds the entry files of <folder> to <table>
 //                                                      (the catalogue update's import, one transaction)
 //   crash_worker moves <catalogue> <seed> <count>      moves <count> entries, each to another category
+//   crash_worker index <catalogue>                     builds the full-text index of the catalogue
+//   crash_worker index-edits <catalogue> <seed> <count> edits, adds and deletes entries of Games, the
+//                                                      index following each change
 // Prints "ready" just before the work starts and "done writes=<n>" once all of it has landed, n being
 // the writes to the catalogue file. With ZV_DIE_AFTER_WRITES=<k> in the environment the worker dies
 // at once, as if killed, right after its k-th write to the catalogue file.
+#include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/store/EntryMove.h"
@@ -201,6 +205,55 @@ int moves(const QString &path, quint32 seed, int count)
     return 0;
 }
 
+int index(const QString &path)
+{
+    say("ready");
+    zv::search::SearchIndex index(path);
+    if (!index.waitForIdle(600000) || index.state() != zv::search::SearchIndex::State::Ready)
+        return 3;
+    done();
+    return 0;
+}
+
+// Texts of the entries the index tests: one marker word of ten, counted back after a kill.
+QString markedText(QRandomGenerator &random)
+{
+    return QStringLiteral("Текст с меткой метка%1, и ещё слова для объёма: секрет, уровень, код.")
+        .arg(random.bounded(10));
+}
+
+int indexEdits(const QString &path, quint32 seed, int count)
+{
+    const QString table = QStringLiteral("Games");
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    zv::search::SearchIndex index(path);
+    if (!index.waitForIdle(600000))
+        return 3;
+    QRandomGenerator random(seed);
+    say("ready");
+    for (int i = 0; i < count; ++i) {
+        const QStringList names = ListNames(catalogue, table);
+        const int kind = random.bounded(3);
+        if (kind == 0 || names.isEmpty()) {
+            const QString name = QStringLiteral("Новая %1 %2").arg(seed).arg(i);
+            index.entriesChanged(table, {AddEntry(catalogue, table, name, markedText(random))});
+            continue;
+        }
+        zv::FindResult record = FindEntry(catalogue, table, names.at(random.bounded(int(names.size()))));
+        const qint64 rowId = record.rowId;
+        if (kind == 1) {
+            UpdateEntry(record, record.name, markedText(random));
+            index.entriesChanged(table, {rowId});
+        } else {
+            DeleteEntry(record);
+            index.entriesRemoved(table, {rowId});
+        }
+    }
+    index.waitForIdle(600000);
+    done();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -213,11 +266,15 @@ int main(int argc, char **argv)
             return update(args.at(2), args.at(3), args.at(4));
         if (args.size() == 5 && args.at(1) == QLatin1String("moves"))
             return moves(args.at(2), args.at(3).toUInt(), args.at(4).toInt());
+        if (args.size() == 3 && args.at(1) == QLatin1String("index"))
+            return index(args.at(2));
+        if (args.size() == 5 && args.at(1) == QLatin1String("index-edits"))
+            return indexEdits(args.at(2), args.at(3).toUInt(), args.at(4).toInt());
     } catch (const zv::CatalogueError &error) {
         std::fprintf(stderr, "crash_worker: %s\n", qPrintable(error.message()));
         return 1;
     }
-    std::fprintf(stderr,
-                 "usage: crash_worker update <catalogue> <table> <folder> | moves <catalogue> <seed> <count>\n");
+    std::fprintf(stderr, "usage: crash_worker update <catalogue> <table> <folder> | moves <catalogue> <seed> <count> | "
+                         "index <catalogue> | index-edits <catalogue> <seed> <count>\n");
     return 2;
 }

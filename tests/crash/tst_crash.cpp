@@ -1,8 +1,10 @@
 // A catalogue update and a series of moves, each killed with SIGKILL at 20 random moments: the
 // catalogue must open afterwards, pass SQLite's integrity check, hold all or none of the update's
-// entries, and hold every moved entry exactly once with its text.
+// entries, and hold every moved entry exactly once with its text. The full-text index, killed
+// while it is built and while it follows edits, must give the catalogue's answers at the next start.
 #include "TempHome.h"
 #include "core/TextCodec.h"
+#include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
 
 #include <QDir>
@@ -22,6 +24,11 @@ constexpr int kUpdateEntries = 2000;
 constexpr int kOldEntries = 50;
 constexpr int kMovedEntries = 200;
 constexpr int kMoves = 150;
+constexpr int kIndexKills = 10;
+constexpr int kIndexedEntries = 3000;
+constexpr int kEditedEntries = 300;
+constexpr int kIndexEdits = 40;
+constexpr int kMarkers = 10;
 
 struct Outcome
 {
@@ -105,6 +112,43 @@ QString movedText(int i)
 QString movedName(int i)
 {
     return QStringLiteral("Запись %1").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+// The state the next start finds: the index, once it has looked at the catalogue, finds for every
+// marker word (see crash_worker's markedText) exactly the entries whose text holds it.
+void checkIndexMatches(const QString &path)
+{
+    zv::search::SearchIndex index(path);
+    QVERIFY(index.waitForIdle(120000));
+    QCOMPARE(index.state(), zv::search::SearchIndex::State::Ready);
+    QList<QStringList> expected(kMarkers);
+    ListEntries(OpenCatalogue(path), QStringLiteral("Games"), [&](const QString &name, const QString &text) {
+        const qsizetype at = text.indexOf(QStringLiteral("метка"));
+        if (at >= 0)
+            expected[text.mid(at + 5, 1).toInt()] << name;
+    });
+    for (int k = 0; k < kMarkers; ++k) {
+        const zv::search::SearchResults results = index.search(QStringLiteral("метка%1").arg(k), QString(), 100000);
+        QStringList found;
+        for (const auto &hit : results.hits)
+            found << hit.name;
+        found.sort();
+        expected[k].sort();
+        QCOMPARE(found, expected[k]);
+    }
+}
+
+QString indexedCatalogue(const zvtest::TempHome &home, int entries)
+{
+    const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+    CreateCatalogue(path);
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    zv::Catalogue::Transaction transaction(*catalogue);
+    for (int i = 0; i < entries; ++i)
+        AddEntry(catalogue, QStringLiteral("Games"), QStringLiteral("Запись %1").arg(i),
+                 QStringLiteral("Текст с меткой метка%1 и словами: секрет, уровень, код %2.").arg(i % kMarkers).arg(i));
+    transaction.commit();
+    return path;
 }
 
 } // namespace
@@ -328,6 +372,50 @@ private slots:
         }
         qInfo("%d moves took %lld ms; %d kills among the moves, every entry once with its text after each", kMoves,
               whole.workMs, kKills);
+    }
+
+    void indexBuildKilledAnywhere()
+    {
+        zvtest::TempHome home;
+        const QString path = indexedCatalogue(home, kIndexedEntries);
+        const Outcome whole = runWorker({QStringLiteral("index"), path}, -1);
+        QVERIFY(whole.finished);
+        checkIndexMatches(path);
+        int killedDuring = 0;
+        for (int round = 0; round < kIndexKills; ++round) {
+            // Every other build starts from nothing; the others go on from what the last kill left.
+            if (round % 2 == 0)
+                QVERIFY(QDir(zv::search::SearchIndex::indexPathFor(path)).removeRecursively());
+            const qint64 at = m_random.bounded(qint64(whole.workMs) + 1);
+            killedDuring += runWorker({QStringLiteral("index"), path}, at).killed;
+            checkIndexMatches(path);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("after the kill %1 ms into round %2").arg(at).arg(round)));
+        }
+        qInfo("index of %d entries built in %lld ms: %d kills, %d during the build", kIndexedEntries, whole.workMs,
+              kIndexKills, killedDuring);
+        QVERIFY2(killedDuring > 0, "no kill came while the index was built");
+    }
+
+    void indexFollowingEditsKilledAnywhere()
+    {
+        zvtest::TempHome home;
+        const QString path = indexedCatalogue(home, kEditedEntries);
+        const Outcome whole =
+            runWorker({QStringLiteral("index-edits"), path, QString::number(m_seed), QString::number(kIndexEdits)}, -1);
+        QVERIFY(whole.finished);
+        checkIndexMatches(path);
+        for (int round = 0; round < kIndexKills; ++round) {
+            const qint64 at = m_random.bounded(qint64(whole.workMs) + 1);
+            const Outcome run = runWorker(
+                {QStringLiteral("index-edits"), path, QString::number(m_seed + 1 + round), QStringLiteral("1000000")},
+                at);
+            QVERIFY(run.killed);
+            checkIndexMatches(path);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("after the kill %1 ms into round %2").arg(at).arg(round)));
+        }
+        qInfo("%d edits with the index took %lld ms; %d kills among them", kIndexEdits, whole.workMs, kIndexKills);
     }
 };
 

@@ -89,6 +89,23 @@ void CatalogueSession::showCategory(const QString &table)
     LoadDB();
 }
 
+bool CatalogueSession::showEntry(const QString &table, qint64 rowId)
+{
+    if (table != m_currentTable)
+        showCategory(table);
+    const NameList &list = names();
+    for (int row = 0; row < list.size(); ++row) {
+        if (list.rowIdAt(row) == rowId) {
+            if (row == selectedRow())
+                selectAgain();
+            else
+                selectRow(row);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CatalogueSession::LoadDB()
 {
     m_selection->clear();

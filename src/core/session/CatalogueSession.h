@@ -87,6 +87,10 @@ public:
 
     // CurrentTable becomes `table` and its list is loaded.
     void showCategory(const QString &table);
+    // Shows the record `rowId` of `table` as if the user had chosen its category and clicked
+    // it: the category is loaded when another one is shown, then its row selected. False when
+    // the list has no such record (the entry is gone).
+    bool showEntry(const QString &table, qint64 rowId);
     // Loads the list of CurrentTable again; nothing is selected afterwards.
     void LoadDB();
     // Closes the connection the list was loaded through.

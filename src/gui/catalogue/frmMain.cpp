@@ -15,6 +15,7 @@
 #include "gui/catalogue/NameDelegate.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/WindowParts.h"
+#include "gui/search/frmSearch.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmOptions.h"
 
@@ -107,6 +108,11 @@ void frmMain::createControls()
     txtSearch = new QLineEdit(this);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     placeTwips(txtSearch, 1680, 120, 3855, 285);
+    // The full-text search: Ctrl+F, or the magnifier inside the search box.
+    QAction *fullTextSearch = searchWindowAction(this);
+    addAction(fullTextSearch);
+    txtSearch->addAction(fullTextSearch, QLineEdit::TrailingPosition);
+    connect(fullTextSearch, &QAction::triggered, this, [this] { openSearchWindow(this, m_session); });
 
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -155,6 +161,18 @@ void frmMain::createControls()
     // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
     connect(&m_session, &zv::CatalogueSession::entrySelected, this, &frmMain::List1_Click);
     connect(&m_session, &zv::CatalogueSession::categoryLoaded, this, &frmMain::listLoaded);
+    // Another window (the search) may show a category: the selector follows.
+    connect(&m_session, &zv::CatalogueSession::categoryLoaded, this, [this] {
+        const auto category = zv::categoryByTable(m_session.CurrentTable());
+        if (!category || category->displayName == Combo1->currentText())
+            return;
+        const QSignalBlocker quiet(Combo1);
+        Combo1->setCurrentText(category->displayName);
+        m_loadedComboIndex = Combo1->currentIndex();
+        AllMenu();
+        if (QAction *own = m_moveActions.value(category->table))
+            own->setVisible(false);
+    });
     connect(&m_session, &zv::CatalogueSession::entryRemoved, this, &frmMain::selectedRowRemoved);
     connect(&m_session, &zv::CatalogueSession::countChanged, this, &frmMain::showCount);
     connect(&m_session, &zv::CatalogueSession::entryEdited, this, [this](const QString &name) {

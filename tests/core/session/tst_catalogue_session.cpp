@@ -88,6 +88,23 @@ private slots:
         QCOMPARE(f.session->count(), 0);
     }
 
+    void showingAnEntryByItsRecord()
+    {
+        Fixture f({QStringLiteral("Doom"), QStringLiteral("Quake")});
+        const qint64 other = AddEntry(OpenCatalogue(f.path), kOther, QStringLiteral("Ёлка"), QStringLiteral("ель"));
+        Signals spy(*f.session);
+        // Another category: loaded first, then the entry selected as a click would.
+        QVERIFY(f.session->showEntry(kOther, other));
+        QCOMPARE(spy.take(), (QStringList{QStringLiteral("loaded"), QStringLiteral("selected")}));
+        QCOMPARE(f.session->CurrentTable(), kOther);
+        QCOMPARE(f.session->CurrentRecord().ref, QStringLiteral("ель"));
+        // The entry already selected is shown again; a record no longer listed is refused.
+        QVERIFY(f.session->showEntry(kOther, other));
+        QCOMPARE(spy.take(), QStringList{QStringLiteral("selected")});
+        QVERIFY(!f.session->showEntry(kOther, other + 100));
+        QCOMPARE(f.session->CurrentEntry(), QStringLiteral("Ёлка"));
+    }
+
     void eachChangeIsAnnounced()
     {
         Fixture f({QStringLiteral("Doom"), QStringLiteral("Quake")});

@@ -1,0 +1,301 @@
+// The full-text index on catalogues of 10,000 to 1,000,000 entries with texts recombined from
+// the starter catalogue's: query times against a plain LIKE scan, the first build with the
+// longest stall of the event loop, an update of 10,000 entries into a big and an empty
+// category, the index's size against the texts' and the memory the search adds.
+// Usage: bench_fulltext [--quick | largest size, default 1000000]   (quick: 1,000 entries, once)
+#include "core/search/SearchIndex.h"
+#include "core/store/CatalogueStore.h"
+#include "core/store/SqlStatement.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+using zv::search::SearchIndex;
+
+namespace {
+
+const QString kTable = QStringLiteral("Programs");
+
+struct Pool
+{
+    std::vector<QString> names, sentences;
+};
+
+Pool loadPool()
+{
+    Pool pool;
+    QDirIterator it(QStringLiteral(ZV_SOURCE_DIR "/data/catalogue"), {QStringLiteral("*.txt")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    const QRegularExpression breaks(QStringLiteral("(?<=[.;!?])\\s+|\\n"));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        pool.names.push_back(QFileInfo(path).completeBaseName());
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QString &sentence : QString::fromUtf8(file.readAll()).split(breaks, Qt::SkipEmptyParts)) {
+            if (sentence.size() > 20)
+                pool.sentences.push_back(sentence);
+        }
+    }
+    return pool;
+}
+
+// A few hundred characters: sentences of the starter texts in a new order, some with a word
+// taken from another sentence, so that no two texts are alike.
+QString makeText(const Pool &pool, QRandomGenerator &random)
+{
+    QString text;
+    const int wanted = 200 + random.bounded(500);
+    while (text.size() < wanted) {
+        QString sentence = pool.sentences[random.bounded(int(pool.sentences.size()))];
+        if (random.bounded(3) == 0) {
+            QStringList words = sentence.split(QLatin1Char(' '));
+            const QStringList other =
+                pool.sentences[random.bounded(int(pool.sentences.size()))].split(QLatin1Char(' '));
+            words[random.bounded(int(words.size()))] = other[random.bounded(int(other.size()))];
+            sentence = words.join(QLatin1Char(' '));
+        }
+        text += sentence + QLatin1Char(' ');
+    }
+    return text;
+}
+
+// Fills `table`; returns the UTF-8 size of the names and texts added.
+qint64 fill(const QString &path, const Pool &pool, int count, quint32 seed, QList<qint64> *rowIds = nullptr)
+{
+    auto catalogue = OpenCatalogue(path);
+    QRandomGenerator random(seed);
+    qint64 bytes = 0;
+    zv::Catalogue::Transaction transaction(*catalogue);
+    zv::EntryAppender append(catalogue, kTable);
+    for (int i = 0; i < count; ++i) {
+        const QString name = pool.names[random.bounded(int(pool.names.size()))] + QLatin1Char(' ') +
+                             QString::number(seed) + QLatin1Char('.') + QString::number(i);
+        const QString text = makeText(pool, random);
+        bytes += name.toUtf8().size() + text.toUtf8().size();
+        const qint64 id = append.add(name, text);
+        if (rowIds)
+            rowIds->append(id);
+    }
+    transaction.commit();
+    return bytes;
+}
+
+long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+qint64 folderSize(const QString &path)
+{
+    qint64 size = 0;
+    QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        size += it.fileInfo().size();
+    }
+    return size;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+}
+
+// Runs the event loop until `done` says so; returns the longest time between two turns of it,
+// with a timer asking for a turn every 5 ms, as a window's animations do.
+double longestStallMs(const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed(), longest = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start(5);
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return double(longest) / 1e6;
+}
+
+bool buildIndex(SearchIndex &index, double *stallMs)
+{
+    QObject::connect(&index, &SearchIndex::progressChanged, &index, [&index] { (void)index.statusText(); });
+    *stallMs = longestStallMs([&] { return index.waitForIdle(0); });
+    return index.state() == SearchIndex::State::Ready;
+}
+
+// The plain way: every table's text scanned with LIKE for the first word, the first 50 kept,
+// all of them counted.
+qint64 likeScan(const zv::CatalogueConnection &catalogue, const QString &word)
+{
+    zv::SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name, Ref FROM ") +
+                                                     zv::quotedName(kTable) + QStringLiteral(" WHERE Ref LIKE ?1"));
+    select.bind(1, QLatin1Char('%') + word + QLatin1Char('%'));
+    qint64 found = 0;
+    QStringList first;
+    while (select.step()) {
+        if (++found <= 50)
+            first << select.text(2);
+    }
+    return found;
+}
+
+struct QueryKind
+{
+    const char *name;
+    QStringList queries;
+};
+
+const QList<QueryKind> kKinds = {
+    {"one word",
+     {QStringLiteral("корову"), QStringLiteral("уровень"), QStringLiteral("typing"), QStringLiteral("код"),
+      QStringLiteral("windows"), QStringLiteral("пасхалки")}},
+    {"two words",
+     {QStringLiteral("секретный уровень"), QStringLiteral("нажмите клавишу"), QStringLiteral("google earth"),
+      QStringLiteral("код игры")}},
+    {"three words",
+     {QStringLiteral("нажмите клавишу shift"), QStringLiteral("во время игры"),
+      QStringLiteral("появится окно программы")}},
+    {"phrase",
+     {QStringLiteral("\"во время игры\""), QStringLiteral("\"режим бога\""), QStringLiteral("\"без консоли\"")}},
+};
+
+void measure(const Pool &pool, int size, bool quick)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Zorvanell.dat"));
+    CreateCatalogue(path);
+    const qint64 textBytes = fill(path, pool, size, 1);
+    std::printf("\n%d entries (%.1f MB of text)\n", size, double(textBytes) / 1e6);
+
+    const long before = residentKb();
+    QElapsedTimer clock;
+    clock.start();
+    SearchIndex index(path);
+    double stall = 0;
+    if (!buildIndex(index, &stall)) {
+        std::printf("  the index was not built: %s\n", qPrintable(index.statusText()));
+        return;
+    }
+    const double buildS = double(clock.elapsed()) / 1000;
+    const qint64 indexBytes = folderSize(SearchIndex::indexPathFor(path));
+    std::printf("  first build: %.1f s (goal for 1,000,000: at most 120 s); longest event-loop stall %.1f ms "
+                "(goal: at most 100)\n",
+                buildS, stall);
+    std::printf("  index size: %.1f MB, %.2f x the texts (goal: at most 1.5)\n", double(indexBytes) / 1e6,
+                double(indexBytes) / double(textBytes));
+
+    const int rounds = quick ? 1 : 10;
+    const zv::CatalogueConnection plain = OpenCatalogue(path);
+    std::vector<double> all, p95s;
+    for (const QueryKind &kind : kKinds) {
+        std::vector<double> times;
+        qint64 found = 0;
+        for (int round = 0; round < rounds; ++round) {
+            for (const QString &query : kind.queries) {
+                QElapsedTimer one;
+                one.start();
+                const auto results = index.search(query);
+                times.push_back(double(one.nsecsElapsed()) / 1e6);
+                found += round == 0 ? results.found : 0;
+            }
+        }
+        all.insert(all.end(), times.begin(), times.end());
+        p95s.push_back(percentile(times, 0.95));
+        std::printf("  %-11s p50 %6.2f ms  p95 %6.2f ms  (%lld found over its queries)\n", kind.name,
+                    percentile(times, 0.5), percentile(times, 0.95), qint64(found));
+    }
+    const double p95 = percentile(all, 0.95);
+    std::vector<double> scans;
+    for (int round = 0; round < (quick ? 1 : 3); ++round) {
+        for (const QString &word : kKinds.first().queries) {
+            QElapsedTimer one;
+            one.start();
+            likeScan(plain, word);
+            scans.push_back(double(one.nsecsElapsed()) / 1e6);
+        }
+    }
+    const double scan = percentile(scans, 0.5);
+    std::printf("  all queries p95 %.2f ms (goal: at most 20 at 100,000, 50 at 1,000,000); LIKE scan p50 %.1f ms: "
+                "the index is %.0f x faster at p95 (goal at 100,000: at least 20); by kind:",
+                p95, scan, scan / p95);
+    for (size_t k = 0; k < p95s.size(); ++k)
+        std::printf(" %s %.0f x%s", kKinds[int(k)].name, scan / p95s[k], k + 1 < p95s.size() ? "," : "\n");
+    std::printf("  resident memory added by the search: %.1f MB (goal at 1,000,000: at most 50)\n",
+                double(residentKb() - before) / 1024);
+
+    // 10,000 new entries, as a catalogue update adds them, with the index following.
+    auto update = [&](const QString &into, SearchIndex &following, double *stallMs) {
+        QElapsedTimer timer;
+        timer.start();
+        QList<qint64> rowIds;
+        fill(into, pool, quick ? 1000 : 10000, 7, &rowIds);
+        following.entriesChanged(kTable, rowIds);
+        *stallMs = longestStallMs([&] { return following.waitForIdle(0); });
+        return double(timer.elapsed());
+    };
+    double bigStall = 0, emptyStall = 0;
+    const double big = update(path, index, &bigStall);
+    QTemporaryDir emptyFolder;
+    const QString emptyPath = emptyFolder.filePath(QStringLiteral("Zorvanell.dat"));
+    CreateCatalogue(emptyPath);
+    SearchIndex emptyIndex(emptyPath);
+    double unused = 0;
+    buildIndex(emptyIndex, &unused);
+    const double empty = update(emptyPath, emptyIndex, &emptyStall);
+    std::printf("  update of %d entries: %.0f ms into this category, %.0f ms into an empty one: %.2f x (goal: at "
+                "most 1.5); longest stall %.1f ms\n",
+                quick ? 1000 : 10000, big, empty, big / empty, std::max(bigStall, emptyStall));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    int largest = 1000000;
+    for (const QString &arg : args.mid(1)) {
+        if (arg.toInt() > 0)
+            largest = arg.toInt();
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
+    const Pool pool = loadPool();
+    std::printf("bench_fulltext: texts recombined from %zu sentences of %zu starter entries; 2 cores shared with "
+                "other work, so read the ratios rather than the times\n",
+                pool.sentences.size(), pool.names.size());
+    if (quick) {
+        measure(pool, 1000, true);
+        return 0;
+    }
+    for (int size = 10000; size <= largest; size *= 10)
+        measure(pool, size, false);
+    return 0;
+}

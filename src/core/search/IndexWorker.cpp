@@ -1,0 +1,421 @@
+#include "core/search/IndexWorker.h"
+
+#include "core/search/CatalogueFingerprint.h"
+#include "core/search/IndexLayout.h"
+#include "core/search/XapianHeader.h"
+#include "core/store/CatalogueStore.h"
+#include "core/store/Category.h"
+#include "core/store/SqlStatement.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace zv::search {
+
+namespace {
+
+// Enough work per commit that commits stay a small part of a build, little enough that a search
+// during the build soon sees new entries and the buffered changes stay small.
+constexpr int kCommitEvery = 20000;
+constexpr qint64 kCommitAfterMs = 2000;
+constexpr int kRowsPerRead = 1000;
+
+struct Known
+{
+    qint64 rowId;
+    quint64 hash;
+};
+
+} // namespace
+
+// One opening of the index, from the check or build to the stop.
+struct IndexWorker::Run
+{
+    IndexWorker &worker;
+    CatalogueConnection catalogue;
+    std::optional<Xapian::WritableDatabase> db;
+    CatalogueFingerprint fingerprint;
+    int pending = 0;
+    QElapsedTimer sinceCommit;
+    bool jobsDuringBuild = false;
+
+    bool stopping()
+    {
+        std::lock_guard lock(worker.m_mutex);
+        return worker.m_stop;
+    }
+
+    void setState(State state)
+    {
+        worker.m_state = state;
+        worker.m_notify(false);
+    }
+
+    // Opens the index when it is ours and of this catalogue; otherwise (or when it is damaged)
+    // makes a new one in its place.
+    void openIndex()
+    {
+        const std::string path = QFile::encodeName(worker.m_indexPath).toStdString();
+        auto tryOpen = [&]() -> bool {
+            const QFileInfo info(worker.m_indexPath);
+            if ((info.exists() || info.isSymLink()) && (info.isSymLink() || !info.isDir()))
+                QFile::remove(worker.m_indexPath);
+            db.emplace(path, Xapian::DB_CREATE_OR_OPEN);
+            const std::string format = db->get_metadata(layout::kFormatKey);
+            if (format.empty() && db->get_doccount() == 0) {
+                db->set_metadata(layout::kFormatKey, layout::kFormat);
+                db->set_metadata(layout::kCatalogueKey, fingerprint.identity.toStdString());
+                db->commit();
+                return true;
+            }
+            return format == layout::kFormat &&
+                   db->get_metadata(layout::kCatalogueKey) == fingerprint.identity.toStdString();
+        };
+        try {
+            if (tryOpen())
+                return;
+        } catch (const Xapian::DatabaseLockError &) {
+            throw; // another copy of the program keeps it
+        } catch (const Xapian::Error &) {
+        }
+        db.reset();
+        QDir(worker.m_indexPath).removeRecursively();
+        if (!tryOpen())
+            throw Xapian::DatabaseCreateError("the new index is not ours");
+    }
+
+    void commit(bool force = false)
+    {
+        if (!force && pending < kCommitEvery && sinceCommit.elapsed() < kCommitAfterMs)
+            return;
+        db->commit();
+        pending = 0;
+        sinceCommit.restart();
+        worker.m_notify(true);
+    }
+
+    void put(const QString &table, qint64 rowId, const QString &name, const QString &text, quint64 hash)
+    {
+        db->replace_document(layout::idTerm(table, rowId), layout::makeDocument(table, rowId, name, text, hash));
+        ++pending;
+    }
+
+    void drop(const QString &table, qint64 rowId)
+    {
+        db->delete_document(layout::idTerm(table, rowId));
+        ++pending;
+    }
+
+    // Reads the records again and puts them in the index as they are now.
+    void refresh(const QString &table, const QList<qint64> &rowIds)
+    {
+        if (!catalogue->hasTable(table)) {
+            for (qint64 rowId : rowIds)
+                drop(table, rowId);
+            return;
+        }
+        SqlStatement select(catalogue->handle(), QStringLiteral("SELECT Name, Ref FROM ") + quotedName(table) +
+                                                     QStringLiteral(" WHERE rowid = ?1 AND Name IS NOT NULL"));
+        for (qint64 rowId : rowIds) {
+            select.bind(1, rowId);
+            if (select.step()) {
+                const quint64 hash = layout::recordHash(select.utf8View(0), select.utf8View(1));
+                put(table, rowId, select.text(0), select.text(1), hash);
+            } else {
+                drop(table, rowId);
+            }
+            select.reset();
+        }
+    }
+
+    // Applies what was handed over; false when a rebuild was asked for.
+    bool applyJobs()
+    {
+        std::deque<Job> jobs;
+        {
+            std::lock_guard lock(worker.m_mutex);
+            jobs.swap(worker.m_jobs);
+        }
+        for (const Job &job : jobs) {
+            if (job.kind == Job::Rebuild)
+                return false;
+            if (job.kind == Job::Changed)
+                refresh(job.table, job.rowIds);
+            else
+                for (qint64 rowId : job.rowIds)
+                    drop(job.table, rowId);
+        }
+        jobsDuringBuild = jobsDuringBuild || !jobs.empty();
+        return true;
+    }
+
+    std::vector<Known> knownRecords(const std::string &tableTerm)
+    {
+        std::vector<Known> known;
+        Xapian::ValueIterator rowIds = db->valuestream_begin(layout::kRowIdSlot);
+        Xapian::ValueIterator hashes = db->valuestream_begin(layout::kHashSlot);
+        const Xapian::ValueIterator end = db->valuestream_end(layout::kRowIdSlot);
+        for (Xapian::PostingIterator it = db->postlist_begin(tableTerm); it != db->postlist_end(tableTerm); ++it) {
+            rowIds.skip_to(*it);
+            hashes.skip_to(*it);
+            if (rowIds == end || rowIds.get_docid() != *it || hashes == end || hashes.get_docid() != *it)
+                continue;
+            quint64 hash = 0;
+            const std::string bytes = *hashes;
+            if (bytes.size() == sizeof hash)
+                std::memcpy(&hash, bytes.data(), sizeof hash);
+            known.push_back({qint64(Xapian::sortable_unserialise(*rowIds)), hash});
+        }
+        std::sort(known.begin(), known.end(), [](const Known &a, const Known &b) { return a.rowId < b.rowId; });
+        return known;
+    }
+
+    qint64 countRecords()
+    {
+        qint64 count = 0;
+        for (const QString &table : tableCreationOrder()) {
+            if (!catalogue->hasTable(table))
+                continue;
+            SqlStatement select(catalogue->handle(), QStringLiteral("SELECT count(*) FROM ") + quotedName(table));
+            if (select.step())
+                count += select.integer(0);
+        }
+        return count;
+    }
+
+    // Brings one table's part of the index level with the table, reading the table in short
+    // reads so that the program's own writes never wait long for this reader.
+    bool levelTable(const QString &table)
+    {
+        const std::string term = layout::tableTerm(table);
+        const std::vector<Known> known = knownRecords(term);
+        size_t next = 0;
+        if (catalogue->hasTable(table)) {
+            SqlStatement select(catalogue->handle(),
+                                QStringLiteral("SELECT rowid, Name, Ref FROM ") + quotedName(table) +
+                                    QStringLiteral(" WHERE rowid > ?1 AND Name IS NOT NULL ORDER BY rowid LIMIT ") +
+                                    QString::number(kRowsPerRead));
+            qint64 last = std::numeric_limits<qint64>::min();
+            struct Row
+            {
+                qint64 rowId;
+                quint64 hash;
+                bool changed;
+                QString name, text;
+            };
+            std::vector<Row> rows;
+            for (;;) {
+                // Only what changed is kept for the words; the read ends before they are made.
+                rows.clear();
+                select.bind(1, last);
+                while (select.step()) {
+                    last = select.integer(0);
+                    const quint64 hash = layout::recordHash(select.utf8View(1), select.utf8View(2));
+                    while (next < known.size() && known[next].rowId < last)
+                        drop(table, known[next++].rowId);
+                    const bool same = next < known.size() && known[next].rowId == last && known[next].hash == hash;
+                    if (next < known.size() && known[next].rowId == last)
+                        ++next;
+                    rows.push_back(
+                        {last, hash, !same, same ? QString() : select.text(1), same ? QString() : select.text(2)});
+                }
+                select.reset();
+                if (rows.empty())
+                    break;
+                for (const Row &row : rows) {
+                    if (row.changed)
+                        put(table, row.rowId, row.name, row.text, row.hash);
+                }
+                worker.m_done += qint64(rows.size());
+                worker.m_read += qint64(rows.size());
+                if (!applyJobs() || stopping())
+                    return false;
+                const int before = pending;
+                commit();
+                if (pending == before)
+                    worker.m_notify(false);
+            }
+        }
+        while (next < known.size())
+            drop(table, known[next++].rowId);
+        return true;
+    }
+
+    // Makes the index match the catalogue; false when stopped or a rebuild was asked for.
+    bool level()
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const CatalogueFingerprint before = readFingerprint(catalogue->handle(), catalogue->path());
+            worker.m_done = 0;
+            worker.m_total = countRecords();
+            setState(Building);
+            jobsDuringBuild = false;
+            for (const QString &table : tableCreationOrder()) {
+                if (!levelTable(table))
+                    return false;
+            }
+            fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
+            // Changed meanwhile, and not by this program: look again.
+            if (fingerprint.state != before.state && !jobsDuringBuild && attempt < 2)
+                continue;
+            db->set_metadata(layout::kFingerprintKey, fingerprint.state.toStdString());
+            commit(true);
+            return true;
+        }
+        return true;
+    }
+
+    // false: rebuild.
+    bool serve()
+    {
+        for (;;) {
+            {
+                std::unique_lock lock(worker.m_mutex);
+                worker.m_busy = false;
+                worker.m_idleChanged.notify_all();
+                worker.m_wake.wait(lock, [&] { return worker.m_stop || !worker.m_jobs.empty(); });
+                if (worker.m_stop)
+                    return true;
+                worker.m_busy = true;
+            }
+            if (!applyJobs())
+                return false;
+            fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
+            db->set_metadata(layout::kFingerprintKey, fingerprint.state.toStdString());
+            commit(true);
+        }
+    }
+
+    // false: the index was thrown away and is to be made again.
+    bool go()
+    {
+        sinceCommit.start();
+        catalogue = openCatalogue(worker.m_cataloguePath);
+        fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
+        openIndex();
+        const std::string stored = db->get_metadata(layout::kFingerprintKey);
+        if (fingerprint.state.isEmpty() || stored != fingerprint.state.toStdString()) {
+            if (!level())
+                return stopping();
+        }
+        worker.m_done = worker.m_total = qint64(db->get_doccount());
+        setState(Ready);
+        return serve();
+    }
+};
+
+IndexWorker::IndexWorker(QString cataloguePath, QString indexPath, std::function<void(bool committed)> notify)
+    : m_cataloguePath(std::move(cataloguePath))
+    , m_indexPath(std::move(indexPath))
+    , m_notify(std::move(notify))
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+IndexWorker::~IndexWorker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void IndexWorker::run()
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool again = false;
+        try {
+            Run run{*this, nullptr, std::nullopt, {}, 0, {}, false};
+            again = !run.go();
+            if (run.db) {
+                // What was done so far counts at the next start too.
+                run.db->commit();
+            }
+            if (again) {
+                run.db.reset();
+                QDir(m_indexPath).removeRecursively();
+            }
+        } catch (const Xapian::DatabaseLockError &) {
+            std::lock_guard lock(m_mutex);
+            m_problem = QStringLiteral("указатель занят другой копией программы");
+        } catch (const Xapian::DatabaseCorruptError &) {
+            QDir(m_indexPath).removeRecursively();
+            again = true;
+        } catch (const Xapian::Error &e) {
+            std::lock_guard lock(m_mutex);
+            m_problem = QString::fromStdString(e.get_description());
+        } catch (const CatalogueError &e) {
+            std::lock_guard lock(m_mutex);
+            m_problem = e.message();
+        }
+        if (!again)
+            break;
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            break;
+        m_jobs.clear();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+        m_jobs.clear();
+        if (!m_stop)
+            m_state = Unavailable;
+    }
+    m_idleChanged.notify_all();
+    m_notify(false);
+    // Without an index there is nothing to apply; changes handed over meanwhile are dropped.
+    std::unique_lock lock(m_mutex);
+    m_wake.wait(lock, [&] {
+        m_jobs.clear();
+        return m_stop;
+    });
+}
+
+void IndexWorker::post(Job job)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state == Unavailable)
+            return;
+        m_jobs.push_back(std::move(job));
+        m_busy = true;
+    }
+    m_wake.notify_all();
+}
+
+void IndexWorker::entriesChanged(const QString &table, const QList<qint64> &rowIds)
+{
+    post({Job::Changed, table, rowIds});
+}
+
+void IndexWorker::entriesRemoved(const QString &table, const QList<qint64> &rowIds)
+{
+    post({Job::Removed, table, rowIds});
+}
+
+void IndexWorker::rebuild()
+{
+    post({Job::Rebuild, QString(), {}});
+}
+
+bool IndexWorker::waitForIdle(int timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    return m_idleChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return !m_busy && m_jobs.empty(); });
+}
+
+QString IndexWorker::problem() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_problem;
+}
+
+} // namespace zv::search

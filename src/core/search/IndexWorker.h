@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace zv::search {
+
+// The thread that owns the writable index: it opens (or makes anew) the index, brings it level
+// with the catalogue, then applies the changes handed to it. Only this thread writes the index.
+class IndexWorker
+{
+public:
+    enum State { Starting, Building, Ready, Unavailable };
+
+    // `notify(committed)` is called on the worker's thread whenever the state or the progress
+    // changed; `committed` is true after a commit of the index.
+    IndexWorker(QString cataloguePath, QString indexPath, std::function<void(bool committed)> notify);
+    ~IndexWorker();
+
+    void entriesChanged(const QString &table, const QList<qint64> &rowIds);
+    void entriesRemoved(const QString &table, const QList<qint64> &rowIds);
+    // Throws the index away and builds it again (the reader found it damaged).
+    void rebuild();
+    bool waitForIdle(int timeoutMs);
+
+    State state() const { return m_state.load(); }
+    qint64 done() const { return m_done.load(); }
+    qint64 total() const { return m_total.load(); }
+    // Records read from the catalogue to bring the index level with it since the start.
+    qint64 recordsRead() const { return m_read.load(); }
+    QString problem() const;
+
+private:
+    struct Job
+    {
+        enum Kind { Changed, Removed, Rebuild } kind;
+        QString table;
+        QList<qint64> rowIds;
+    };
+    struct Run;
+
+    void post(Job job);
+    void run();
+
+    const QString m_cataloguePath;
+    const QString m_indexPath;
+    const std::function<void(bool)> m_notify;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idleChanged;
+    std::deque<Job> m_jobs;
+    bool m_busy = true; // until the first build or check is over
+    bool m_stop = false;
+    QString m_problem;
+
+    std::atomic<State> m_state{Starting};
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_total{0};
+    std::atomic<qint64> m_read{0};
+    std::thread m_thread;
+};
+
+} // namespace zv::search

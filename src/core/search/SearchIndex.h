@@ -1,0 +1,85 @@
+#pragma once
+
+#include "core/search/MatchRanges.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace zv::search {
+
+struct SearchHit
+{
+    QString table;
+    qint64 rowId = -1;
+    QString name;
+    QList<TextRange> nameRanges;
+    QString text; // the whole text, for the preview (zv::search::matchRanges marks it)
+    Snippet snippet;
+};
+
+struct SearchResults
+{
+    QList<SearchHit> hits;
+    qint64 found = 0;        // entries that match, all of them, not only the hits shown
+    bool estimated = false;  // `found` is Xapian's estimate (many matches)
+    bool incomplete = false; // the index was still being built: only part of the catalogue was searched
+    QString message;         // for the user: why nothing was searched, or what was left out
+};
+
+// The full-text index of a catalogue file, kept in a folder beside it (see indexPathFor). It is
+// derived data: a missing, damaged or foreign index is made anew, and deleting it loses nothing.
+//
+// A thread of its own builds it and keeps it current; the caller's thread only searches and
+// hands over changes, so it never waits for the index. Every write to the index is one
+// atomic Xapian commit; the fingerprint of the catalogue it matches is stored in the same
+// commit, so a program killed at any moment leaves an index that the next start either trusts
+// rightly or brings up to date.
+class SearchIndex : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Starting, Building, Ready, Unavailable };
+
+    explicit SearchIndex(const QString &cataloguePath, QObject *parent = nullptr);
+    ~SearchIndex() override;
+
+    static QString indexPathFor(const QString &cataloguePath);
+
+    State state() const;
+    // While building: entries looked at so far, and all there are.
+    qint64 done() const;
+    qint64 total() const;
+    // Records read from the catalogue to bring the index level with it (none when it was trusted).
+    qint64 recordsRead() const;
+    // One line for a status bar, in Russian.
+    QString statusText() const;
+
+    // The best `limit` matches, over all categories or only `table`'s.
+    SearchResults search(const QString &query, const QString &table = QString(), int limit = 50);
+
+    // The records of `table` with these ids were added or edited, or removed. The index takes
+    // them in on its thread right after the work it is doing.
+    void entriesChanged(const QString &table, const QList<qint64> &rowIds);
+    void entriesRemoved(const QString &table, const QList<qint64> &rowIds);
+
+    // Blocks until everything handed over so far is in the index (for tests and benchmarks).
+    bool waitForIdle(int timeoutMs);
+
+signals:
+    // The state or the progress changed.
+    void progressChanged();
+    // New entries are searchable (after each commit of the index).
+    void indexChanged();
+
+private:
+    struct Worker;
+    std::unique_ptr<Worker> m_worker;
+    struct Reader;
+    std::unique_ptr<Reader> m_reader;
+};
+
+} // namespace zv::search

@@ -1,0 +1,23 @@
+#include "core/search/SessionIndex.h"
+
+#include "core/search/SearchIndex.h"
+#include "core/session/CatalogueSession.h"
+
+namespace zv::search {
+
+SearchIndex *attachSearchIndex(CatalogueSession &session, const QString &cataloguePath)
+{
+    if (SearchIndex *index = searchIndexOf(session))
+        return index;
+    auto *index = new SearchIndex(cataloguePath, &session);
+    QObject::connect(&session, &CatalogueSession::recordsChanged, index, &SearchIndex::entriesChanged);
+    QObject::connect(&session, &CatalogueSession::recordsRemoved, index, &SearchIndex::entriesRemoved);
+    return index;
+}
+
+SearchIndex *searchIndexOf(const CatalogueSession &session)
+{
+    return session.findChild<SearchIndex *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace zv::search

@@ -1,0 +1,327 @@
+// The full-text index over real catalogue files: matching as people expect, following every
+// kind of change, edits made by another program while the index was closed, damaged indexes.
+#include "TempHome.h"
+#include "core/search/SearchIndex.h"
+#include "core/store/CatalogueStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+
+using zv::search::SearchIndex;
+using zv::search::SearchResults;
+
+namespace {
+
+const QString kGames = QStringLiteral("Games");
+const QString kOther = QStringLiteral("Other");
+
+QStringList names(const SearchResults &results)
+{
+    QStringList found;
+    for (const auto &hit : results.hits)
+        found << hit.name;
+    return found;
+}
+
+std::unique_ptr<SearchIndex> readyIndex(const QString &path)
+{
+    auto index = std::make_unique<SearchIndex>(path);
+    if (!index->waitForIdle(60000) || index->state() != SearchIndex::State::Ready)
+        qWarning("index not ready: %s", qPrintable(index->statusText()));
+    return index;
+}
+
+struct Catalogue
+{
+    zvtest::TempHome home;
+    const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+    zv::CatalogueConnection db;
+
+    Catalogue()
+    {
+        CreateCatalogue(path);
+        db = OpenCatalogue(path);
+    }
+    qint64 add(const QString &table, const QString &name, const QString &text)
+    {
+        return AddEntry(db, table, name, text);
+    }
+};
+
+void sqliteShell(const QString &path, const QString &sql)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {path, sql});
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.exitCode(), 0);
+}
+
+} // namespace
+
+class TestSearchIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void starterCatalogue_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Russian form") << QStringLiteral("коровы")
+                                      << QStringList{QStringLiteral("Debian"), QStringLiteral("Diablo II")};
+        QTest::newRow("English form") << QStringLiteral("typing") << QStringList{QStringLiteral("Windows 98")};
+        QTest::newRow("letter case") << QStringLiteral("КОРОВУ") << QStringList{QStringLiteral("Debian")};
+        QTest::newRow("two words, any order")
+            << QStringLiteral("нарисует APT") << QStringList{QStringLiteral("Debian")};
+        QTest::newRow("phrase") << QStringLiteral("\"режим бога\"") << QStringList{QStringLiteral("Doom")};
+        QTest::newRow("prefix") << QStringLiteral("konam*") << QStringList{QStringLiteral("Код Konami")};
+    }
+    void starterCatalogue()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, expected);
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        QVERIFY(QFile::copy(QStringLiteral(ZV_STARTER_CATALOGUE), path));
+        const auto index = readyIndex(path);
+        const SearchResults results = index->search(query);
+        const QStringList found = names(results);
+        for (const QString &name : expected)
+            QVERIFY2(found.contains(name), qPrintable(found.join(QLatin1String(", "))));
+        if (expected.isEmpty())
+            QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1String(", "))));
+        QCOMPARE(results.found, qint64(found.size()));
+        for (const auto &hit : results.hits) {
+            // Every hit shows where it matched: in the name, or in the snippet of its text.
+            QVERIFY(!hit.nameRanges.isEmpty() || !hit.snippet.ranges.isEmpty());
+            for (const auto &range : hit.snippet.ranges)
+                QVERIFY(range.start >= 0 && range.start + range.length <= hit.snippet.text.size());
+        }
+    }
+
+    void matching_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("expected"); // in rank order
+        QTest::newRow("stem") << QStringLiteral("пасхалки") << QStringList{QStringLiteral("Пасхалка")};
+        QTest::newRow("ё is е") << QStringLiteral("ёлка") << QStringList{QStringLiteral("Ёлка"), QStringLiteral("Ель")};
+        QTest::newRow("е is ё") << QStringLiteral("ЕЛКУ") << QStringList{QStringLiteral("Ёлка"), QStringLiteral("Ель")};
+        QTest::newRow("all words required")
+            << QStringLiteral("красная машина") << QStringList{QStringLiteral("Машина")};
+        QTest::newRow("phrase in order") << QStringLiteral("\"машина красная\"") << QStringList();
+        QTest::newRow("phrase") << QStringLiteral("\"красная машина\"") << QStringList{QStringLiteral("Машина")};
+        QTest::newRow("name above text") << QStringLiteral("doom")
+                                         << QStringList{QStringLiteral("Doom"), QStringLiteral("Шутеры")};
+        QTest::newRow("prefix of a stem") << QStringLiteral("typing*") << QStringList{QStringLiteral("Пасхалка")};
+        QTest::newRow("unbalanced quote") << QStringLiteral("\"красная маш") << QStringList();
+        QTest::newRow("control characters")
+            << QStringLiteral("\x01красная\tмашина\x7f") << QStringList{QStringLiteral("Машина")};
+    }
+    void matching()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, expected);
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Пасхалка"), QStringLiteral("Найдите пасхалку: types the code"));
+        catalogue.add(kOther, QStringLiteral("Ёлка"), QStringLiteral("Зелёная"));
+        catalogue.add(kOther, QStringLiteral("Ель"), QStringLiteral("Наряжаем елку"));
+        catalogue.add(kOther, QStringLiteral("Красное"), QStringLiteral("Красная кнопка"));
+        catalogue.add(kOther, QStringLiteral("Машина"), QStringLiteral("Красная машина едет"));
+        catalogue.add(kGames, QStringLiteral("Шутеры"), QStringLiteral("Doom, Doom II, Quake и Doom 3"));
+        catalogue.add(kGames, QStringLiteral("Doom"), QStringLiteral("iddqd"));
+        const auto index = readyIndex(catalogue.path);
+        QCOMPARE(names(index->search(query)), expected);
+    }
+
+    void queriesThatCannotBeSearched_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("searched");
+        QTest::newRow("lone star") << QStringLiteral("*") << false;
+        QTest::newRow("only marks") << QStringLiteral("\"\" ** -- !!") << false;
+        QTest::newRow("10,000 characters") << QStringLiteral("слово ").repeated(1700) << true;
+        QTest::newRow("one word of 10,000 letters") << QString(10000, QLatin1Char('a')) << true;
+    }
+    void queriesThatCannotBeSearched()
+    {
+        QFETCH(QString, query);
+        QFETCH(bool, searched);
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Слово"), QStringLiteral("слово"));
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(query);
+        QVERIFY(!results.message.isEmpty());
+        QCOMPARE(results.hits.isEmpty(), !searched || query.startsWith(QLatin1Char('a')));
+    }
+
+    void categoryChoice()
+    {
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("В играх"), QStringLiteral("секрет"));
+        catalogue.add(kOther, QStringLiteral("В разном"), QStringLiteral("секрет"));
+        const auto index = readyIndex(catalogue.path);
+        QCOMPARE(index->search(QStringLiteral("секрет")).found, 2);
+        QCOMPARE(names(index->search(QStringLiteral("секрет"), kOther)), QStringList{QStringLiteral("В разном")});
+    }
+
+    void followsChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        const QStringList one{QStringLiteral("Первая")};
+        QTest::newRow("add") << "add"
+                             << "новинка" << QStringList() << QStringList{QStringLiteral("Новая")};
+        QTest::newRow("edit: new words") << "edit"
+                                         << "переписано" << QStringList() << one;
+        QTest::newRow("edit: old words") << "edit"
+                                         << "исходный" << one << QStringList();
+        QTest::newRow("delete") << "delete"
+                                << "исходный" << one << QStringList();
+        QTest::newRow("move") << "move"
+                              << "исходный" << one << one;
+        QTest::newRow("update batch") << "update"
+                                      << "пачка" << QStringList() << QStringList{QStringLiteral("Из пачки")};
+    }
+    void followsChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, query);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        Catalogue catalogue;
+        const qint64 first = catalogue.add(kGames, QStringLiteral("Первая"), QStringLiteral("исходный текст"));
+        auto index = readyIndex(catalogue.path);
+        QCOMPARE(names(index->search(query)), before);
+        if (change == QLatin1String("add")) {
+            index->entriesChanged(kGames, {catalogue.add(kGames, QStringLiteral("Новая"), QStringLiteral("новинка"))});
+        } else if (change == QLatin1String("edit")) {
+            zv::FindResult found = FindEntry(catalogue.db, kGames, QStringLiteral("Первая"));
+            UpdateEntry(found, QStringLiteral("Первая"), QStringLiteral("переписано"));
+            index->entriesChanged(kGames, {first});
+        } else if (change == QLatin1String("delete") || change == QLatin1String("move")) {
+            zv::FindResult found = FindEntry(catalogue.db, kGames, QStringLiteral("Первая"));
+            const QString name = found.name, text = found.ref;
+            DeleteEntry(found);
+            index->entriesRemoved(kGames, {first});
+            if (change == QLatin1String("move"))
+                index->entriesChanged(kOther, {catalogue.add(kOther, name, text)});
+        } else {
+            QList<qint64> added;
+            zv::Catalogue::Transaction transaction(*catalogue.db);
+            for (int i = 0; i < 300; ++i)
+                added << catalogue.add(kOther, i ? QStringLiteral("Ещё %1").arg(i) : QStringLiteral("Из пачки"),
+                                       i ? QStringLiteral("другое") : QStringLiteral("пачка"));
+            transaction.commit();
+            index->entriesChanged(kOther, added);
+        }
+        QVERIFY(index->waitForIdle(30000));
+        const SearchResults results = index->search(query);
+        QCOMPARE(names(results), after);
+        if (change == QLatin1String("move"))
+            QCOMPARE(results.hits.value(0).table, kOther);
+        // The next start trusts what the index holds: the catalogue is as the index was told.
+        index.reset();
+        index = readyIndex(catalogue.path);
+        QCOMPARE(index->state(), SearchIndex::State::Ready);
+        QCOMPARE(names(index->search(query)), after);
+    }
+
+    void editsOfAnotherProgramFoundAtStart()
+    {
+        Catalogue catalogue;
+        for (int i = 0; i < 50; ++i)
+            catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("обычный текст"));
+        readyIndex(catalogue.path);
+        // Unchanged: the index is trusted without reading the entries.
+        {
+            SearchIndex index(catalogue.path);
+            QVERIFY(index.waitForIdle(30000));
+            QCOMPARE(index.state(), SearchIndex::State::Ready);
+            QCOMPARE(index.recordsRead(), 0);
+            QCOMPARE(index.total(), 50);
+        }
+        sqliteShell(catalogue.path, QStringLiteral("UPDATE Games SET Ref = 'правка снаружи' WHERE Name = 'Запись 7';"
+                                                   "DELETE FROM Games WHERE Name = 'Запись 8';"
+                                                   "INSERT INTO Other VALUES ('Чужая', 'вставка снаружи');"));
+        const auto index = readyIndex(catalogue.path);
+        QCOMPARE(index->recordsRead(), 50);
+        QStringList outside = names(index->search(QStringLiteral("снаружи")));
+        outside.sort();
+        QCOMPARE(outside, (QStringList{QStringLiteral("Запись 7"), QStringLiteral("Чужая")}));
+        QCOMPARE(index->search(QStringLiteral("обычный")).found, 48);
+    }
+
+    void damagedIndexMadeAnew_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("garbage in a table") << "garbage";
+        QTest::newRow("version file gone") << "version";
+        QTest::newRow("a file in its place") << "file";
+        QTest::newRow("another catalogue's index") << "foreign";
+    }
+    void damagedIndexMadeAnew()
+    {
+        QFETCH(QString, damage);
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Настоящая"), QStringLiteral("верный текст"));
+        const QString folder = SearchIndex::indexPathFor(catalogue.path);
+        readyIndex(catalogue.path);
+        if (damage == QLatin1String("garbage")) {
+            for (const QString &table : QDir(folder).entryList({QStringLiteral("*.glass")})) {
+                QFile file(folder + QLatin1Char('/') + table);
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                file.write(QByteArray(int(file.size()), 'x'));
+            }
+        } else if (damage == QLatin1String("version")) {
+            QVERIFY(QFile::remove(folder + QStringLiteral("/iamglass")));
+        } else if (damage == QLatin1String("file")) {
+            QVERIFY(QDir(folder).removeRecursively());
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("not an index");
+        } else {
+            // Another catalogue, with its own index, is copied over this one's index.
+            Catalogue other;
+            other.add(kGames, QStringLiteral("Чужая"), QStringLiteral("верный чужой"));
+            readyIndex(other.path);
+            QVERIFY(QDir(folder).removeRecursively());
+            QVERIFY(QDir().mkpath(folder));
+            const QString from = SearchIndex::indexPathFor(other.path);
+            for (const QString &name : QDir(from).entryList(QDir::Files))
+                QVERIFY(QFile::copy(from + QLatin1Char('/') + name, folder + QLatin1Char('/') + name));
+        }
+        const auto index = readyIndex(catalogue.path);
+        QCOMPARE(index->state(), SearchIndex::State::Ready);
+        QCOMPARE(names(index->search(QStringLiteral("верный"))), QStringList{QStringLiteral("Настоящая")});
+    }
+
+    void searchWhileBuilding()
+    {
+        Catalogue catalogue;
+        {
+            zv::Catalogue::Transaction transaction(*catalogue.db);
+            for (int i = 0; i < 30000; ++i)
+                catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("текст номер %1").arg(i));
+            transaction.commit();
+        }
+        SearchIndex index(catalogue.path);
+        QTRY_VERIFY_WITH_TIMEOUT(index.state() != SearchIndex::State::Starting, 30000);
+        const SearchResults early = index.search(QStringLiteral("текст"));
+        if (index.state() == SearchIndex::State::Building)
+            QVERIFY(early.incomplete);
+        QVERIFY(index.waitForIdle(120000));
+        const SearchResults late = index.search(QStringLiteral("текст"));
+        QVERIFY(!late.incomplete);
+        QCOMPARE(late.found, 30000);
+        QVERIFY(late.hits.size() == 50);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchIndex)
+#include "tst_search_index.moc"
