@@ -104,17 +104,16 @@ bool QueryMatcher::containsPhrase(QStringView text, const std::vector<std::strin
 {
     if (stems.empty())
         return true;
-    std::vector<const std::string *> window; // the last words seen
+    // The last words' stems, copied: the cache may rehash and move its strings.
+    std::vector<std::string> window;
     bool found = false;
     forEachWord(text, [&](WordSpan w) {
         if (found)
             return;
-        window.push_back(&stem(text.mid(w.start, w.length)));
+        window.push_back(stem(text.mid(w.start, w.length)));
         if (window.size() > stems.size())
             window.erase(window.begin());
-        found = window.size() == stems.size() &&
-                std::equal(window.begin(), window.end(), stems.begin(),
-                           [](const std::string *a, const std::string &b) { return *a == b; });
+        found = window.size() == stems.size() && std::equal(window.begin(), window.end(), stems.begin());
     });
     return found;
 }

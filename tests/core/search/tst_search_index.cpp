@@ -114,6 +114,8 @@ private slots:
             << QStringLiteral("красная машина") << QStringList{QStringLiteral("Машина")};
         QTest::newRow("phrase in order") << QStringLiteral("\"машина красная\"") << QStringList();
         QTest::newRow("phrase") << QStringLiteral("\"красная машина\"") << QStringList{QStringLiteral("Машина")};
+        QTest::newRow("phrase after many words")
+            << QStringLiteral("\"синий трактор\"") << QStringList{QStringLiteral("Трактор")};
         QTest::newRow("name above text") << QStringLiteral("doom")
                                          << QStringList{QStringLiteral("Doom"), QStringLiteral("Шутеры")};
         QTest::newRow("prefix of a stem") << QStringLiteral("typing*") << QStringList{QStringLiteral("Пасхалка")};
@@ -133,6 +135,10 @@ private slots:
         catalogue.add(kOther, QStringLiteral("Машина"), QStringLiteral("Красная машина едет"));
         catalogue.add(kGames, QStringLiteral("Шутеры"), QStringLiteral("Doom, Doom II, Quake и Doom 3"));
         catalogue.add(kGames, QStringLiteral("Doom"), QStringLiteral("iddqd"));
+        QString longText; // enough different words to make the matcher's caches grow
+        for (int i = 0; i < 500; ++i)
+            longText += QStringLiteral("w%1 ").arg(i);
+        catalogue.add(kOther, QStringLiteral("Трактор"), longText + QStringLiteral("синий трактор"));
         const auto index = readyIndex(catalogue.path);
         QCOMPARE(names(index->search(query)), expected);
     }
