@@ -42,6 +42,13 @@ QString failureText(TransferFailure why)
     return QString();
 }
 
+QString boundsText(TransferFailure why)
+{
+    const bool bound =
+        why == TransferFailure::TooSlow || why == TransferFailure::UpdateTooLarge || why == TransferFailure::DiskFull;
+    return bound ? failureText(why) : QString();
+}
+
 QString skippedEntryText(const QString &name, TransferFailure why)
 {
     switch (why) {

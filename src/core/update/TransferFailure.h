@@ -27,6 +27,10 @@ bool stopsUpdate(TransferFailure why);
 // Failed, None and Aborted, where the caller keeps its usual message ("Произошла ошибка!").
 QString failureText(TransferFailure why);
 
+// The message for a transfer stopped by the bounds an update keeps (its size, the free disk, the
+// least rate); an empty text for the failures a step tells in words of its own.
+QString boundsText(TransferFailure why);
+
 // The status line's note for an entry file left out (a link, a file too large...); an empty
 // text for a failure that is not told per entry.
 QString skippedEntryText(const QString &name, TransferFailure why);

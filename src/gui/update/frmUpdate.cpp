@@ -1,6 +1,7 @@
 #include "gui/update/frmUpdate.h"
 
 #include "core/Addresses.h"
+#include "core/Files.h"
 #include "core/TextCodec.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/Category.h"
@@ -93,6 +94,7 @@ frmUpdate::frmUpdate(zv::CatalogueSession &session, QWidget *owner)
 
     connect(m_downloader, &Downloader::jobStarted, this, [this](int id, const DownloadJob &) { onJobStarted(id); });
     connect(m_downloader, &Downloader::arrived, this, &frmUpdate::onArrived);
+    connect(m_downloader, &Downloader::failed, this, &frmUpdate::onFailed);
     connect(m_downloader, &Downloader::finished, this, &frmUpdate::onFinished);
     connect(&m_feeder, &QTimer::timeout, this, &frmUpdate::feedEntries);
     m_closeWait.setSingleShot(true);
@@ -236,6 +238,24 @@ void frmUpdate::onArrived(int id, const QByteArray &bytes)
         m_arrived.keep(*job, bytes);
 }
 
+void frmUpdate::onFailed(int id, TransferFailure why)
+{
+    if (m_state != State::FetchingEntries || !m_pending.contains(id))
+        return;
+    if (stopsUpdate(why)) {
+        // The downloader fails the rest of this update's files with the same reason; no more are handed to it.
+        if (m_stoppedBy == TransferFailure::None)
+            m_stoppedBy = why;
+        m_feeder.stop();
+        m_next = m_list2.size();
+        return;
+    }
+    if (const QString skipped = skippedEntryText(m_pending.value(id), why); !skipped.isEmpty()) {
+        setStat(skipped);
+        m_statShown.start();
+    }
+}
+
 void frmUpdate::onFinished(int id, bool ok)
 {
     if (m_state == State::FetchingEntries) {
@@ -267,6 +287,7 @@ void frmUpdate::Command1_Click()
     if (busy())
         return;
     RemoveTEMP();
+    m_stoppedBy = TransferFailure::None;
     m_serverAddress = cmbServer->currentText();
     // Entry names may be any file name, so unfinished files go to a folder of their own.
     m_downloader->setPartFolder(tempPartFolder());
@@ -284,7 +305,10 @@ void frmUpdate::listFetched(bool ok)
 {
     if (!ok) {
         setState(State::Idle);
-        if (tell(QStringLiteral("Произошла ошибка!")))
+        const QString bound = boundsText(m_downloader->lastFailure());
+        const bool told =
+            bound.isEmpty() ? tell(QStringLiteral("Произошла ошибка!")) : tell(bound, zv::MessageForm::OkExclamation);
+        if (told)
             setStat(QStringLiteral("Ошибка обновления!"));
         return;
     }
@@ -315,7 +339,7 @@ void frmUpdate::ToSpiskok()
 {
     QFile list(tempListFile());
     m_list1.clear();
-    if (list.open(QIODevice::ReadOnly))
+    if (zv::openRegularFile(list))
         m_list1 = parseList(zv::fromCp1251(list.readAll()));
 }
 
@@ -392,6 +416,14 @@ void frmUpdate::whenEntriesFetched()
         return;
     prgEntries->setValue(m_entriesDone);
     prgEntries->hide();
+    if (m_stoppedBy != TransferFailure::None) {
+        // What did arrive is not added: the catalogue stays as it was.
+        setState(State::Idle);
+        RemoveTEMP();
+        if (tell(failureText(m_stoppedBy), zv::MessageForm::OkExclamation))
+            setStat(QStringLiteral("Ошибка обновления!"));
+        return;
+    }
     setStat(QStringLiteral("Загрузка завершена."));
     adding();
 }

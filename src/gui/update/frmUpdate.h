@@ -77,6 +77,7 @@ private:
     // The transfer's signals.
     void onJobStarted(int id);
     void onArrived(int id, const QByteArray &bytes);
+    void onFailed(int id, zv::update::TransferFailure why);
     void onFinished(int id, bool ok);
     void entryFinished(int id, bool ok);
 
@@ -119,6 +120,7 @@ private:
     QHash<int, QString> m_pending; // entry transfers by id
     qsizetype m_next = 0;          // the first name of List2 not handed to the downloader yet
     int m_entriesDone = 0;
+    zv::update::TransferFailure m_stoppedBy = zv::update::TransferFailure::None; // what ended the entries' transfers
     QStringList m_fetched;              // entry files this action wrote into tmp/base
     zv::update::ArrivedTexts m_arrived; // their texts, as they came
     QTimer m_feeder;

@@ -29,7 +29,8 @@ void frmUpdate::versionFetched(bool ok)
 {
     setState(State::Idle);
     if (!ok) {
-        zv::showMessage(this, kNoConnectionText, zv::MessageForm::OkExclamation);
+        const QString bound = boundsText(m_downloader->lastFailure());
+        zv::showMessage(this, bound.isEmpty() ? kNoConnectionText : bound, zv::MessageForm::OkExclamation);
         return;
     }
     const VersionCheck check = checkVersionFile(versionFile(), VersionNumber);
@@ -63,7 +64,8 @@ void frmUpdate::archiveFetched(bool ok)
 {
     if (!ok) {
         setState(State::Idle);
-        zv::showMessage(this, kArchiveFailedText, zv::MessageForm::OkExclamation);
+        const QString bound = boundsText(m_downloader->lastFailure());
+        zv::showMessage(this, bound.isEmpty() ? kArchiveFailedText : bound, zv::MessageForm::OkExclamation);
         return;
     }
     // The signature is a few hundred bytes; the version file's size cap fits it.
@@ -88,7 +90,7 @@ void frmUpdate::signatureFetched(bool)
         zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
         return;
     }
-    if (!zv::seam().startProcess(QStringLiteral("/bin/sh"), {installScript()})) {
+    if (!startInstallScript()) {
         dropDownloads();
         zv::showMessage(this, kScriptFailedText, zv::MessageForm::OkExclamation);
         return;

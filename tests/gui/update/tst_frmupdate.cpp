@@ -489,6 +489,35 @@ private slots:
         QVERIFY(f.window->isVisible());
     }
 
+    void tricklingServerStopsTheUpdate_data()
+    {
+        QTest::addColumn<bool>("listTrickles");
+        QTest::newRow("the list") << true;
+        QTest::newRow("an entry, after another arrived") << false;
+    }
+    void tricklingServerStopsTheUpdate()
+    {
+        QFETCH(bool, listTrickles);
+        Fixture f({QStringLiteral("Старая")});
+        HttpTestServer::Route trickle{200, QByteArray(1 << 16, 'x'), HttpTestServer::Behaviour::Trickle, {}};
+        f.serveList(QStringLiteral("Старая\r\nПервая\r\nМедленная"));
+        f.serveEntry(QStringLiteral("Первая"), QStringLiteral("пришла"));
+        f.server.setRoute(
+            listTrickles ? QByteArray("/zv_upd/Games/spisok.txt") : entryPath(QStringLiteral("Медленная")), trickle);
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QStringList expected{zv::update::kTooSlowText};
+        if (!listTrickles)
+            expected.prepend(QStringLiteral("Новых записей 2, обновить?"));
+        QCOMPARE(f.seam.messageTexts(), expected);
+        QCOMPARE(f.seam.messages.last().form, MessageForm::OkExclamation);
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        // What did arrive is neither added nor left behind.
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
+        QVERIFY(QDir(f.home.file(QStringLiteral("tmp/base"))).isEmpty());
+        QVERIFY(f.button("Command1")->isEnabled());
+    }
+
     void nothingNew()
     {
         Fixture f({QStringLiteral("Старая"), QStringLiteral("Ещё")});
