@@ -53,11 +53,15 @@ public:
         item.widget->style()->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
         QTextDocument document;
         document.setDefaultFont(item.font);
-        document.setDocumentMargin(2);
+        document.setDocumentMargin(0);
         setMarkedText(document, text, rangesFromVariant(ranges));
+        // Placed where the style puts a plain cell's text: its margin, centred in the row.
+        const QStyle *style = item.widget->style();
+        const QPoint offset(style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, item.widget) + 1,
+                            int(item.rect.height() - document.size().height()) / 2);
         painter->save();
-        painter->translate(item.rect.topLeft());
-        painter->setClipRect(item.rect.translated(-item.rect.topLeft()));
+        painter->setClipRect(item.rect);
+        painter->translate(item.rect.topLeft() + offset);
         QAbstractTextDocumentLayout::PaintContext context;
         context.palette = item.palette;
         if (item.state & QStyle::State_Selected)
