@@ -251,6 +251,7 @@ void frmUpdate::onFailed(int id, TransferFailure why)
         return;
     }
     if (const QString skipped = skippedEntryText(m_pending.value(id), why); !skipped.isEmpty()) {
+        m_skippedNote = skipped;
         setStat(skipped);
         m_statShown.start();
     }
@@ -288,6 +289,7 @@ void frmUpdate::Command1_Click()
         return;
     RemoveTEMP();
     m_stoppedBy = TransferFailure::None;
+    m_skippedNote.clear();
     m_serverAddress = cmbServer->currentText();
     // Entry names may be any file name, so unfinished files go to a folder of their own.
     m_downloader->setPartFolder(tempPartFolder());
@@ -468,6 +470,9 @@ void frmUpdate::entriesWritten(zv::BatchWriter::Outcome outcome, const QString &
         return;
     }
     m_session.finishUpdateBatch(writer->takeBatch());
+    // A file left out is what the user should see behind the good news.
+    if (!m_skippedNote.isEmpty())
+        setStat(m_skippedNote);
     if (!tell(QStringLiteral("База обновлена!")))
         return;
     m_session.announceUpdatedCount();

@@ -120,6 +120,7 @@ private:
     QHash<int, QString> m_pending; // entry transfers by id
     qsizetype m_next = 0;          // the first name of List2 not handed to the downloader yet
     int m_entriesDone = 0;
+    QString m_skippedNote; // the status line's note on the last entry file left out
     zv::update::TransferFailure m_stoppedBy = zv::update::TransferFailure::None; // what ended the entries' transfers
     QStringList m_fetched;              // entry files this action wrote into tmp/base
     zv::update::ArrivedTexts m_arrived; // their texts, as they came

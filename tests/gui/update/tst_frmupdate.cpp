@@ -24,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -516,6 +517,34 @@ private slots:
         QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
         QVERIFY(QDir(f.home.file(QStringLiteral("tmp/base"))).isEmpty());
         QVERIFY(f.button("Command1")->isEnabled());
+    }
+
+    void linkInAPublishedFolderIsLeftOut()
+    {
+        Fixture f({QStringLiteral("Старая")});
+        QTemporaryDir usb;
+        const QString base = usb.filePath(QStringLiteral("zv_upd/Games/base/"));
+        QVERIFY(QDir().mkpath(base));
+        QFile list(usb.filePath(QStringLiteral("zv_upd/Games/spisok.txt")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(zv::toCp1251(QStringLiteral("Старая\r\nОкна\r\nЧужое")));
+        list.close();
+        QFile entry(base + QStringLiteral("Окна"));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        entry.write("text");
+        entry.close();
+        QVERIFY(QFile::link(f.home.file(QStringLiteral("Options.ini")), base + QStringLiteral("Чужое")));
+        f.server_box()->setCurrentText(QUrl::fromLocalFile(usb.path()).toString() + QLatin1Char('/'));
+        QString statWhenTold;
+        f.seam.onMessage = [&](const zvtest::ScriptedSeam::Message &message) {
+            if (message.text == QStringLiteral("База обновлена!"))
+                statWhenTold = f.stat();
+        };
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        f.clickUpdate();
+        QCOMPARE(f.names(), (QStringList{QStringLiteral("Старая"), QStringLiteral("Окна")}));
+        QCOMPARE(statWhenTold,
+                 zv::update::skippedEntryText(QStringLiteral("Чужое"), zv::update::TransferFailure::NotRegularFile));
     }
 
     void nothingNew()
