@@ -64,27 +64,33 @@ QueryMatcher::QueryMatcher(const ParsedQuery &query)
     }
 }
 
+namespace {
+
+std::u16string_view viewOf(QStringView word)
+{
+    return {word.utf16(), size_t(word.size())};
+}
+
+} // namespace
+
 const std::string &QueryMatcher::stem(QStringView word)
 {
-    const QString key = word.toString();
-    auto found = m_stemOf.find(key);
+    auto found = m_stemOf.find(viewOf(word));
     if (found == m_stemOf.end())
-        found = m_stemOf.insert(key, stemOf(normalWord(word)));
-    return *found;
+        found = m_stemOf.emplace(std::u16string(viewOf(word)), stemOf(normalWord(word))).first;
+    return found->second;
 }
 
 bool QueryMatcher::matches(QStringView word)
 {
-    const QString key = word.toString();
-    auto found = m_matches.find(key);
-    if (found != m_matches.end())
-        return *found;
+    if (const auto found = m_matches.find(viewOf(word)); found != m_matches.end())
+        return found->second;
     const std::string &wordStem = stem(word);
     const std::string whole = normalWord(word).toStdString();
     const bool hit = std::find(m_stems.begin(), m_stems.end(), wordStem) != m_stems.end() ||
                      std::any_of(m_prefixes.begin(), m_prefixes.end(),
                                  [&](const std::string &p) { return startsWith(wordStem, p) || startsWith(whole, p); });
-    m_matches.insert(key, hit);
+    m_matches.emplace(std::u16string(viewOf(word)), hit);
     return hit;
 }
 
@@ -104,16 +110,17 @@ bool QueryMatcher::containsPhrase(QStringView text, const std::vector<std::strin
 {
     if (stems.empty())
         return true;
-    // The last words' stems, copied: the cache may rehash and move its strings.
-    std::vector<std::string> window;
+    std::vector<const std::string *> window; // the last words' stems, kept by the cache
     bool found = false;
     forEachWord(text, [&](WordSpan w) {
         if (found)
             return;
-        window.push_back(stem(text.mid(w.start, w.length)));
+        window.push_back(&stem(text.mid(w.start, w.length)));
         if (window.size() > stems.size())
             window.erase(window.begin());
-        found = window.size() == stems.size() && std::equal(window.begin(), window.end(), stems.begin());
+        found = window.size() == stems.size() &&
+                std::equal(window.begin(), window.end(), stems.begin(),
+                           [](const std::string *a, const std::string &b) { return *a == b; });
     });
     return found;
 }

@@ -2,10 +2,14 @@
 
 #include "core/search/SearchQuery.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace zv::search {
 
@@ -41,9 +45,17 @@ private:
     const std::string &stem(QStringView word);
     bool matches(QStringView word);
 
+    // Looked up by a view into the text, so that asking about a word copies nothing.
+    struct WordHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::u16string_view word) const { return std::hash<std::u16string_view>()(word); }
+    };
+    template <typename T> using WordMap = std::unordered_map<std::u16string, T, WordHash, std::equal_to<>>;
+
     std::vector<std::string> m_stems, m_prefixes;
-    QHash<QString, std::string> m_stemOf;
-    QHash<QString, bool> m_matches;
+    WordMap<std::string> m_stemOf; // its strings stay where they are as it grows
+    WordMap<bool> m_matches;
 };
 
 QList<TextRange> matchRanges(QStringView text, const ParsedQuery &query);

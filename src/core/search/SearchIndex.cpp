@@ -17,8 +17,10 @@ namespace zv::search {
 
 namespace {
 
-// A phrase is checked against the entry's text: at most this many candidates per search.
+// A phrase is checked against the entry's text: at most this many candidates per search, and
+// once a page of results is confirmed, no more than the sample its count is estimated from.
 constexpr int kPhraseChecks = 1000;
+constexpr int kPhraseSample = 250;
 // Counts up to this are exact.
 constexpr int kCountExactly = 1000;
 
@@ -83,7 +85,7 @@ struct SearchIndex::Reader
 
 SearchIndex::SearchIndex(const QString &cataloguePath, QObject *parent)
     : QObject(parent)
-    , m_reader(new Reader{cataloguePath, indexPathFor(cataloguePath), std::nullopt, nullptr})
+    , m_reader(new Reader{cataloguePath, indexPathFor(cataloguePath), std::nullopt, nullptr, {}})
 {
     m_worker = std::make_unique<Worker>(cataloguePath, m_reader->indexPath, [this](bool committed) {
         // From the worker's thread into this object's; dropped once this object is gone.
@@ -218,10 +220,12 @@ SearchResults SearchIndex::search(const QString &text, const QString &table, int
             int checked = 0, confirmed = 0;
             const Xapian::MSet candidates = enquire.get_mset(0, kPhraseChecks, kCountExactly);
             for (auto it = candidates.begin(); it != candidates.end(); ++it) {
+                if (confirmed >= limit && checked >= kPhraseSample)
+                    break;
                 ++checked;
                 confirmed += take(it);
             }
-            const bool exhausted = checked < kPhraseChecks;
+            const bool exhausted = checked == int(candidates.size()) && checked < kPhraseChecks;
             const Xapian::doccount all = candidates.get_matches_estimated();
             results.found = confirmed;
             if (!exhausted && checked > 0) {

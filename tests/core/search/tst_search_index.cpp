@@ -164,6 +164,27 @@ private slots:
         QCOMPARE(results.hits.isEmpty(), !searched || query.startsWith(QLatin1Char('a')));
     }
 
+    void phraseCountOfManyIsEstimated_data()
+    {
+        QTest::addColumn<int>("inOrder"); // of 400 entries with both words; the rest have them the other way round
+        QTest::newRow("every one") << 400;
+        QTest::newRow("one in four") << 100;
+    }
+    void phraseCountOfManyIsEstimated()
+    {
+        QFETCH(int, inOrder);
+        Catalogue catalogue;
+        for (int i = 0; i < 400; ++i)
+            catalogue.add(kGames, QStringLiteral("Запись %1").arg(i),
+                          i % (400 / inOrder) == 0 ? QStringLiteral("красная машина")
+                                                   : QStringLiteral("машина красная"));
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(QStringLiteral("\"красная машина\""));
+        QCOMPARE(results.hits.size(), 50);
+        QVERIFY(results.estimated);
+        QVERIFY2(qAbs(results.found - inOrder) <= inOrder / 5, qPrintable(QString::number(results.found)));
+    }
+
     void categoryChoice()
     {
         Catalogue catalogue;
