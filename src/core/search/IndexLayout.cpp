@@ -3,6 +3,8 @@
 #include "core/search/SearchWords.h"
 #include "core/search/XapianHeader.h"
 
+#include <string>
+
 namespace zv::search::layout {
 
 namespace {
@@ -30,12 +32,18 @@ Xapian::Query prefixQuery(const std::string &start)
 
 std::string idTerm(const QString &table, qint64 rowId)
 {
-    return "Q" + table.toStdString() + ':' + std::to_string(rowId);
+    std::string term = "Q"; // built by appending: GCC 12 warns falsely about "Q" + std::string
+    term += table.toStdString();
+    term += ':';
+    term += std::to_string(rowId);
+    return term;
 }
 
 std::string tableTerm(const QString &table)
 {
-    return "T" + table.toStdString();
+    std::string term = "T";
+    term += table.toStdString();
+    return term;
 }
 
 quint64 recordHash(QByteArrayView name, QByteArrayView text)

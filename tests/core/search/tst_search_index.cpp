@@ -331,10 +331,12 @@ private slots:
     void searchWhileBuilding()
     {
         Catalogue catalogue;
+        qint64 last = 0;
         {
             zv::Catalogue::Transaction transaction(*catalogue.db);
             for (int i = 0; i < 30000; ++i)
-                catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("текст номер %1").arg(i));
+                last =
+                    catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("текст номер %1").arg(i));
             transaction.commit();
         }
         SearchIndex index(catalogue.path);
@@ -342,10 +344,14 @@ private slots:
         const SearchResults early = index.search(QStringLiteral("текст"));
         if (index.state() == SearchIndex::State::Building)
             QVERIFY(early.incomplete);
+        // An edit while the build runs, of the record it reaches last: indexed once, as it is now.
+        sqliteShell(catalogue.path, QStringLiteral("UPDATE Games SET Ref = 'особое слово' WHERE rowid = %1").arg(last));
+        index.entriesChanged(kGames, {last});
         QVERIFY(index.waitForIdle(120000));
         const SearchResults late = index.search(QStringLiteral("текст"));
         QVERIFY(!late.incomplete);
-        QCOMPARE(late.found, 30000);
+        QCOMPARE(late.found, 29999);
+        QCOMPARE(index.search(QStringLiteral("особое")).found, 1);
         QVERIFY(late.hits.size() == 50);
     }
 };
