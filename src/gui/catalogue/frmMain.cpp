@@ -13,6 +13,7 @@
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
 #include "gui/catalogue/NameDelegate.h"
+#include "gui/controls/CachedScrollBar.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/WindowParts.h"
 #include "gui/search/frmSearch.h"
@@ -116,6 +117,7 @@ void frmMain::createControls()
 
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));
+    List1->setVerticalScrollBar(new CachedScrollBar(Qt::Vertical));
     List1->setModel(m_session.model());
     // The selection is the session's, so that the windows opened from here see the same entry.
     QItemSelectionModel *ownSelection = List1->selectionModel();

@@ -1,6 +1,7 @@
 #include "gui/controls/WindowParts.h"
 
 #include "gui/WindowGeometry.h"
+#include "gui/controls/CachedScrollBar.h"
 #include "gui/controls/VistaButton.h"
 
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@ VistaButton *styledButton(QWidget *parent, const QString &name, const QString &c
 QPlainTextEdit *entryTextBox(QWidget *parent, int left, int top, int width, int height)
 {
     auto *box = placed(new QPlainTextEdit(parent), QStringLiteral("txtText"), left, top, width, height);
+    box->setVerticalScrollBar(new CachedScrollBar(Qt::Vertical));
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setTabChangesFocus(true);
     return box;
