@@ -1,7 +1,7 @@
 #include "core/update/TransferThread.h"
 
 #include "core/Version.h"
-#include "core/update/UpdateLayout.h"
+#include "core/update/PublishedFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <sys/eventfd.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -450,7 +449,7 @@ void TransferThread::begin(Transfer *transfer, const QUrl &url)
     transfer->local = scheme == QLatin1String("file");
     if (transfer->local) {
         QString why;
-        const TransferFailure problem = localFileProblem(transfer, url.toLocalFile(), &why);
+        const TransferFailure problem = publishedFileProblem(url.toLocalFile(), transfer->request.job.kind, &why);
         if (problem != TransferFailure::None) {
             end(transfer, problem, why);
             return;
@@ -586,34 +585,6 @@ bool TransferThread::roomFor(Transfer *transfer, qint64 more)
         return true;
     transfer->stop(TransferFailure::DiskFull, QStringLiteral("the disk is nearly full"));
     return false;
-}
-
-TransferFailure TransferThread::localFileProblem(Transfer *transfer, const QString &path, QString *why) const
-{
-    // Only a regular file of the published folder is read: a link could bring in any private file
-    // of the user's, a pipe would keep the copy waiting, a folder or a device is no entry.
-    const QString file = QDir::cleanPath(path);
-    struct stat info = {};
-    if (::lstat(QFile::encodeName(file).constData(), &info) != 0) {
-        *why = QStringLiteral("not found");
-        return TransferFailure::Failed;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *why = S_ISLNK(info.st_mode) ? QStringLiteral("a link") : QStringLiteral("not a regular file");
-        return TransferFailure::NotRegularFile;
-    }
-    const QString root = QFileInfo(publishedFolderOf(file)).canonicalFilePath();
-    const QString folder = QFileInfo(QFileInfo(file).path()).canonicalFilePath();
-    const QString inside = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
-    if (root.isEmpty() || (folder != root && !folder.startsWith(inside))) {
-        *why = QStringLiteral("outside the published folder");
-        return TransferFailure::NotRegularFile;
-    }
-    if (info.st_size > sizeCap(transfer->request.job.kind)) {
-        *why = QStringLiteral("too large");
-        return TransferFailure::FileTooLarge;
-    }
-    return TransferFailure::None;
 }
 
 bool TransferThread::openPart(Transfer *transfer)

@@ -72,7 +72,6 @@ private:
     void endStoppedUpdate();
     // False, with the reason set, when writing `more` bytes would leave the disk too little.
     bool roomFor(Transfer *transfer, qint64 more);
-    TransferFailure localFileProblem(Transfer *transfer, const QString &path, QString *why) const;
     bool openPart(Transfer *transfer);
     void discardPart(Transfer *transfer);
     // Ends a job; TransferFailure::None is success.
