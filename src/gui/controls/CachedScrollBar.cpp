@@ -32,7 +32,7 @@ void CachedScrollBar::paintEvent(QPaintEvent *event)
                     option.upsideDown,
                     qint64(option.palette.cacheKey()),
                     style()};
-    if (m_picture.isNull() || !(look == m_pictured)) {
+    if (look != m_pictured) { // the first look never equals the empty one
         m_picture = QPixmap(size() * look.pixelRatio);
         m_picture.setDevicePixelRatio(look.pixelRatio);
         m_picture.fill(Qt::transparent);
