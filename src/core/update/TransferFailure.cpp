@@ -53,9 +53,9 @@ QString skippedEntryText(const QString &name, TransferFailure why)
 {
     switch (why) {
     case TransferFailure::NotRegularFile:
-        return QStringLiteral("Пропущено «") + name + QStringLiteral("»: это не обычный файл папки обновлений");
+        return QStringLiteral("Пропущено «") + name + QStringLiteral("»: не обычный файл");
     case TransferFailure::FileTooLarge:
-        return QStringLiteral("Пропущено «") + name + QStringLiteral("»: файл слишком большой");
+        return QStringLiteral("Пропущено «") + name + QStringLiteral("»: слишком большой файл");
     default:
         return QString();
     }

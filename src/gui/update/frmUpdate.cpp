@@ -250,7 +250,10 @@ void frmUpdate::onFailed(int id, TransferFailure why)
         m_next = m_list2.size();
         return;
     }
-    if (const QString skipped = skippedEntryText(m_pending.value(id), why); !skipped.isEmpty()) {
+    // The reason stays in sight: a long name gives way in its middle.
+    const int room = stat->width() - stat->fontMetrics().horizontalAdvance(skippedEntryText(QString(), why));
+    const QString name = stat->fontMetrics().elidedText(m_pending.value(id), Qt::ElideMiddle, std::max(room, 0));
+    if (const QString skipped = skippedEntryText(name, why); !skipped.isEmpty()) {
         m_skippedNote = skipped;
         setStat(skipped);
         m_statShown.start();
