@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/history/Journal.h"
+#include "core/history/KeptPictures.h"
+#include "core/history/Reversal.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/NameList.h"
 
@@ -48,6 +51,7 @@ private:
     QString m_table;
     std::shared_ptr<const NameList> m_names;
     std::optional<NameList::Merge> m_merge;
+    bool m_recordHistory = false;
 };
 
 // The catalogue as the windows share it: the open connection, the category shown
@@ -78,9 +82,10 @@ public:
     int count() const;
     // True when the list holds `name`, ignoring letter case.
     bool containsName(const QString &name) const;
-    // The selected row, or -1; its name, or an empty text.
+    // The selected row, or -1; its name, or an empty text; its record id, or -1.
     int selectedRow() const;
     QString selectedName() const;
+    qint64 selectedRowId() const;
     void selectRow(int row);
     // Runs the entry step again for the selected entry: its record is read anew.
     void selectAgain();
@@ -100,10 +105,11 @@ public:
     // RecordGone when another program removed the record meanwhile); the catalogue and the
     // list are then as they were.
     qint64 addEntry(const QString &name, const QString &text);
-    // Changes the first record named `selected`, whose text was `loadedText` when the editor
-    // took it, and loads the list again. Throws TextChanged when another program changed that
-    // text meanwhile.
-    void editEntry(const QString &selected, const QString &loadedText, const QString &name, const QString &text);
+    // Changes the record `rowId`, listed as `selected`, whose text was `loadedText` when the
+    // editor took it, and loads the list again. Throws NameTaken when `name` is another entry's
+    // (ignoring letter case), TextChanged when another program changed the text meanwhile.
+    void editEntry(qint64 rowId, const QString &selected, const QString &loadedText, const QString &name,
+                   const QString &text);
     // The selected entry's record, looked up again when the selection found none; false when
     // there is none any more.
     bool findCurrentRecord();
@@ -114,13 +120,44 @@ public:
     void moveCurrent(const QString &targetTable, const QString &name, const QString &text,
                      const std::optional<QString> &storedText = std::nullopt);
 
-    UpdateBatch beginUpdateBatch() const;
+    UpdateBatch beginUpdateBatch();
     void finishUpdateBatch(UpdateBatch batch);
     // The counter after an update, once the user has been told ("Количество записей: ").
     void announceUpdatedCount();
 
     // The picture the viewer shows first, and whether it was reached through the picker.
     void chooseScreenshot(const QString &path, bool several);
+    // Copies the picture `source` into the screenshot folder as `fileName` for the selected
+    // entry, keeping a picture it replaces in the history. The reason in Russian on failure.
+    QString attachPicture(const QString &source, const QString &fileName);
+
+    // The history of changes (core/history), kept beside the catalogue: every change above is
+    // recorded in the same transaction as the change itself. Off, with historyNote() saying why,
+    // when the history cannot be written; the catalogue works on all the same.
+    bool historyOn();
+    // Changes are recorded unless this is set false before the first one (what the history
+    // costs is measured so).
+    void setRecordingHistory(bool record) { m_recordingHistory = record; }
+    // What the user should know of the history: set aside as damaged, or off. Usually empty.
+    const QString &historyNote();
+    bool canUndo();
+    bool canRedo();
+    // Takes back the last change, or makes the last one taken back again; the window is shown
+    // what changed (its category, the entry selected). Throws history::ChangedSince, writing
+    // nothing, when the catalogue no longer holds what the change left, and CatalogueError.
+    // Returns what failed with the pictures, in Russian, or an empty text.
+    QString undo();
+    QString redo();
+    // The changes, newest first (see history::Journal::list), and one with its records.
+    std::vector<history::ChangeSummary> historyList(bool deletedOnly = false, const QString &nameFilter = QString());
+    std::optional<history::Change> historyChange(qint64 id);
+    // Whether the journal may restore from the change: a deleted entry, an earlier text.
+    static bool canRestore(const history::ChangeSummary &change);
+    // Brings back the entry the deletion `id` removed, with its pictures, or makes the text an
+    // edit `id` replaced the entry's text again. A change of its own, shown as undo shows one.
+    // Throws CatalogueError (NameTaken: the name is back already; RecordGone) or ChangedSince;
+    // returns what failed with the pictures.
+    QString restoreFromHistory(qint64 id);
 
 signals:
     // A list was loaded; `failure` says why it could not be read, or is empty.
@@ -135,13 +172,31 @@ signals:
     // Records of `table` added or changed, or removed: whatever derives from the catalogue follows.
     void recordsChanged(const QString &table, const QList<qint64> &rowIds);
     void recordsRemoved(const QString &table, const QList<qint64> &rowIds);
+    // A change was recorded, undone or redone.
+    void historyChanged();
 
 private:
     void removeSelectedRow(int row);
     CatalogueConnection connection();
+    // The connection every change is written through, with the history attached when it can be.
+    CatalogueConnection writer();
+    history::KeptPictures keptPictures() const;
+    void recordChange(const CatalogueConnection &db, history::Change &change);
+    void changeRecorded();
+    void pruneHistory();
+    // Keeps `pictures` of `folder` in the history and adds their steps (gone: the files go).
+    QString keepPictures(const QStringList &pictures, const QString &folder, std::vector<history::PictureStep> &steps,
+                         bool gone);
+    QString stepThroughHistory(history::Direction direction);
+    void showEffects(const history::Change &change, const std::vector<history::TableEffect> &effects);
+    QString textStored(const CatalogueConnection &db, qint64 rowId, const QString &table = QString()) const;
 
     QString m_cataloguePath;
     CatalogueConnection m_db;
+    CatalogueConnection m_writer;
+    bool m_historyOn = false;
+    bool m_recordingHistory = true;
+    QString m_historyNote;
     QString m_currentTable;
     QString m_currentEntry;
     FindResult m_currentRecord;

@@ -144,19 +144,25 @@ void Catalogue::migrateLegacyIndexes()
 
 Catalogue::Transaction::Transaction(Catalogue &catalogue)
     : m_catalogue(catalogue)
+    , m_nested(sqlite3_get_autocommit(catalogue.m_db) == 0)
 {
-    exec(m_catalogue.m_db, QStringLiteral("BEGIN IMMEDIATE"));
+    // Inside a caller's transaction a savepoint takes back this part alone; only the caller's commit writes.
+    exec(m_catalogue.m_db, m_nested ? QStringLiteral("SAVEPOINT zv_part") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 Catalogue::Transaction::~Transaction()
 {
-    if (!m_done)
+    if (m_done)
+        return;
+    if (m_nested)
+        sqlite3_exec(m_catalogue.m_db, "ROLLBACK TO zv_part; RELEASE zv_part", nullptr, nullptr, nullptr);
+    else
         sqlite3_exec(m_catalogue.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Catalogue::Transaction::commit()
 {
-    exec(m_catalogue.m_db, QStringLiteral("COMMIT"));
+    exec(m_catalogue.m_db, m_nested ? QStringLiteral("RELEASE zv_part") : QStringLiteral("COMMIT"));
     m_done = true;
 }
 
@@ -318,26 +324,40 @@ FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table,
     return result;
 }
 
-FindResult FindEntry(const CatalogueConnection &catalogue, const QString &table, const QString &name,
-                     const std::vector<qint64> &candidates)
+FindResult FindRecord(const CatalogueConnection &catalogue, const QString &table, qint64 rowId, const QString &name)
 {
     requireTable(catalogue, table);
     FindResult result;
     result.catalogue = catalogue;
     result.table = table;
-    for (const qint64 rowId : candidates) {
-        // A record another program changed or removed since the list was read is passed over.
-        FindResult record = result;
-        if (rowId >= 0 && readIfNamed(record, rowId, name)) {
-            if (!result.found())
-                result = record;
-            ++result.matches;
+    if (rowId >= 0 && readIfNamed(result, rowId, name)) {
+        result.matches = 1;
+        return result;
+    }
+    // The list is older than the file (another program changed it): only a name that leaves no
+    // doubt which record is meant may stand for the one selected.
+    FindResult byName = FindEntry(catalogue, table, name);
+    if (byName.matches == 1)
+        return byName;
+    result.matches = byName.matches;
+    return result;
+}
+
+std::vector<NamedRecord> RecordsNamedFrom(const CatalogueConnection &catalogue, const QString &prefix)
+{
+    std::vector<NamedRecord> records;
+    for (const QString &table : tableCreationOrder()) {
+        if (!catalogue->hasTable(table))
+            continue;
+        SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name FROM ") + quotedName(table) +
+                                                     QStringLiteral(" WHERE Name IS NOT NULL"));
+        while (select.step()) {
+            const QString name = select.text(1);
+            if (startsWithIgnoringCase(name, prefix))
+                records.push_back({table, select.integer(0), name});
         }
     }
-    // None of them carries the name any more: the file was changed behind the list's back.
-    if (!result.found())
-        return FindEntry(catalogue, table, name);
-    return result;
+    return records;
 }
 
 namespace zv {

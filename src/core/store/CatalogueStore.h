@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 struct sqlite3;
 
@@ -21,7 +22,8 @@ public:
     // removed or renamed it meanwhile); the windows then reload the category.
     // TextChanged: another program changed the record's text since it was read; storedText()
     // is what it holds now, and nothing was written.
-    enum class Kind { Failure, RecordGone, TextChanged };
+    // NameTaken: another entry of the category already has the name (ignoring letter case).
+    enum class Kind { Failure, RecordGone, TextChanged, NameTaken };
 
     explicit CatalogueError(const QString &message, int sqliteCode = 0, Kind kind = Kind::Failure,
                             const QString &storedText = QString());
@@ -51,7 +53,9 @@ public:
     bool hasTable(const QString &table) const;
     sqlite3 *handle() const { return m_db; }
 
-    // Groups several saves into one: either all of them land or none.
+    // Groups several saves into one: either all of them land or none. Begun inside another
+    // transaction, it is a part of that one: its commit keeps the part, and only the outer
+    // commit writes.
     class Transaction
     {
     public:
@@ -61,6 +65,7 @@ public:
 
     private:
         Catalogue &m_catalogue;
+        bool m_nested;
         bool m_done = false;
     };
 
@@ -143,11 +148,24 @@ void ListEntries(const zv::CatalogueConnection &catalogue, const QString &table,
 // (core/LetterCase.h); the name is data, never part of the query text. This reads the whole
 // table; the windows use the form below.
 zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name);
-// The same lookup through the record ids that the main list keeps for the name
-// (NameList::rowIdsOf), reading only those records; when none of them carries the name any
-// more (another program changed the file), the whole table is read after all.
-zv::FindResult FindEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
-                         const std::vector<qint64> &candidates);
+// The record `rowId` of the table, as the main list holds it, while it still carries `name`
+// (ignoring letter case). When it no longer does (another program changed the file), the record
+// of that name is taken if it is the only one; with none or several nothing is found, so that a
+// change never lands on a record other than the one the user selected.
+zv::FindResult FindRecord(const zv::CatalogueConnection &catalogue, const QString &table, qint64 rowId,
+                          const QString &name);
+namespace zv {
+// A record of some category table, by name.
+struct NamedRecord
+{
+    QString table;
+    qint64 rowId = -1;
+    QString name;
+};
+} // namespace zv
+// Every record of every category table whose name begins with `prefix` ignoring letter case.
+// Reads every table: for the rare question of whose pictures a file is.
+std::vector<zv::NamedRecord> RecordsNamedFrom(const zv::CatalogueConnection &catalogue, const QString &prefix);
 // Appends an entry and saves it; returns its record id.
 qint64 AddEntry(const zv::CatalogueConnection &catalogue, const QString &table, const QString &name,
                 const QString &text);

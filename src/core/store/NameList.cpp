@@ -390,18 +390,38 @@ int NameList::insert(QStringView name, qint64 rowId)
 
 void NameList::removeAt(int position)
 {
+    if (position >= 0 && position < size())
+        removeAt(std::vector<int>{position});
+}
+
+void NameList::removeAt(const std::vector<int> &positions)
+{
     finishIndex();
     const int n = size();
-    if (position < 0 || position >= n)
+    if (positions.empty())
         return;
-    // The name's text stays in m_rows until the next assign(); only the list forgets it.
-    m_order.erase(m_order.begin() + position);
+    // The names' texts stay in m_rows until the next assign(); only the list forgets them.
+    std::vector<int> newPosition(size_t(n), 0);
+    for (const int p : positions)
+        newPosition[size_t(p)] = -1;
+    int kept = 0;
+    for (int p = 0; p < n; ++p) {
+        if (newPosition[size_t(p)] == 0)
+            newPosition[size_t(p)] = kept++;
+    }
+    std::vector<int> order;
+    order.reserve(size_t(kept));
+    for (int p = 0; p < n; ++p) {
+        if (newPosition[size_t(p)] >= 0)
+            order.push_back(m_order[size_t(p)]);
+    }
+    m_order = std::move(order);
     std::vector<int> leaves;
-    leaves.reserve(size_t(n - 1));
+    leaves.reserve(size_t(kept));
     for (int k = 0; k < n; ++k) {
-        const int p = m_tree[size_t(n + k)];
-        if (p != position)
-            leaves.push_back(p > position ? p - 1 : p);
+        const int p = newPosition[size_t(m_tree[size_t(n + k)])];
+        if (p >= 0)
+            leaves.push_back(p);
     }
     m_tree = treeOver(leaves);
     ++m_generation;

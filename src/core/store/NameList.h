@@ -89,6 +89,8 @@ public:
     // One name at its sorted place, after the names equal to it; returns that position.
     int insert(QStringView name, qint64 rowId = -1);
     void removeAt(int position);
+    // Several at once, in one pass over the list: `positions` ascending, each once.
+    void removeAt(const std::vector<int> &positions);
 
     int size() const { return int(m_order.size()); }
     bool isEmpty() const { return m_order.empty(); }

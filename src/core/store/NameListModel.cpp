@@ -1,5 +1,7 @@
 #include "core/store/NameListModel.h"
 
+#include <QSet>
+
 NameListModel::NameListModel(QObject *parent)
     : QAbstractListModel(parent)
     , m_names(std::make_shared<zv::NameList>())
@@ -64,6 +66,21 @@ void NameListModel::removeAt(int row)
     beginRemoveRows({}, row, row);
     writable().removeAt(row);
     endRemoveRows();
+}
+
+void NameListModel::removeRowIds(const QList<qint64> &rowIds)
+{
+    const QSet<qint64> removed(rowIds.begin(), rowIds.end());
+    std::vector<int> positions;
+    for (int p = 0; p < m_names->size(); ++p) {
+        if (removed.contains(m_names->rowIdAt(p)))
+            positions.push_back(p);
+    }
+    if (positions.empty())
+        return;
+    beginResetModel();
+    writable().removeAt(positions);
+    endResetModel();
 }
 
 int NameListModel::listPosition(int row) const

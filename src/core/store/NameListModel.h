@@ -27,6 +27,8 @@ public:
     // block, so the selection and the scroll position stay with their names.
     void insert(zv::NameList::Merge merge);
     void removeAt(int row);
+    // The rows of these record ids, in one pass; the views start afresh.
+    void removeRowIds(const QList<qint64> &rowIds);
 
     // The name of a row as the views see it (also while added rows are being announced).
     QString nameAt(int row) const { return m_names->at(listPosition(row)); }

@@ -75,6 +75,11 @@ void SqlStatement::bind(int index, qint64 value)
     sqlite3_bind_int64(m_stmt, index, value);
 }
 
+void SqlStatement::bindNull(int index)
+{
+    sqlite3_bind_null(m_stmt, index);
+}
+
 bool SqlStatement::step()
 {
     const int rc = sqlite3_step(m_stmt);

@@ -19,6 +19,7 @@ public:
 
     void bind(int index, const QString &text);
     void bind(int index, qint64 value);
+    void bindNull(int index);
     // True while there is a row; false when done.
     bool step();
     // Runs to the end.

@@ -71,11 +71,12 @@ void ArrivedTexts::clear()
 std::optional<NameRows> importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
                                       const QStringList &files, const std::function<bool(const QString &)> &isPresent,
                                       const std::function<void(const QString &)> &beforeEach,
-                                      const ArrivedTexts *arrived, const std::atomic_bool *cancel)
+                                      const ArrivedTexts *arrived, const std::atomic_bool *cancel,
+                                      const std::function<void(qint64, const QString &, const QString &)> &added)
 {
     const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     QSet<QString> addedFolded;
-    NameRows added;
+    NameRows names;
     Catalogue::Transaction transaction(*catalogue);
     EntryAppender appender(catalogue, table);
     for (const QString &name : files) {
@@ -92,13 +93,16 @@ std::optional<NameRows> importEntries(const CatalogueConnection &catalogue, cons
         const QString folded = foldCase(name);
         if (addedFolded.contains(folded) || (isPresent && isPresent(name)))
             continue;
-        added.append(name, appender.add(name, text));
+        const qint64 rowId = appender.add(name, text);
+        names.append(name, rowId);
         addedFolded.insert(folded);
+        if (added)
+            added(rowId, name, text);
     }
     if (cancelled())
         return std::nullopt;
     transaction.commit();
-    return added;
+    return names;
 }
 
 } // namespace zv::update

@@ -46,9 +46,12 @@ private:
 // file and before the end, may be set from another thread.
 // Returns the names added with their record ids, in the order added, or nothing when cancelled
 // (nothing is written then). Throws CatalogueError when the store fails; the catalogue is then as it was.
-std::optional<NameRows> importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
-                                      const QStringList &files, const std::function<bool(const QString &)> &isPresent,
-                                      const std::function<void(const QString &)> &beforeEach = {},
-                                      const ArrivedTexts *arrived = nullptr, const std::atomic_bool *cancel = nullptr);
+// `added`, when given, hears of each entry added, with its text, before the commit.
+std::optional<NameRows>
+importEntries(const CatalogueConnection &catalogue, const QString &table, const QString &folder,
+              const QStringList &files, const std::function<bool(const QString &)> &isPresent,
+              const std::function<void(const QString &)> &beforeEach = {}, const ArrivedTexts *arrived = nullptr,
+              const std::atomic_bool *cancel = nullptr,
+              const std::function<void(qint64 rowId, const QString &name, const QString &text)> &added = {});
 
 } // namespace zv::update

@@ -23,6 +23,7 @@ frmEditItem::frmEditItem(QWidget *owner, zv::CatalogueSession &session)
     , LanguageAware(Window::EditItem)
     , m_session(session)
     , m_selected(session.selectedName())
+    , m_selectedRowId(session.selectedRowId())
     , m_loaded(session.CurrentRecord().ref)
 {
     setObjectName(QStringLiteral("frmEditItem"));
@@ -65,11 +66,15 @@ void frmEditItem::VistaButton1_Click()
     const QString text = txtText->toPlainText();
     if (zv::refuseEmptyFields(this, name, text))
         return;
-    // The record changed is the first one of the name selected when the window opened.
+    // The record changed is the one selected when the window opened, whatever other records share its name.
     const QString &selected = m_selected;
     try {
-        m_session.editEntry(selected, m_loaded, name, text);
+        m_session.editEntry(m_selectedRowId, selected, m_loaded, name, text);
     } catch (const zv::CatalogueError &error) {
+        if (error.kind() == zv::CatalogueError::Kind::NameTaken) {
+            zv::showMessage(this, error.message(), zv::MessageForm::OkExclamation);
+            return;
+        }
         if (error.kind() == zv::CatalogueError::Kind::TextChanged) {
             if (zv::askKeepOwnText(this, selected)) {
                 // Saved again over the text stored now.

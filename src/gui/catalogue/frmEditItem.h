@@ -38,6 +38,7 @@ private:
     void GetSettingEdit();
 
     zv::CatalogueSession &m_session;
-    QString m_selected; // the name selected in the list when the window opened
-    QString m_loaded;   // its stored text then
+    QString m_selected;          // the name selected in the list when the window opened
+    qint64 m_selectedRowId = -1; // its record
+    QString m_loaded;            // its stored text then
 };

@@ -202,7 +202,7 @@ void frmMain::mnuAddScreenShot_Click()
                             zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
             return;
     }
-    const QString failure = zv::screenshots::copyInto(source, folder, target);
+    const QString failure = m_session.attachPicture(source, target);
     if (!failure.isEmpty()) {
         zv::showMessage(this, failure, zv::MessageForm::OkExclamation);
         return;

@@ -116,8 +116,8 @@ private slots:
         QCOMPARE(spy.take(), (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("count")}));
         QCOMPARE(f.session->selectedName(), QStringLiteral("Quake"));
 
-        f.session->editEntry(QStringLiteral("Quake"), QStringLiteral("text of Quake"), QStringLiteral("Quake II"),
-                             QStringLiteral("q2"));
+        f.session->editEntry(f.session->selectedRowId(), QStringLiteral("Quake"), QStringLiteral("text of Quake"),
+                             QStringLiteral("Quake II"), QStringLiteral("q2"));
         QCOMPARE(spy.take(),
                  (QStringList{QStringLiteral("changed Games 1"), QStringLiteral("loaded"), QStringLiteral("edited")}));
         QCOMPARE(f.session->selectedRow(), -1);
@@ -161,8 +161,9 @@ private slots:
         };
         elsewhere(QStringLiteral("theirs"));
         QCOMPARE(textChanged([&] {
-                     f.session->editEntry(QStringLiteral("Doom"), QStringLiteral("text of Doom"),
-                                          QStringLiteral("Doom"), QStringLiteral("mine"));
+                     f.session->editEntry(f.session->selectedRowId(), QStringLiteral("Doom"),
+                                          QStringLiteral("text of Doom"), QStringLiteral("Doom"),
+                                          QStringLiteral("mine"));
                  }),
                  QStringLiteral("theirs"));
         QCOMPARE(FindEntry(OpenCatalogue(f.path), kGames, QStringLiteral("Doom")).ref, QStringLiteral("theirs"));

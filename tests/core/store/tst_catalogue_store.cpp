@@ -239,7 +239,7 @@ private slots:
         QCOMPARE(names.size(), 4);
         for (qsizetype i = 0; i < rows.size(); ++i) {
             QCOMPARE(rows.at(i).toString(), names.at(i));
-            QCOMPARE(FindEntry(db, QStringLiteral("Games"), names.at(i), {rows.rowIdAt(i)}).rowId, rows.rowIdAt(i));
+            QCOMPARE(FindRecord(db, QStringLiteral("Games"), rows.rowIdAt(i), names.at(i)).rowId, rows.rowIdAt(i));
         }
         QCOMPARE(rows.at(0).toString(), QStringLiteral("Bom"));
         QCOMPARE(rows.at(1).toString(), QStringLiteral("\uFFFDa\uFFFD"));
@@ -301,10 +301,10 @@ private slots:
                 return 0;
             },
             &statements);
-        auto found = FindEntry(db, QStringLiteral("OS"), QStringLiteral("WINDOWS 7"), {first, second});
+        // The record asked for, not the first of its name.
+        auto found = FindRecord(db, QStringLiteral("OS"), second, QStringLiteral("WINDOWS 7"));
         sqlite3_trace_v2(db->handle(), 0, nullptr, nullptr);
-        QCOMPARE(found.ref, QStringLiteral("first"));
-        QCOMPARE(found.matches, 2);
+        QCOMPARE(found.ref, QStringLiteral("second"));
         QVERIFY(!statements.isEmpty());
         for (const QString &sql : std::as_const(statements)) {
             sqlite3_stmt *st = nullptr;
@@ -318,21 +318,20 @@ private slots:
                      qPrintable(sql + QStringLiteral(": ") + plan));
         }
 
-        // Another program removed the first: the lookup passes over it.
+        // Another program renamed the second: of two records left of the name, neither is taken
+        // for it; once one is left, that one is.
         auto other = OpenCatalogue(path);
-        auto theirs = FindEntry(other, QStringLiteral("OS"), QStringLiteral("Windows 7"));
-        DeleteEntry(theirs);
-        QCOMPARE(FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 7"), {first, second}).ref,
-                 QStringLiteral("second"));
-        // It renamed the second and added the name anew: the list no longer knows where it is,
-        // and the whole table is read.
-        auto renamed = FindEntry(other, QStringLiteral("OS"), QStringLiteral("Windows 7"));
+        auto renamed = FindRecord(other, QStringLiteral("OS"), second, QStringLiteral("Windows 7"));
         UpdateEntry(renamed, QStringLiteral("Vista"), QStringLiteral("renamed"));
         AddEntry(other, QStringLiteral("OS"), QStringLiteral("WINDOWS 7"), QStringLiteral("third"));
-        found = FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 7"), {first, second});
-        QCOMPARE(found.ref, QStringLiteral("third"));
-        QCOMPARE(found.matches, 1);
-        QVERIFY(!FindEntry(db, QStringLiteral("OS"), QStringLiteral("Windows 8"), {}).found());
+        found = FindRecord(db, QStringLiteral("OS"), second, QStringLiteral("Windows 7"));
+        QVERIFY(!found.found());
+        QCOMPARE(found.matches, 2);
+        auto theirs = FindRecord(other, QStringLiteral("OS"), first, QStringLiteral("Windows 7"));
+        DeleteEntry(theirs);
+        QCOMPARE(FindRecord(db, QStringLiteral("OS"), second, QStringLiteral("Windows 7")).ref,
+                 QStringLiteral("third"));
+        QVERIFY(!FindRecord(db, QStringLiteral("OS"), -1, QStringLiteral("Windows 8")).found());
     }
 
     void otherToolsEditANewCatalogue()

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/history/Change.h"
+#include "core/history/KeptPictures.h"
+
+#include <QList>
+#include <QString>
+
+#include <stdexcept>
+#include <vector>
+
+struct sqlite3;
+
+namespace zv::history {
+
+enum class Direction { Undo, Redo };
+
+// What an undo or redo did to one category table.
+struct TableEffect
+{
+    QString table;
+    QList<qint64> removed;                           // records no longer there
+    std::vector<std::pair<qint64, QString>> present; // records there now, with their names
+};
+
+// The catalogue no longer holds what the change left (or, for a redo, what it found): another
+// program, or a later change, changed it since. Nothing was written.
+class ChangedSince : public std::runtime_error
+{
+public:
+    explicit ChangedSince(const QString &message)
+        : std::runtime_error("changed since")
+        , m_message(message)
+    {
+    }
+    const QString &message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Puts back the records of `change` in the direction given, inside the caller's transaction
+// on `db` (the catalogue, with the history attached): every record is checked first, then
+// written. Sides learnt on the way (a text read from the catalogue, a record put back under a
+// new row id) are written into `change`. Throws ChangedSince, or CatalogueError.
+std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction direction);
+
+// The same check for the change's pictures in `folder`: throws ChangedSince when a picture is
+// not what the change left (or found).
+void checkPictures(const Change &change, Direction direction, const QString &folder);
+// Puts the change's pictures back in `folder`; returns what failed, in Russian, or an empty text.
+QString applyPictures(const Change &change, Direction direction, const QString &folder, const KeptPictures &kept);
+
+} // namespace zv::history
