@@ -5,10 +5,14 @@
 //   crash_worker index <catalogue>                     builds the full-text index of the catalogue
 //   crash_worker index-edits <catalogue> <seed> <count> edits, adds and deletes entries of Games, the
 //                                                      index following each change
+//   crash_worker history <catalogue> <seed> <count>    adds, edits, deletes and moves entries of Programs
+//                                                      through the catalogue session, and undoes and redoes
+//                                                      them, each change recorded in the history
 // Prints "ready" just before the work starts and "done writes=<n>" once all of it has landed, n being
 // the writes to the catalogue file. With ZV_DIE_AFTER_WRITES=<k> in the environment the worker dies
 // at once, as if killed, right after its k-th write to the catalogue file.
 #include "core/search/SearchIndex.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/store/EntryMove.h"
@@ -254,6 +258,50 @@ int indexEdits(const QString &path, quint32 seed, int count)
     return 0;
 }
 
+int historyChanges(const QString &path, quint32 seed, int count)
+{
+    const QString table = QStringLiteral("Programs");
+    zv::CatalogueSession session(path);
+    session.showCategory(table);
+    if (!session.historyOn())
+        return 4;
+    QRandomGenerator random(seed);
+    say("ready");
+    for (int i = 0; i < count; ++i) {
+        if (session.CurrentTable() != table)
+            session.showCategory(table);
+        const int kind = random.bounded(6);
+        try {
+            if (kind == 0 || session.count() == 0) {
+                session.addEntry(QStringLiteral("Новая %1 %2").arg(seed).arg(i), markedText(random));
+                continue;
+            }
+            if (kind >= 4) {
+                if (kind == 4)
+                    session.undo();
+                else
+                    session.redo();
+                continue;
+            }
+            session.selectRow(random.bounded(session.count()));
+            if (!session.findCurrentRecord())
+                continue;
+            const zv::FindResult record = session.CurrentRecord();
+            if (kind == 1)
+                session.editEntry(record.rowId, record.name, record.ref, record.name, markedText(random));
+            else if (kind == 2)
+                session.deleteCurrent();
+            else
+                session.moveCurrent(QStringLiteral("Other"), record.name, record.ref);
+        } catch (const zv::history::ChangedSince &) {
+            // Cannot happen without another program; the test finds out from the files.
+            return 5;
+        }
+    }
+    done();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -270,11 +318,14 @@ int main(int argc, char **argv)
             return index(args.at(2));
         if (args.size() == 5 && args.at(1) == QLatin1String("index-edits"))
             return indexEdits(args.at(2), args.at(3).toUInt(), args.at(4).toInt());
+        if (args.size() == 5 && args.at(1) == QLatin1String("history"))
+            return historyChanges(args.at(2), args.at(3).toUInt(), args.at(4).toInt());
     } catch (const zv::CatalogueError &error) {
         std::fprintf(stderr, "crash_worker: %s\n", qPrintable(error.message()));
         return 1;
     }
-    std::fprintf(stderr, "usage: crash_worker update <catalogue> <table> <folder> | moves <catalogue> <seed> <count> | "
-                         "index <catalogue> | index-edits <catalogue> <seed> <count>\n");
+    std::fprintf(stderr,
+                 "usage: crash_worker update <catalogue> <table> <folder> | moves <catalogue> <seed> <count> | "
+                 "index <catalogue> | index-edits <catalogue> <seed> <count> | history <catalogue> <seed> <count>\n");
     return 2;
 }

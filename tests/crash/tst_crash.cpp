@@ -4,6 +4,8 @@
 // while it is built and while it follows edits, must give the catalogue's answers at the next start.
 #include "TempHome.h"
 #include "core/TextCodec.h"
+#include "core/history/Change.h"
+#include "core/history/HistoryFile.h"
 #include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
 
@@ -29,6 +31,8 @@ constexpr int kIndexedEntries = 3000;
 constexpr int kEditedEntries = 300;
 constexpr int kIndexEdits = 40;
 constexpr int kMarkers = 10;
+constexpr int kHistoryEntries = 100;
+constexpr int kHistoryChanges = 60;
 
 struct Outcome
 {
@@ -199,6 +203,59 @@ struct UpdateSetup
                  QStringList{QString::number(kOldEntries)});
     }
 };
+
+// Every record of Programs and Other: "table|rowid" to "name|hash of the text".
+QMap<QString, QString> catalogueRows(const QString &path)
+{
+    QMap<QString, QString> rows;
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    for (const char *table : {"Programs", "Other"}) {
+        sqlite3_stmt *st = nullptr;
+        const QByteArray sql = QByteArray("SELECT rowid, Name, Ref FROM ") + table;
+        sqlite3_prepare_v2(catalogue->handle(), sql.constData(), -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 2)));
+            rows.insert(QStringLiteral("%1|%2").arg(QLatin1String(table)).arg(sqlite3_column_int64(st, 0)),
+                        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))) +
+                            QLatin1Char('|') + QString::number(zv::history::textHash(text)));
+        }
+        sqlite3_finalize(st);
+    }
+    return rows;
+}
+
+// The history file must be sound, and the catalogue must be exactly the first state with every
+// change the history holds as done applied in order: nothing done is missing, nothing shown is
+// unrecorded.
+void checkHistoryAgrees(const QString &path, QMap<QString, QString> expected)
+{
+    // Opened as the program opens it at its next start: a journal the kill left is rolled back then.
+    const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+    sqlite3 *db = catalogue->handle();
+    QCOMPARE(zv::history::attachHistory(db, path).setAsideAs, QString());
+    sqlite3_stmt *st = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(db, "PRAGMA history.integrity_check", -1, &st, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_step(st), SQLITE_ROW);
+    QCOMPARE(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0))), QStringLiteral("ok"));
+    sqlite3_finalize(st);
+    QCOMPARE(sqlite3_prepare_v2(db,
+                                "SELECT r.category, r.before_row, r.after_row, r.after_name, r.after_hash "
+                                "FROM history.changes c JOIN history.records r ON r.change = c.id "
+                                "WHERE c.state = 0 ORDER BY c.id, r.id",
+                                -1, &st, nullptr),
+             SQLITE_OK);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const QString table = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        if (sqlite3_column_type(st, 1) != SQLITE_NULL)
+            expected.remove(QStringLiteral("%1|%2").arg(table).arg(sqlite3_column_int64(st, 1)));
+        if (sqlite3_column_type(st, 2) != SQLITE_NULL)
+            expected.insert(QStringLiteral("%1|%2").arg(table).arg(sqlite3_column_int64(st, 2)),
+                            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 3))) +
+                                QLatin1Char('|') + QString::number(sqlite3_column_int64(st, 4)));
+    }
+    sqlite3_finalize(st);
+    QCOMPARE(catalogueRows(path), expected);
+}
 
 class TestCrash : public QObject
 {
@@ -372,6 +429,44 @@ private slots:
         }
         qInfo("%d moves took %lld ms; %d kills among the moves, every entry once with its text after each", kMoves,
               whole.workMs, kKills);
+    }
+
+    void historyAndCatalogueAgreeAfterAnyKill()
+    {
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        CreateCatalogue(path);
+        {
+            const zv::CatalogueConnection catalogue = OpenCatalogue(path);
+            zv::Catalogue::Transaction transaction(*catalogue);
+            for (int i = 0; i < kHistoryEntries; ++i)
+                AddEntry(catalogue, QStringLiteral("Programs"), movedName(i), movedText(i));
+            transaction.commit();
+        }
+        const QMap<QString, QString> first = catalogueRows(path);
+        auto arguments = [&](quint32 seed, int count) {
+            return QStringList{QStringLiteral("history"), path, QString::number(seed), QString::number(count)};
+        };
+        const Outcome whole = runWorker(arguments(m_seed, kHistoryChanges), -1);
+        QVERIFY(whole.finished);
+        checkHistoryAgrees(path, first);
+        // Half the kills at a random moment, half right after a chosen write to either file.
+        for (int round = 0; round < kKills; ++round) {
+            const bool timed = round % 2 == 0;
+            const qint64 at = m_random.bounded(qint64(whole.workMs) + 1);
+            const int write = 1 + int(m_random.bounded(quint32(qMax(1, whole.writes))));
+            if (timed)
+                runWorker(arguments(m_seed + 1 + round, 1000000), at);
+            else
+                runWorker(arguments(m_seed + 1 + round, kHistoryChanges), -1, write);
+            checkSound(path);
+            checkHistoryAgrees(path, first);
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(timed ? QStringLiteral("after the kill %1 ms into round %2").arg(at).arg(round)
+                                       : QStringLiteral("after write %1 in round %2").arg(write).arg(round)));
+        }
+        qInfo("%d changes, undos and redos took %lld ms (%d writes); %d kills among them", kHistoryChanges,
+              whole.workMs, whole.writes, kKills);
     }
 
     void indexBuildKilledAnywhere()

@@ -1,0 +1,200 @@
+// What the history of changes costs, each figure against the same work with the history off,
+// measured in the same run:
+// - an add, an edit, a delete and a move through the catalogue session, in a category of 1,000
+//   and of 1,000,000 entries (goal: at most 1.2 x);
+// - a 10,000-entry update into a category of 1,000,000 (goal: at most 1.2 x), and undoing it
+//   (goal: at most 1 x the update's own time), with the longest time the thread was busy;
+// - the history's size for that update against the entries' text (goal: at most 1.2 x).
+// Usage: bench_history [--quick]   (--quick: small sizes, once, so that it is known to run)
+#include "TempHome.h"
+#include "core/history/HistoryFile.h"
+#include "core/session/CatalogueSession.h"
+#include "core/store/CatalogueStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace {
+
+bool g_quick = false;
+const QString kTable = QStringLiteral("Games");
+
+QString entryName(int i)
+{
+    return QStringLiteral("Пасхалка №%1 (игра)").arg(i, 7, 10, QLatin1Char('0'));
+}
+
+QString entryText(int i)
+{
+    return QStringLiteral("Запустите игру, в главном меню наберите IDDQD и нажмите Enter. Номер %1.\r\n")
+        .arg(i)
+        .repeated(3);
+}
+
+// A catalogue whose Games hold `count` entries, written straight through SQLite.
+void fill(const QString &path, int count)
+{
+    CreateCatalogue(path);
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Games (Name, Ref) VALUES (?1, ?2)", -1, &insert, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray name = entryName(i).toUtf8();
+        const QByteArray text = entryText(i).toUtf8();
+        sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+struct OpTimes
+{
+    double add = 0, edit = 0, remove = 0, move = 0; // ms per operation
+};
+
+// Median of `rounds` timings of `work`, in ms.
+template <typename Work> double median(int rounds, Work work)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        work(i);
+        ms.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+OpTimes operations(const QString &path, bool history)
+{
+    const int rounds = g_quick ? 3 : 25;
+    zv::CatalogueSession session(path);
+    session.setRecordingHistory(history);
+    session.showCategory(kTable);
+    OpTimes t;
+    t.add = median(rounds,
+                   [&](int i) { session.addEntry(QStringLiteral("Новая %1 %2").arg(history).arg(i), entryText(i)); });
+    t.edit = median(rounds, [&](int i) {
+        session.selectRow(i * 7 % session.count());
+        session.findCurrentRecord();
+        const zv::FindResult record = session.CurrentRecord();
+        session.editEntry(record.rowId, record.name, record.ref, record.name, entryText(i + 1));
+    });
+    t.remove = median(rounds, [&](int i) {
+        session.selectRow(i * 11 % session.count());
+        session.findCurrentRecord();
+        session.deleteCurrent();
+    });
+    t.move = median(rounds, [&](int i) {
+        session.selectRow(i * 13 % session.count());
+        session.findCurrentRecord();
+        const zv::FindResult record = session.CurrentRecord();
+        session.moveCurrent(QStringLiteral("Other"), record.name, record.ref);
+    });
+    return t;
+}
+
+struct UpdateTimes
+{
+    qint64 updateMs = 0;
+    qint64 undoMs = 0;
+    qint64 historyBytes = 0;
+    qint64 textBytes = 0;
+};
+
+UpdateTimes update(const QString &path, const QString &folder, const QStringList &files, bool history)
+{
+    zv::CatalogueSession session(path);
+    session.setRecordingHistory(history);
+    session.showCategory(kTable);
+    UpdateTimes t;
+    const qint64 historyBefore = QFileInfo(zv::history::historyPath(path)).size();
+    QElapsedTimer clock;
+    clock.start();
+    zv::UpdateBatch batch = session.beginUpdateBatch();
+    batch.run(folder, files, {}, nullptr);
+    session.finishUpdateBatch(std::move(batch));
+    t.updateMs = clock.elapsed();
+    t.historyBytes = QFileInfo(zv::history::historyPath(path)).size() - historyBefore;
+    if (history) {
+        clock.restart();
+        session.undo();
+        t.undoMs = clock.elapsed();
+    }
+    return t;
+}
+
+void sizeRow(int entries)
+{
+    zvtest::TempHome home;
+    const QString with = home.file(QStringLiteral("with.dat"));
+    const QString without = home.file(QStringLiteral("without.dat"));
+    fill(with, entries);
+    QFile::copy(with, without);
+    const OpTimes off = operations(without, false);
+    const OpTimes on = operations(with, true);
+    std::printf("%9d entries, ms per change (history off / on, ratio): add %.2f / %.2f (%.2fx), edit %.2f / %.2f "
+                "(%.2fx), delete %.2f / %.2f (%.2fx), move %.2f / %.2f (%.2fx)\n",
+                entries, off.add, on.add, on.add / off.add, off.edit, on.edit, on.edit / off.edit, off.remove,
+                on.remove, on.remove / off.remove, off.move, on.move, on.move / off.move);
+    std::fflush(stdout);
+}
+
+void updateRow(int entries, int added)
+{
+    zvtest::TempHome home;
+    const QString with = home.file(QStringLiteral("with.dat"));
+    const QString without = home.file(QStringLiteral("without.dat"));
+    fill(with, entries);
+    QFile::copy(with, without);
+    const QString folder = home.file(QStringLiteral("base"));
+    QDir().mkpath(folder);
+    QStringList files;
+    qint64 textBytes = 0;
+    for (int i = 0; i < added; ++i) {
+        const QString name = QStringLiteral("Новая пасхалка %1").arg(i);
+        QFile file(folder + QLatin1Char('/') + name);
+        file.open(QIODevice::WriteOnly);
+        const QByteArray text = entryText(i).toUtf8();
+        file.write(text);
+        textBytes += text.size();
+        files << name;
+    }
+    const UpdateTimes off = update(without, folder, files, false);
+    const UpdateTimes on = update(with, folder, files, true);
+    std::printf("update of %d entries into %d: history off %lld ms, on %lld ms (%.2fx); undo %lld ms (%.2fx the "
+                "update, the longest the thread was busy); history grew %lld bytes for %lld bytes of text (%.2fx)\n",
+                added, entries, off.updateMs, on.updateMs, double(on.updateMs) / qMax<qint64>(1, off.updateMs),
+                on.undoMs, double(on.undoMs) / qMax<qint64>(1, on.updateMs), on.historyBytes, textBytes,
+                double(on.historyBytes) / qMax<qint64>(1, textBytes));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    g_quick = app.arguments().contains(QStringLiteral("--quick"));
+    for (const int entries : g_quick ? std::vector<int>{1000, 10000} : std::vector<int>{1000, 1000000})
+        sizeRow(entries);
+    if (g_quick)
+        updateRow(10000, 1000);
+    else
+        updateRow(1000000, 10000);
+    return 0;
+}
