@@ -1,5 +1,6 @@
 #include "TempHome.h"
 #include "core/history/HistoryFile.h"
+#include "core/history/Journal.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/search/SearchIndex.h"
 #include "core/search/SessionIndex.h"
@@ -276,6 +277,46 @@ private slots:
         QCOMPARE(f.storedText(kGames, QStringLiteral("Quake")), textOf(QStringLiteral("Quake")));
         f.session->undo();
         QCOMPARE(f.storedText(kGames, QStringLiteral("Quake")), textOf(QStringLiteral("third")));
+    }
+
+    // Past its size, the history loses its oldest changes, but never the newest ones kept by
+    // count nor those younger than the days kept.
+    void pruningKeepsTheNewestAndTheRecent()
+    {
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        CreateCatalogue(path);
+        const zv::CatalogueConnection db = OpenCatalogue(path);
+        zv::history::attachHistory(db->handle(), path);
+        zv::history::Journal journal(db->handle());
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (int i = 0; i < 30; ++i) {
+            zv::history::Change change;
+            change.table = kGames;
+            change.name = QString::number(i);
+            change.records.push_back({kGames, {}, zv::history::sideOf(i + 1, change.name, QString(), false)});
+            journal.append(change);
+            // Changes 0 to 19 are a year old, the rest from today.
+            const qint64 at = (i < 20 ? now.addDays(-365) : now).toMSecsSinceEpoch();
+            QCOMPARE(sqlite3_exec(
+                         db->handle(),
+                         qPrintable(
+                             QStringLiteral("UPDATE history.changes SET at = %1 WHERE id = %2").arg(at).arg(change.id)),
+                         nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+        }
+        // Under its size nothing goes.
+        QVERIFY(journal.prune(1LL << 40, 0, 5, 90, now).empty());
+        // Over it: the old ones go, oldest first, down to the newest 15 by count.
+        QCOMPARE(journal.prune(0, 0, 15, 90, now).size(), size_t(15));
+        QStringList left;
+        for (const auto &change : journal.list())
+            left.prepend(change.name);
+        QCOMPARE(left.constFirst(), QStringLiteral("15"));
+        QCOMPARE(left.size(), 15);
+        // The recent ones stay whatever the count says.
+        QCOMPARE(journal.prune(0, 0, 1, 90, now).size(), size_t(5));
+        QCOMPARE(journal.list().size(), size_t(10));
     }
 
     void aDamagedHistoryIsSetAside_data()
