@@ -6,6 +6,7 @@
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/catalogue/frmMain.h"
+#include "gui/history/frmHistory.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
@@ -69,6 +70,7 @@ private slots:
         QTest::newRow("edit entry") << Open([](zv::CatalogueSession &s) { return new frmEditItem(nullptr, s); });
         QTest::newRow("picker") << Open([](zv::CatalogueSession &s) { return new frmSelectScreenShot(nullptr, s); });
         QTest::newRow("update") << Open([](zv::CatalogueSession &s) { return new frmUpdate(s); });
+        QTest::newRow("journal") << Open([](zv::CatalogueSession &s) { return new frmHistory(s, nullptr); });
         QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
         QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
         QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });

@@ -559,8 +559,9 @@ QString CatalogueSession::textStored(const CatalogueConnection &db, qint64 rowId
 
 bool CatalogueSession::canRestore(const history::ChangeSummary &change)
 {
-    return change.kind == history::ChangeKind::Deleted ||
-           (change.kind == history::ChangeKind::Edited && change.state == history::ChangeState::Done);
+    // A deletion undone has its entry back already.
+    return (change.kind == history::ChangeKind::Deleted || change.kind == history::ChangeKind::Edited) &&
+           change.state == history::ChangeState::Done;
 }
 
 QString CatalogueSession::restoreFromHistory(qint64 id)

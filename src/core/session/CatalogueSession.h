@@ -100,6 +100,8 @@ public:
     void LoadDB();
     // Closes the connection the list was loaded through.
     void closeCatalogue();
+    // That connection, for a window that reads records through the store (opened when closed).
+    CatalogueConnection readingConnection() { return connection(); }
 
     // The store operations on the category shown. Each throws CatalogueError (of kind
     // RecordGone when another program removed the record meanwhile); the catalogue and the

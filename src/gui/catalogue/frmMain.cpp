@@ -114,6 +114,7 @@ void frmMain::createControls()
     addAction(fullTextSearch);
     txtSearch->addAction(fullTextSearch, QLineEdit::TrailingPosition);
     connect(fullTextSearch, &QAction::triggered, this, [this] { openSearchWindow(this, m_session); });
+    createHistoryActions();
 
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -359,6 +360,8 @@ bool frmMain::windowKey(QKeyEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (textBoxTakesUndo(watched, event))
+        return true;
     // Installed on the application: key presses of every control of this window come here first.
     if (event->type() == QEvent::KeyPress) {
         auto *widget = qobject_cast<QWidget *>(watched);
