@@ -155,6 +155,20 @@ std::optional<Change> Journal::nextRedo() const
     return loadWhere(QStringLiteral("WHERE state = %1 ORDER BY id").arg(int(ChangeState::Undone)));
 }
 
+std::optional<ChangeSummary> Journal::next(Direction direction) const
+{
+    SqlStatement select(m_db,
+                        QStringLiteral("SELECT ") + kChangeColumns +
+                            (direction == Direction::Undo
+                                 ? QStringLiteral(" FROM history.changes WHERE state = %1 ORDER BY id DESC")
+                                 : QStringLiteral(" FROM history.changes WHERE state = %1 ORDER BY id"))
+                                .arg(int(direction == Direction::Undo ? ChangeState::Done : ChangeState::Undone)) +
+                            QStringLiteral(" LIMIT 1"));
+    if (!select.step())
+        return std::nullopt;
+    return readSummary(select);
+}
+
 bool Journal::hasUndo() const
 {
     SqlStatement select(

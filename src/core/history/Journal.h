@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/history/Change.h"
+#include "core/history/Reversal.h"
 
 #include <QString>
 
@@ -43,6 +44,8 @@ public:
     std::optional<Change> nextUndo() const;
     std::optional<Change> nextRedo() const;
     std::optional<Change> load(qint64 id) const;
+    // The change the next undo (or redo) takes, without its records.
+    std::optional<ChangeSummary> next(Direction direction) const;
     // Whether there is one, without reading its records.
     bool hasUndo() const;
     bool hasRedo() const;

@@ -82,7 +82,12 @@ CatalogueSession::CatalogueSession(QString cataloguePath, QObject *parent)
     });
 }
 
-CatalogueSession::~CatalogueSession() = default;
+CatalogueSession::~CatalogueSession()
+{
+    // What it writes lands whole or not at all; its report back dies with this object.
+    if (m_stepThread.joinable())
+        m_stepThread.join();
+}
 
 const NameList &CatalogueSession::names() const
 {
@@ -479,30 +484,105 @@ QString CatalogueSession::redo()
     return stepThroughHistory(history::Direction::Redo);
 }
 
+namespace {
+
+// The part of an undo or redo that writes the catalogue and the history, in one transaction on
+// `db`: any thread may run it on a connection of its own. No change to take: nothing.
+std::optional<HistoryStep> writeHistoryStep(const CatalogueConnection &db, history::Direction direction)
+{
+    history::Journal journal(db->handle());
+    HistoryStep step;
+    Catalogue::Transaction transaction(*db);
+    std::optional<history::Change> change =
+        direction == history::Direction::Undo ? journal.nextUndo() : journal.nextRedo();
+    if (!change)
+        return std::nullopt;
+    step.change = std::move(*change);
+    history::checkPictures(step.change, direction, screenshots::folder());
+    step.effects = history::applyRecords(db->handle(), step.change, direction);
+    journal.updateRecords(step.change);
+    journal.setState(step.change.id,
+                     direction == history::Direction::Undo ? history::ChangeState::Undone : history::ChangeState::Done);
+    transaction.commit();
+    step.direction = direction;
+    return step;
+}
+
+} // namespace
+
 QString CatalogueSession::stepThroughHistory(history::Direction direction)
 {
     if (!historyOn())
         return m_historyNote;
-    const CatalogueConnection db = m_writer;
-    history::Journal journal(db->handle());
-    std::optional<history::Change> change;
-    std::vector<history::TableEffect> effects;
-    {
-        Catalogue::Transaction transaction(*db);
-        change = direction == history::Direction::Undo ? journal.nextUndo() : journal.nextRedo();
-        if (!change)
-            return QString();
-        history::checkPictures(*change, direction, screenshots::folder());
-        effects = history::applyRecords(db->handle(), *change, direction);
-        journal.updateRecords(*change);
-        journal.setState(change->id, direction == history::Direction::Undo ? history::ChangeState::Undone
-                                                                           : history::ChangeState::Done);
-        transaction.commit();
-    }
-    const QString failure = history::applyPictures(*change, direction, screenshots::folder(), keptPictures());
-    showEffects(*change, effects);
+    std::optional<HistoryStep> step = writeHistoryStep(m_writer, direction);
+    return step ? finishHistoryStep(*step) : QString();
+}
+
+QString CatalogueSession::finishHistoryStep(const HistoryStep &step)
+{
+    const QString failure = history::applyPictures(step.change, step.direction, screenshots::folder(), keptPictures());
+    showEffects(step.change, step.effects);
     emit historyChanged();
     return failure;
+}
+
+void CatalogueSession::startHistoryStep(history::Direction direction)
+{
+    if (m_stepRunning)
+        return;
+    if (!historyOn()) {
+        emit historyStepFinished(m_historyNote);
+        return;
+    }
+    // A big change (an update of thousands of entries) is taken back on a thread of its own, so
+    // that the window keeps reacting; a small one at once.
+    const std::optional<history::ChangeSummary> next = history::Journal(m_writer->handle()).next(direction);
+    if (!next) {
+        emit historyStepFinished(QString());
+        return;
+    }
+    if (next->count < kBackgroundStepRecords) {
+        QString outcome;
+        try {
+            outcome = stepThroughHistory(direction);
+        } catch (const history::ChangedSince &refusal) {
+            outcome = refusal.message();
+        } catch (const CatalogueError &error) {
+            outcome = stepFailure(direction, error.message());
+        }
+        emit historyStepFinished(outcome);
+        return;
+    }
+    m_stepRunning = true;
+    if (m_stepThread.joinable())
+        m_stepThread.join();
+    m_stepThread = std::thread([this, direction, path = m_cataloguePath] {
+        std::optional<HistoryStep> step;
+        QString outcome;
+        try {
+            const CatalogueConnection db = OpenCatalogue(path);
+            history::attachHistory(db->handle(), path);
+            step = writeHistoryStep(db, direction);
+        } catch (const history::ChangedSince &refusal) {
+            outcome = refusal.message();
+        } catch (const CatalogueError &error) {
+            outcome = stepFailure(direction, error.message());
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, step = std::move(step), outcome] {
+                m_stepRunning = false;
+                emit historyStepFinished(step ? finishHistoryStep(*step) : outcome);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QString CatalogueSession::stepFailure(history::Direction direction, const QString &why)
+{
+    return (direction == history::Direction::Undo ? QStringLiteral("Не удалось отменить изменение.\n")
+                                                  : QStringLiteral("Не удалось повторить изменение.\n")) +
+           why;
 }
 
 void CatalogueSession::showEffects(const history::Change &change, const std::vector<history::TableEffect> &effects)

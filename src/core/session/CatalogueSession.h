@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 class NameListModel;
 class QItemSelectionModel;
@@ -30,6 +31,14 @@ class ArrivedTexts;
 enum class CountForm { Entries, AddedInEditor, AfterUpdate };
 
 class CatalogueSession;
+
+// An undo or redo written to the catalogue and its history, for the session to show.
+struct HistoryStep
+{
+    history::Change change;
+    std::vector<history::TableEffect> effects;
+    history::Direction direction = history::Direction::Undo;
+};
 
 // The entries of a catalogue update: made on the session's thread, run on a worker thread
 // (which reads only the batch's own snapshot of the list's names), then handed back to the
@@ -150,6 +159,14 @@ public:
     // Returns what failed with the pictures, in Russian, or an empty text.
     QString undo();
     QString redo();
+    // The same as the windows start it: a change of many records is taken back or made again
+    // on a thread of its own while the window keeps reacting; historyStepFinished() tells the
+    // outcome (what failed, why it was refused, or an empty text). While one runs, another
+    // start is ignored.
+    void startHistoryStep(history::Direction direction);
+    bool historyStepRunning() const { return m_stepRunning; }
+    // From how many records a step runs on its own thread.
+    static constexpr int kBackgroundStepRecords = 1000;
     // The changes, newest first (see history::Journal::list), and one with its records.
     std::vector<history::ChangeSummary> historyList(bool deletedOnly = false, const QString &nameFilter = QString());
     std::optional<history::Change> historyChange(qint64 id);
@@ -176,6 +193,7 @@ signals:
     void recordsRemoved(const QString &table, const QList<qint64> &rowIds);
     // A change was recorded, undone or redone.
     void historyChanged();
+    void historyStepFinished(const QString &outcome);
 
 private:
     void removeSelectedRow(int row);
@@ -190,6 +208,8 @@ private:
     QString keepPictures(const QStringList &pictures, const QString &folder, std::vector<history::PictureStep> &steps,
                          bool gone);
     QString stepThroughHistory(history::Direction direction);
+    QString finishHistoryStep(const HistoryStep &step);
+    static QString stepFailure(history::Direction direction, const QString &why);
     void showEffects(const history::Change &change, const std::vector<history::TableEffect> &effects);
     QString textStored(const CatalogueConnection &db, qint64 rowId, const QString &table = QString()) const;
 
@@ -198,6 +218,8 @@ private:
     CatalogueConnection m_writer;
     bool m_historyOn = false;
     bool m_recordingHistory = true;
+    bool m_stepRunning = false;
+    std::thread m_stepThread;
     QString m_historyNote;
     QString m_currentTable;
     QString m_currentEntry;

@@ -76,6 +76,7 @@ private:
     void createHistoryActions();
     // Undo (true) or redo of the last change to the catalogue, with a message when refused.
     void stepThroughHistory(bool undo);
+    void historyStepFinished(const QString &outcome);
     // True when Ctrl+Z or Ctrl+Y in a text box has no typing of its own to take back or make again.
     bool textBoxTakesUndo(QObject *watched, QEvent *event) const;
     void Form_Load();

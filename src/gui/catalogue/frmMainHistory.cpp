@@ -20,6 +20,7 @@ void frmMain::createHistoryActions()
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     redo->setShortcutContext(Qt::WindowShortcut);
     connect(redo, &QAction::triggered, this, [this] { stepThroughHistory(false); });
+    connect(&m_session, &zv::CatalogueSession::historyStepFinished, this, &frmMain::historyStepFinished);
     addAction(undo);
     addAction(redo);
 
@@ -32,17 +33,14 @@ void frmMain::createHistoryActions()
 
 void frmMain::stepThroughHistory(bool undo)
 {
-    const QString doing = undo ? QStringLiteral("отменить") : QStringLiteral("повторить");
-    try {
-        const QString failure = undo ? m_session.undo() : m_session.redo();
-        if (!failure.isEmpty())
-            zv::showMessage(this, failure, zv::MessageForm::OkExclamation);
-    } catch (const zv::history::ChangedSince &refusal) {
-        zv::showMessage(this, refusal.message(), zv::MessageForm::OkExclamation);
-    } catch (const zv::CatalogueError &error) {
-        zv::showMessage(this, QStringLiteral("Не удалось ") + doing + QStringLiteral(" изменение.\n") + error.message(),
-                        zv::MessageForm::OkExclamation);
-    }
+    m_session.startHistoryStep(undo ? zv::history::Direction::Undo : zv::history::Direction::Redo);
+}
+
+void frmMain::historyStepFinished(const QString &outcome)
+{
+    // A refusal, or what failed: the catalogue is as it was, or as the step left it.
+    if (!outcome.isEmpty())
+        zv::showMessage(this, outcome, zv::MessageForm::OkExclamation);
 }
 
 bool frmMain::textBoxTakesUndo(QObject *watched, QEvent *event) const

@@ -1,6 +1,8 @@
 #include "MainWindowFixture.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 
 // Ctrl+Z and Ctrl+Y in the main window, as a user presses them.
 class TestMainUndo : public QObject
@@ -58,6 +60,38 @@ private slots:
         // Nothing typed is left to take back: the catalogue's last change goes.
         press(box, Qt::ControlModifier);
         QCOMPARE(w->listNames(), QStringList{QStringLiteral("Excel")});
+    }
+
+    // An update of many entries is taken back on a thread of its own; the window shows the result.
+    void aBigUpdateIsTakenBackWhileTheWindowKeepsReacting()
+    {
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("flight"));
+        auto w = f.openMain();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const QString folder = f.home.file(QStringLiteral("base"));
+        QDir().mkpath(folder);
+        QStringList files;
+        for (int i = 0; i < zv::CatalogueSession::kBackgroundStepRecords; ++i) {
+            files << QStringLiteral("Entry %1").arg(i);
+            QFile file(folder + QLatin1Char('/') + files.constLast());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("text");
+        }
+        zv::UpdateBatch batch = w->session().beginUpdateBatch();
+        QVERIFY(batch.run(folder, files, {}, nullptr));
+        w->session().finishUpdateBatch(std::move(batch));
+        QCOMPARE(w->listCount(), files.size() + 1);
+        press(f.list(*w), Qt::ControlModifier);
+        QVERIFY(w->session().historyStepRunning());
+        // A second press meanwhile is not a second undo.
+        press(f.list(*w), Qt::ControlModifier);
+        QTRY_VERIFY(!w->session().historyStepRunning());
+        QCOMPARE(w->listNames(), QStringList{QStringLiteral("Excel")});
+        QCOMPARE(ListNames(f.db, QStringLiteral("Programs")), QStringList{QStringLiteral("Excel")});
+        press(f.list(*w), Qt::ControlModifier, Qt::Key_Y);
+        QTRY_COMPARE(w->listCount(), files.size() + 1);
+        QVERIFY(f.seam.messages.isEmpty());
     }
 
     void aChangeMadeElsewhereIsNotUndone()
