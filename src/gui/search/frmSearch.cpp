@@ -29,7 +29,6 @@ namespace {
 constexpr int kTableRole = Qt::UserRole;
 constexpr int kRowIdRole = Qt::UserRole + 1;
 constexpr int kRangesRole = Qt::UserRole + 2;
-constexpr int kTextRole = Qt::UserRole + 3;
 constexpr int kTypingPauseMs = 200;
 constexpr int kRefreshWhileBuildingMs = 1500;
 
@@ -161,6 +160,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     connect(lstResults, &QTreeWidget::itemDoubleClicked, this, &frmSearch::showSelected);
     lstResults->installEventFilter(this);
     connect(&m_index, &zv::search::SearchIndex::progressChanged, this, &frmSearch::showStatus);
+    connect(&m_index, &zv::search::SearchIndex::searched, this, &frmSearch::showResults);
     connect(&m_index, &zv::search::SearchIndex::indexChanged, this, [this] {
         // Answers given from part of the catalogue are renewed as the index grows.
         if (m_lastIncomplete && !m_progress.isActive())
@@ -186,22 +186,32 @@ void frmSearch::runSearch()
     m_typing.stop();
     m_progress.stop();
     const QString table = cmbScope->currentIndex() == 1 ? m_session.CurrentTable() : QString();
-    lstResults->clear();
-    txtPreview->clear();
     m_query = zv::search::parseQuery(txtQuery->text());
     if (txtQuery->text().trimmed().isEmpty()) {
+        m_index.cancelSearch();
+        m_ticket = 0;
+        lstResults->clear();
+        txtPreview->clear();
         lblFound->clear();
         m_lastIncomplete = false;
         return;
     }
-    const zv::search::SearchResults results = m_index.search(txtQuery->text(), table);
+    m_ticket = m_index.searchLater(txtQuery->text(), table);
+}
+
+void frmSearch::showResults(quint64 ticket, const zv::search::SearchResults &results)
+{
+    if (ticket != m_ticket)
+        return;
+    m_ticket = 0;
     m_lastIncomplete = results.incomplete;
+    lstResults->clear();
+    txtPreview->clear();
     QList<QTreeWidgetItem *> items;
     for (const auto &hit : results.hits) {
         auto *item = new QTreeWidgetItem({categoryName(hit.table), hit.name, hit.snippet.text});
         item->setData(0, kTableRole, hit.table);
         item->setData(0, kRowIdRole, hit.rowId);
-        item->setData(0, kTextRole, hit.text);
         item->setData(1, kRangesRole, rangesToVariant(hit.nameRanges));
         item->setData(2, kRangesRole, rangesToVariant(hit.snippet.ranges));
         items << item;
@@ -231,8 +241,17 @@ void frmSearch::showPreview()
         txtPreview->clear();
         return;
     }
-    const QString text = item->data(0, kTextRole).toString();
-    setMarkedText(*txtPreview->document(), text, zv::search::matchRanges(text, m_query));
+    const std::optional<zv::search::EntryText> entry =
+        m_index.entryText(item->data(0, kTableRole).toString(), item->data(0, kRowIdRole).toLongLong());
+    if (!entry) {
+        txtPreview->setPlainText(QStringLiteral("Этой записи уже нет в каталоге."));
+        return;
+    }
+    // A long text is shown from its start, as far as the search reads it.
+    const QString text =
+        entry->cut ? entry->text + QStringLiteral("\n\n[…] Дальше текст не показан: он весь — в главном окне (Enter).")
+                   : entry->text;
+    setMarkedText(*txtPreview->document(), text, zv::search::matchRanges(entry->text, m_query));
 }
 
 void frmSearch::showSelected()

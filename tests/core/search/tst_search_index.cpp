@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -183,6 +184,55 @@ private slots:
         QCOMPARE(results.hits.size(), 50);
         QVERIFY(results.estimated);
         QVERIFY2(qAbs(results.found - inOrder) <= inOrder / 5, qPrintable(QString::number(results.found)));
+    }
+
+    void longTextsAreReadFromTheirStart_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<bool>("marked"); // the snippet shows a match
+        QTest::newRow("phrase at the start") << QStringLiteral("\"красная машина\"") << 1 << true;
+        QTest::newRow("phrase only far on") << QStringLiteral("\"синий трактор\"") << 0 << false;
+        QTest::newRow("word only far on") << QStringLiteral("трактор") << 1 << false;
+    }
+    void longTextsAreReadFromTheirStart()
+    {
+        QFETCH(QString, query);
+        QFETCH(int, found);
+        QFETCH(bool, marked);
+        Catalogue catalogue;
+        const QString text = QStringLiteral("Красная машина. ") + QStringLiteral("слово ").repeated(40000) +
+                             QStringLiteral("синий трактор");
+        const qint64 rowId = catalogue.add(kGames, QStringLiteral("Длинная"), text);
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(query);
+        QCOMPARE(results.found, found);
+        if (found)
+            QCOMPARE(!results.hits.value(0).snippet.ranges.isEmpty(), marked);
+        const std::optional<zv::search::EntryText> start = index->entryText(kGames, rowId);
+        QVERIFY(start && start->cut);
+        QVERIFY(start->text.toUtf8().size() <= zv::search::kTextScope);
+        QVERIFY(start->text.size() > 1000 && text.startsWith(start->text));
+    }
+
+    void newerSearchSupersedesOlder()
+    {
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Красное"), QStringLiteral("красная кнопка"));
+        catalogue.add(kGames, QStringLiteral("Машина"), QStringLiteral("красная машина"));
+        const auto index = readyIndex(catalogue.path);
+        QSignalSpy answers(index.get(), &SearchIndex::searched);
+        index->searchLater(QStringLiteral("кнопка"));
+        const quint64 newer = index->searchLater(QStringLiteral("машина"));
+        QVERIFY(answers.wait(30000));
+        QCoreApplication::processEvents(); // an answer to the older one would be here by now
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][0].value<quint64>(), newer);
+        QCOMPARE(names(answers[0][1].value<SearchResults>()), QStringList{QStringLiteral("Машина")});
+        // Given up: nothing answers it.
+        index->searchLater(QStringLiteral("красная"));
+        index->cancelSearch();
+        QVERIFY(!answers.wait(300));
     }
 
     void categoryChoice()

@@ -8,24 +8,34 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTreeWidget>
 
 namespace {
 
+struct Entry
+{
+    QString table, name, text;
+};
+
 struct SearchFixture : MainWindowFixture
 {
     std::unique_ptr<frmMain> main;
+    zv::search::SearchIndex *index = nullptr;
     frmSearch *window = nullptr;
 
-    SearchFixture()
+    explicit SearchFixture(
+        const QList<Entry> &entries = {
+            {QStringLiteral("Programs"), QStringLiteral("Блокнот"), QStringLiteral("Нажмите F5: вставится время")},
+            {QStringLiteral("OS"), QStringLiteral("Debian"), QStringLiteral("apt-get moo\nAPT нарисует корову")},
+            {QStringLiteral("Games"), QStringLiteral("Коровы"), QStringLiteral("Секретный уровень")},
+        })
     {
-        add(QStringLiteral("Programs"), QStringLiteral("Блокнот"), QStringLiteral("Нажмите F5: вставится время"));
-        add(QStringLiteral("OS"), QStringLiteral("Debian"), QStringLiteral("apt-get moo\nAPT нарисует корову"));
-        add(QStringLiteral("Games"), QStringLiteral("Коровы"), QStringLiteral("Секретный уровень"));
-        zv::search::SearchIndex *index =
-            zv::search::attachSearchIndex(*session, home.file(QStringLiteral("Zorvanell.dat")));
+        for (const Entry &entry : entries)
+            add(entry.table, entry.name, entry.text);
+        index = zv::search::attachSearchIndex(*session, home.file(QStringLiteral("Zorvanell.dat")));
         QVERIFY(index->waitForIdle(60000));
         main = openMain();
         main->activateWindow();
@@ -35,11 +45,14 @@ struct SearchFixture : MainWindowFixture
         window = main->findChild<frmSearch *>();
     }
     QTreeWidget *results() const { return window->findChild<QTreeWidget *>(QStringLiteral("lstResults")); }
+    // Types the query and waits for the answer, which comes from the index's thread.
     void query(const QString &text)
     {
+        QSignalSpy answered(index, &zv::search::SearchIndex::searched);
         auto *box = window->findChild<QLineEdit *>(QStringLiteral("txtQuery"));
         box->setText(text);
         QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(answered.wait(30000));
     }
     QString found() const { return window->findChild<QLabel *>(QStringLiteral("lblFound"))->text(); }
 };
