@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <optional>
 
@@ -29,6 +30,24 @@ struct Known
     qint64 rowId;
     quint64 hash;
 };
+
+// Why the index cannot be written, when the reason is its folder (or, while there is none yet,
+// the folder it is to be made in) refusing new files; empty otherwise. Tried with a real file:
+// permissions alone tell nothing for root or on a read-only mount.
+QString unwritableFolder(const QString &indexPath)
+{
+    const QFileInfo index(indexPath);
+    const bool inside = index.isDir();
+    const QString folder = inside ? index.absoluteFilePath() : index.absolutePath();
+    QTemporaryFile probe(folder + QStringLiteral("/.zv-probe"));
+    if (probe.open())
+        return QString();
+    const QString where = QDir::toNativeSeparators(folder);
+    return (inside ? QStringLiteral("в папку указателя «%1» нельзя записывать").arg(where)
+                   : QStringLiteral("в папку «%1» нельзя записывать, и указатель «%2» в ней не создать")
+                         .arg(where, index.fileName())) +
+           QStringLiteral(". Поиск выключен, пока запись в неё не разрешат и программу не запустят снова");
+}
 
 } // namespace
 
@@ -342,14 +361,20 @@ void IndexWorker::run()
                 QDir(m_indexPath).removeRecursively();
             }
         } catch (const Xapian::DatabaseLockError &) {
+            // Xapian says the same when it cannot make its lock file.
+            const QString unwritable = unwritableFolder(m_indexPath);
             std::lock_guard lock(m_mutex);
-            m_problem = QStringLiteral("указатель занят другой копией программы");
+            m_problem = unwritable.isEmpty() ? QStringLiteral("указатель занят другой копией программы") : unwritable;
         } catch (const Xapian::DatabaseCorruptError &) {
             QDir(m_indexPath).removeRecursively();
             again = true;
         } catch (const Xapian::Error &e) {
+            const QString unwritable = unwritableFolder(m_indexPath);
             std::lock_guard lock(m_mutex);
-            m_problem = QString::fromStdString(e.get_description());
+            m_problem =
+                !unwritable.isEmpty()
+                    ? unwritable
+                    : QStringLiteral("указатель не открывается (%1)").arg(QString::fromStdString(e.get_description()));
         } catch (const CatalogueError &e) {
             std::lock_guard lock(m_mutex);
             m_problem = e.message();

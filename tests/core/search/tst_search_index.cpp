@@ -1,5 +1,6 @@
 // The full-text index over real catalogue files: matching as people expect, following every
 // kind of change, edits made by another program while the index was closed, damaged indexes.
+#include "SmallDisk.h"
 #include "TempHome.h"
 #include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
@@ -235,6 +236,39 @@ private slots:
         QVERIFY(!answers.wait(300));
     }
 
+    void unwritableIndexIsSaidSo_data()
+    {
+        QTest::addColumn<bool>("indexExists"); // the folder that refuses writes is the index's, or the program's
+        QTest::newRow("index folder read-only") << true;
+        QTest::newRow("program folder read-only") << false;
+    }
+    void unwritableIndexIsSaidSo()
+    {
+        QFETCH(bool, indexExists);
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Слово"), QStringLiteral("слово"));
+        catalogue.db.reset();
+        const QString folder = indexExists ? SearchIndex::indexPathFor(catalogue.path) : catalogue.home.path();
+        if (indexExists)
+            readyIndex(catalogue.path);
+        zvtest::ReadOnlyFolder readOnly(folder);
+        if (!readOnly.error().isEmpty())
+            QSKIP(qPrintable(readOnly.error()));
+        SearchIndex index(catalogue.path);
+        QVERIFY(index.waitForIdle(30000));
+        QCOMPARE(index.state(), SearchIndex::State::Unavailable);
+        const QString status = index.statusText();
+        const QString message = index.search(QStringLiteral("слово")).message;
+        for (const QString &said : {status, message}) {
+            QVERIFY2(said.contains(QStringLiteral("«%1»").arg(QDir::toNativeSeparators(folder))), qPrintable(said));
+            QVERIFY2(said.contains(QStringLiteral("нельзя записывать")) && said.contains(QStringLiteral("выключен")),
+                     qPrintable(said));
+            QVERIFY2(!said.contains(QStringLiteral("занят")) && !said.contains(QStringLiteral("несколько секунд")) &&
+                         !said.contains(QStringLiteral("Error")),
+                     qPrintable(said));
+        }
+    }
+
     void categoryChoice()
     {
         Catalogue catalogue;
@@ -406,5 +440,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSearchIndex)
+int main(int argc, char *argv[])
+{
+    // Before any thread starts: the read-only binds the tests make go with this process.
+    zvtest::privateMounts();
+    QCoreApplication app(argc, argv);
+    TestSearchIndex test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_search_index.moc"

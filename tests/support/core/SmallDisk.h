@@ -30,4 +30,24 @@ private:
     bool m_mounted = false;
 };
 
+// `folder` refuses new files for as long as this lives. Root writes whatever the permissions say,
+// so for root (after privateMounts) the folder is bound read-only onto itself; for anyone else
+// its write permission is taken away.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString &folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
+    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
+
+    // Empty when the folder is read-only; otherwise why not, for QSKIP.
+    QString error() const { return m_error; }
+
+private:
+    QString m_folder;
+    QString m_error;
+    bool m_mounted = false;
+};
+
 } // namespace zvtest
