@@ -8,10 +8,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace {
 
@@ -55,7 +58,45 @@ struct SearchFixture : MainWindowFixture
         QVERIFY(answered.wait(30000));
     }
     QString found() const { return window->findChild<QLabel *>(QStringLiteral("lblFound"))->text(); }
+
+    // Where a cell of the list shows a marked word, as drawn: the box of the mark's yellow in
+    // the cell's visible part (empty when none is in sight), the picture and that yellow as
+    // painted (a selected row's focus frame tints it).
+    QRect markIn(int row, int column, QImage *picture, QRgb *yellow = nullptr) const
+    {
+        QTreeWidget *list = results();
+        *picture = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect cell = list->visualRect(list->model()->index(row, column)) & list->viewport()->rect();
+        QRect mark;
+        QMap<QRgb, int> yellows;
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                const QRgb c = picture->pixel(x, y);
+                if (qRed(c) > 200 && qGreen(c) > 180 && qBlue(c) < 160) {
+                    mark |= QRect(x, y, 1, 1);
+                    ++yellows[c];
+                }
+            }
+        }
+        if (yellow && !yellows.isEmpty())
+            *yellow = std::max_element(yellows.begin(), yellows.end()).key();
+        return mark;
+    }
 };
+
+// WCAG's contrast ratio of two colours, 1 (same) to 21 (black on white).
+double contrast(QRgb a, QRgb b)
+{
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 } // namespace
 
@@ -104,6 +145,33 @@ private slots:
         };
         QVERIFY(boldAt(text.indexOf(QStringLiteral("корову"))));
         QVERIFY(!boldAt(text.indexOf(QStringLiteral("нарисует"))));
+    }
+
+    void markedWordsReadable_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::newRow("selected row, name") << 0 << 1;
+        QTest::newRow("other row, snippet") << 1 << 2;
+    }
+    void markedWordsReadable()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        SearchFixture f;
+        f.query(QStringLiteral("коровы"));
+        QCOMPARE(f.results()->currentItem(), f.results()->topLevelItem(0));
+        QImage picture;
+        QRgb yellow = 0;
+        const QRect mark = f.markIn(row, column, &picture, &yellow);
+        QVERIFY(!mark.isEmpty());
+        // The letters on the mark stand out from it as body text must (WCAG AA: 4.5).
+        double best = 1;
+        for (int y = mark.top(); y <= mark.bottom(); ++y) {
+            for (int x = mark.left(); x <= mark.right(); ++x)
+                best = std::max(best, contrast(picture.pixel(x, y), yellow));
+        }
+        QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
     }
 
     void enterShowsTheEntryInTheMainWindow()
