@@ -13,13 +13,15 @@ bool startsWith(const std::string &text, const std::string &prefix)
     return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin());
 }
 
-// Where a snippet of about `width` characters begins and ends: at the text's start, or a little
-// before the first match when that lies further on; never inside a word.
+// Where a snippet of about `width` characters begins and ends: at the text's start, or a few
+// words before the first match when that lies further on, so that the match is in sight even
+// where a list shows only the snippet's first half; never inside a word.
 std::pair<qsizetype, qsizetype> snippetWindow(QStringView text, const TextRange *first, qsizetype width)
 {
     qsizetype start = 0;
-    if (first && first->start + first->length > width - width / 4) {
-        start = std::max<qsizetype>(0, first->start - width / 4);
+    const qsizetype lead = width / 5;
+    if (first && first->start > lead) {
+        start = first->start - lead;
         while (start > 0 && start < first->start && isWordChar(text[start - 1]))
             ++start;
     }

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QMap>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -22,6 +23,12 @@ struct Entry
 {
     QString table, name, text;
 };
+
+QString starterText(const QString &file)
+{
+    QFile text(QStringLiteral(ZV_STARTER_TEXTS "/") + file);
+    return text.open(QIODevice::ReadOnly) ? QString::fromUtf8(text.readAll()) : QString();
+}
 
 struct SearchFixture : MainWindowFixture
 {
@@ -172,6 +179,30 @@ private slots:
                 best = std::max(best, contrast(picture.pixel(x, y), yellow));
         }
         QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
+    }
+
+    void snippetShowsTheMatch_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("Debian, коровы") << "OS"
+                                        << "Debian" << QStringLiteral("коровы");
+        QTest::newRow("Doom, phrase") << "Games"
+                                      << "Doom" << QStringLiteral("\"режим бога\"");
+    }
+    void snippetShowsTheMatch()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, name);
+        QFETCH(QString, query);
+        const QString text = starterText(table + QLatin1Char('/') + name + QStringLiteral(".txt"));
+        QVERIFY(!text.isEmpty());
+        SearchFixture f({{table, name, text}});
+        f.query(query);
+        QCOMPARE(f.results()->topLevelItemCount(), 1);
+        QImage picture;
+        QVERIFY2(!f.markIn(0, 2, &picture).isEmpty(), qPrintable(f.results()->topLevelItem(0)->text(2)));
     }
 
     void enterShowsTheEntryInTheMainWindow()
