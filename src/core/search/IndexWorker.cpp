@@ -61,6 +61,7 @@ struct IndexWorker::Run
     int pending = 0;
     QElapsedTimer sinceCommit;
     bool jobsDuringBuild = false;
+    quint64 applied = 0; // the serial of the last job put in the index
 
     bool stopping()
     {
@@ -113,6 +114,7 @@ struct IndexWorker::Run
             return;
         db->commit();
         pending = 0;
+        worker.m_committed = std::max(worker.m_committed.load(), applied);
         sinceCommit.restart();
         worker.m_notify(true);
     }
@@ -167,6 +169,7 @@ struct IndexWorker::Run
             else
                 for (qint64 rowId : job.rowIds)
                     drop(job.table, rowId);
+            applied = std::max(applied, job.serial);
         }
         jobsDuringBuild = jobsDuringBuild || !jobs.empty();
         return true;
@@ -269,6 +272,11 @@ struct IndexWorker::Run
     {
         for (int attempt = 0; attempt < 3; ++attempt) {
             const CatalogueFingerprint before = readFingerprint(catalogue->handle(), catalogue->path());
+            {
+                // Whatever was handed over before this reading of the catalogue is in it.
+                std::lock_guard lock(worker.m_mutex);
+                applied = std::max(applied, worker.m_posted);
+            }
             worker.m_done = 0;
             worker.m_total = countRecords();
             setState(Building);
@@ -305,6 +313,7 @@ struct IndexWorker::Run
                 return false;
             fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
             db->set_metadata(layout::kFingerprintKey, fingerprint.state.toStdString());
+            worker.m_done = worker.m_total = qint64(db->get_doccount());
             commit(true);
         }
     }
@@ -409,6 +418,7 @@ void IndexWorker::post(Job job)
         std::lock_guard lock(m_mutex);
         if (m_state == Unavailable)
             return;
+        job.serial = ++m_posted;
         m_jobs.push_back(std::move(job));
         m_busy = true;
     }
@@ -435,6 +445,12 @@ bool IndexWorker::waitForIdle(int timeoutMs)
     std::unique_lock lock(m_mutex);
     return m_idleChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !m_busy && m_jobs.empty(); });
+}
+
+bool IndexWorker::changesPending() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state != Unavailable && m_committed < m_posted;
 }
 
 QString IndexWorker::problem() const

@@ -403,4 +403,9 @@ bool SearchIndex::waitForIdle(int timeoutMs)
     return m_worker->waitForIdle(timeoutMs);
 }
 
+bool SearchIndex::changesPending() const
+{
+    return m_worker->changesPending();
+}
+
 } // namespace zv::search

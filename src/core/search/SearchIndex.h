@@ -88,6 +88,8 @@ public:
 
     // Blocks until everything handed over so far is in the index (for tests and benchmarks).
     bool waitForIdle(int timeoutMs);
+    // Changes were handed over that are not yet searchable.
+    bool changesPending() const;
 
 signals:
     // The state or the progress changed.

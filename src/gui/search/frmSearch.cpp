@@ -165,7 +165,19 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
         // Answers given from part of the catalogue are renewed as the index grows.
         if (m_lastIncomplete && !m_progress.isActive())
             m_progress.start();
+        // An answer from before a change made elsewhere is asked again once the index has it.
+        if (m_catalogueChanged && !m_index.changesPending()) {
+            m_catalogueChanged = false;
+            if (const QTreeWidgetItem *item = lstResults->currentItem()) {
+                m_keepTable = item->data(0, kTableRole).toString();
+                m_keepRowId = item->data(0, kRowIdRole).toLongLong();
+            }
+            runSearch();
+        }
     });
+    auto changed = [this] { m_catalogueChanged = !txtQuery->text().trimmed().isEmpty(); };
+    connect(&m_session, &zv::CatalogueSession::recordsChanged, this, changed);
+    connect(&m_session, &zv::CatalogueSession::recordsRemoved, this, changed);
     connect(&m_session, &zv::CatalogueSession::categoryLoaded, this, [this] {
         cmbScope->setItemText(1, QStringLiteral("В разделе «") + categoryName(m_session.CurrentTable()) +
                                      QStringLiteral("»"));
@@ -208,14 +220,19 @@ void frmSearch::showResults(quint64 ticket, const zv::search::SearchResults &res
     lstResults->clear();
     txtPreview->clear();
     QList<QTreeWidgetItem *> items;
+    QTreeWidgetItem *kept = nullptr;
     for (const auto &hit : results.hits) {
         auto *item = new QTreeWidgetItem({categoryName(hit.table), hit.name, hit.snippet.text});
         item->setData(0, kTableRole, hit.table);
         item->setData(0, kRowIdRole, hit.rowId);
         item->setData(1, kRangesRole, rangesToVariant(hit.nameRanges));
         item->setData(2, kRangesRole, rangesToVariant(hit.snippet.ranges));
+        if (hit.table == m_keepTable && hit.rowId == m_keepRowId)
+            kept = item;
         items << item;
     }
+    m_keepTable.clear();
+    m_keepRowId = -1;
     lstResults->addTopLevelItems(items);
     QString found = results.hits.isEmpty() && !results.message.isEmpty()
                         ? results.message
@@ -231,7 +248,7 @@ void frmSearch::showResults(quint64 ticket, const zv::search::SearchResults &res
                      .arg(m_index.total());
     lblFound->setText(found);
     if (!items.isEmpty())
-        lstResults->setCurrentItem(items.first());
+        lstResults->setCurrentItem(kept ? kept : items.first());
 }
 
 void frmSearch::showPreview()

@@ -45,7 +45,10 @@ private:
     zv::search::ParsedQuery m_query;
     quint64 m_ticket = 0; // the question whose answer the list waits for
     bool m_lastIncomplete = false;
-
+    bool m_catalogueChanged = false; // since the answer shown
+    // The entry selected when the list is asked for again after a change, to select it anew.
+    QString m_keepTable;
+    qint64 m_keepRowId = -1;
     QTimer m_typing;   // searches once the user pauses
     QTimer m_progress; // searches again while the index grows
 

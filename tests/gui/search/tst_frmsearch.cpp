@@ -1,6 +1,7 @@
 // The search window over the real main window: Ctrl+F and the magnifier open it, results show
 // category, name and marked snippet, the preview marks the words in plain text, Enter shows
-// the entry in the main window as if it had been clicked.
+// the entry in the main window as if it had been clicked, and the window follows changes made
+// in the main window.
 #include "MainWindowFixture.h"
 #include "core/search/SearchIndex.h"
 #include "core/search/SessionIndex.h"
@@ -65,6 +66,7 @@ struct SearchFixture : MainWindowFixture
         QVERIFY(answered.wait(30000));
     }
     QString found() const { return window->findChild<QLabel *>(QStringLiteral("lblFound"))->text(); }
+    QString status() const { return window->findChild<QLabel *>(QStringLiteral("lblStatus"))->text(); }
 
     // Where a cell of the list shows a marked word, as drawn: the box of the mark's yellow in
     // the cell's visible part (empty when none is in sight), the picture and that yellow as
@@ -203,6 +205,36 @@ private slots:
         QCOMPARE(f.results()->topLevelItemCount(), 1);
         QImage picture;
         QVERIFY2(!f.markIn(0, 2, &picture).isEmpty(), qPrintable(f.results()->topLevelItem(0)->text(2)));
+    }
+
+    void followsChangesMadeInTheMainWindow_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("found");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("add") << "add" << QStringLiteral("Найдено: 3") << QStringLiteral("записей 4");
+        QTest::newRow("delete") << "delete" << QStringLiteral("Найдено: 1") << QStringLiteral("записей 2");
+    }
+    void followsChangesMadeInTheMainWindow()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, found);
+        QFETCH(QString, count);
+        SearchFixture f;
+        f.query(QStringLiteral("коровы"));
+        QCOMPARE(f.found(), QStringLiteral("Найдено: 2"));
+        QVERIFY(f.status().endsWith(QStringLiteral("записей 3")));
+        // As the main window's buttons do it: through the session.
+        f.session->showCategory(QStringLiteral("OS"));
+        if (change == QLatin1String("add")) {
+            f.session->addEntry(QStringLiteral("Ubuntu"), QStringLiteral("Та же корова"));
+        } else {
+            f.session->selectRow(0);
+            QCOMPARE(f.session->selectedName(), QStringLiteral("Debian"));
+            f.session->deleteCurrent();
+        }
+        QTRY_COMPARE(f.found(), found);
+        QTRY_VERIFY2(f.status().endsWith(count), qPrintable(f.status()));
     }
 
     void enterShowsTheEntryInTheMainWindow()
