@@ -117,11 +117,11 @@ SearchResults SearchIndex::Reader::search(const QString &text, const QString &ta
     results.message = query.message;
     if (query.isEmpty())
         return results;
-    results.incomplete = worker.state() != IndexWorker::Ready;
     if (worker.state() == IndexWorker::Unavailable) {
         results.message = unavailableText(worker.problem()) + QLatin1Char('.');
         return results;
     }
+    results.incomplete = worker.state() != IndexWorker::Ready;
     if (!open()) {
         results.message = QStringLiteral("Указатель ещё не готов, попробуйте через несколько секунд.");
         return results;

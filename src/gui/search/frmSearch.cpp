@@ -100,6 +100,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     lblFound = new QLabel(this);
     lblFound->setObjectName(QStringLiteral("lblFound"));
     lblFound->setTextFormat(Qt::PlainText);
+    lblFound->setWordWrap(true); // a long reason wraps rather than widening the window
 
     lstResults = new QTreeWidget(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
@@ -119,6 +120,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setWordWrap(true);
 
     // What a screen reader calls the controls that have no label of their own.
     txtQuery->setAccessibleName(QStringLiteral("Слова для поиска"));

@@ -258,7 +258,9 @@ private slots:
         QVERIFY(index.waitForIdle(30000));
         QCOMPARE(index.state(), SearchIndex::State::Unavailable);
         const QString status = index.statusText();
-        const QString message = index.search(QStringLiteral("слово")).message;
+        const SearchResults results = index.search(QStringLiteral("слово"));
+        QVERIFY(!results.incomplete); // not "still being built"
+        const QString message = results.message;
         for (const QString &said : {status, message}) {
             QVERIFY2(said.contains(QStringLiteral("«%1»").arg(QDir::toNativeSeparators(folder))), qPrintable(said));
             QVERIFY2(said.contains(QStringLiteral("нельзя записывать")) && said.contains(QStringLiteral("выключен")),
