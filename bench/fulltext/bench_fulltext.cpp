@@ -287,6 +287,21 @@ void measureBigTexts(const QString &path, SearchIndex &index, int count, qint64 
                 "without them, +%.2f ms (goal: at most 50); p50 %.2f ms; slowest %.1f ms\n",
                 count, double(each) / 1e6, double(biggest) / 1e6, p95With, p95Without, p95With - p95Without,
                 percentile(with.times, 0.5), percentile(with.times, 1.0));
+    // p95 by kind, with and without them: the answers come in the order asked, kind by kind.
+    std::printf("    by kind, p95 with them / without:");
+    qsizetype at = 0;
+    for (const QueryKind &kind : kKinds) {
+        std::vector<double> withKind, withoutKind;
+        for (int round = 0; round < rounds; ++round) {
+            const qsizetype from = qsizetype(round) * qsizetype(with.times.size() / size_t(rounds)) + at;
+            withKind.insert(withKind.end(), with.times.begin() + from, with.times.begin() + from + kind.queries.size());
+            withoutKind.insert(withoutKind.end(), without.times.begin() + from,
+                               without.times.begin() + from + kind.queries.size());
+        }
+        at += kind.queries.size();
+        std::printf(" %s %.1f / %.1f ms%s", kind.name, percentile(withKind, 0.95), percentile(withoutKind, 0.95),
+                    &kind == &kKinds.last() ? "\n" : ",");
+    }
     std::printf("    resident memory added while searching them: %.1f MB (goal: at most 50); longest event-loop "
                 "stall %.1f ms, %.1f ms without them (goal: at most 100)\n",
                 double(std::max(0L, peak - before)) / 1024, with.stallMs, without.stallMs);

@@ -102,8 +102,9 @@ QList<TextRange> QueryMatcher::ranges(QStringView text, qsizetype most)
     if (m_stems.empty() && m_prefixes.empty())
         return found;
     forEachWord(text, [&](WordSpan w) {
-        if ((most < 0 || found.size() < most) && matches(text.mid(w.start, w.length)))
+        if (matches(text.mid(w.start, w.length)))
             found.append(TextRange{w.start, w.length});
+        return most < 0 || found.size() < most;
     });
     return found;
 }
@@ -115,14 +116,13 @@ bool QueryMatcher::containsPhrase(QStringView text, const std::vector<std::strin
     std::vector<const std::string *> window; // the last words' stems, kept by the cache
     bool found = false;
     forEachWord(text, [&](WordSpan w) {
-        if (found)
-            return;
         window.push_back(&stem(text.mid(w.start, w.length)));
         if (window.size() > stems.size())
             window.erase(window.begin());
         found = window.size() == stems.size() &&
                 std::equal(window.begin(), window.end(), stems.begin(),
                            [](const std::string *a, const std::string &b) { return *a == b; });
+        return !found;
     });
     return found;
 }
