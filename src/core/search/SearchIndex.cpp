@@ -27,6 +27,9 @@ namespace {
 // once a page of results is confirmed, no more than the sample its count is estimated from.
 constexpr int kPhraseChecks = 1000;
 constexpr int kPhraseSample = 250;
+// Nor more texts than this many characters in all (each text's first kTextScope bytes): a few
+// texts of megabytes among the candidates cost what a thousand short ones do.
+constexpr qint64 kPhraseChars = 500000;
 // Counts up to this are exact.
 constexpr int kCountExactly = 1000;
 
@@ -139,6 +142,7 @@ SearchResults SearchIndex::Reader::search(const QString &text, const QString &ta
     }
     try {
         QueryMatcher matcher(query);
+        qint64 phraseChars = 0; // read to check the order of phrases' words
         Xapian::Enquire enquire(*db);
         enquire.set_query(layout::makeQuery(query, table));
         auto take = [&](const Xapian::MSetIterator &it) -> bool {
@@ -150,6 +154,7 @@ SearchResults SearchIndex::Reader::search(const QString &text, const QString &ta
             if (!record)
                 return false;
             hit.name = record->name;
+            phraseChars += phrases.empty() ? 0 : record->text.size();
             for (const auto &phrase : phrases) {
                 if (!matcher.containsPhrase(hit.name, phrase) && !matcher.containsPhrase(record->text, phrase))
                     return false;
@@ -174,7 +179,7 @@ SearchResults SearchIndex::Reader::search(const QString &text, const QString &ta
             int checked = 0, confirmed = 0;
             const Xapian::MSet candidates = enquire.get_mset(0, kPhraseChecks, kCountExactly);
             for (auto it = candidates.begin(); it != candidates.end() && !givenUp(); ++it) {
-                if (confirmed >= limit && checked >= kPhraseSample)
+                if ((confirmed >= limit && checked >= kPhraseSample) || phraseChars >= kPhraseChars)
                     break;
                 ++checked;
                 confirmed += take(it);

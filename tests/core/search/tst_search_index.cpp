@@ -216,6 +216,27 @@ private slots:
         QVERIFY(start->text.size() > 1000 && text.startsWith(start->text));
     }
 
+    void phraseChecksOfLongTextsAreBounded()
+    {
+        Catalogue catalogue;
+        {
+            // Each read up to its first 64 KB: some 35,000 characters.
+            const QString text = QStringLiteral("красная машина ") + QStringLiteral("слово ").repeated(6500);
+            zv::Catalogue::Transaction transaction(*catalogue.db);
+            for (int i = 0; i < 30; ++i)
+                catalogue.add(kGames, QStringLiteral("Длинная %1").arg(i), text);
+            transaction.commit();
+        }
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(QStringLiteral("\"красная машина\""));
+        // Half a million characters are read: the order is checked in some of them, and the
+        // count is estimated from those (every one had the phrase).
+        QVERIFY2(results.hits.size() >= 10 && results.hits.size() < 20,
+                 qPrintable(QString::number(results.hits.size())));
+        QVERIFY(results.estimated);
+        QCOMPARE(results.found, 30);
+    }
+
     void newerSearchSupersedesOlder()
     {
         Catalogue catalogue;
