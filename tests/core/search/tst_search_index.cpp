@@ -463,13 +463,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    // Before any thread starts: the read-only binds the tests make go with this process.
-    zvtest::privateMounts();
-    QCoreApplication app(argc, argv);
-    TestSearchIndex test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+ZV_TEST_MAIN_WITH_PRIVATE_MOUNTS(TestSearchIndex)
 #include "tst_search_index.moc"

@@ -10,6 +10,17 @@ namespace zvtest {
 // without the right to (not root), and SmallDisk then says so.
 void privateMounts();
 
+// QTEST_GUILESS_MAIN with privateMounts first, for a test that mounts.
+#define ZV_TEST_MAIN_WITH_PRIVATE_MOUNTS(TestObject)                                                                   \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        zvtest::privateMounts();                                                                                       \
+        QCoreApplication app(argc, argv);                                                                              \
+        TestObject test;                                                                                               \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                                        \
+    }
+
 // A small file system (tmpfs) of `megabytes` mounted on a fresh folder for as long as this lives.
 class SmallDisk
 {
