@@ -1,7 +1,8 @@
 // The full-text index on catalogues of 10,000 to 1,000,000 entries with texts recombined from
 // the starter catalogue's: query times against a plain LIKE scan, the first build with the
 // longest stall of the event loop, an update of 10,000 entries into a big and an empty
-// category, the index's size against the texts' and the memory the search adds.
+// category, the index's size against the texts' and the memory the search adds; then the same
+// queries again once entries of many megabytes are added to the smallest catalogue.
 // Usage: bench_fulltext [--quick | largest size, default 1000000]   (quick: 1,000 entries, once)
 #include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -96,15 +98,26 @@ qint64 fill(const QString &path, const Pool &pool, int count, quint32 seed, QLis
     return bytes;
 }
 
-long residentKb()
+long statusKb(const char *field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
     }
     return 0;
+}
+
+long residentKb()
+{
+    return statusKb("VmRSS:");
+}
+
+// Starts the peak of resident memory anew from what is resident now (Linux 4.0 and later).
+void resetPeakKb()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 qint64 folderSize(const QString &path)
@@ -138,8 +151,9 @@ double longestStallMs(const std::function<bool()> &done)
         last = now;
     });
     tick.start(5);
+    // Waits as a window's loop does: the timer or an answer from another thread wakes it.
     while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return double(longest) / 1e6;
 }
 
@@ -186,7 +200,114 @@ const QList<QueryKind> kKinds = {
      {QStringLiteral("\"во время игры\""), QStringLiteral("\"режим бога\""), QStringLiteral("\"без консоли\"")}},
 };
 
-void measure(const Pool &pool, int size, bool quick)
+// Texts of many megabytes that every query finds: the words of each query in the other order,
+// so that a phrase occurs all through them but never as typed.
+QString bigText(qint64 bytes)
+{
+    QStringList words;
+    for (const QueryKind &kind : kKinds) {
+        for (const QString &query : kind.queries) {
+            QStringList some = QString(query).remove(QLatin1Char('"')).split(QLatin1Char(' '));
+            std::reverse(some.begin(), some.end());
+            words += some;
+        }
+    }
+    const QString block = words.join(QLatin1Char(' ')) + QStringLiteral(". Обычные слова между ними. ");
+    const qsizetype chars = qsizetype(bytes * block.size() / block.toUtf8().size());
+    QString text;
+    text.reserve(chars + block.size());
+    while (text.size() < chars)
+        text += block;
+    return text;
+}
+
+struct Answers
+{
+    std::vector<double> times;
+    double stallMs = 0;
+};
+
+// Every query `rounds` times, asked as the search window asks while the event loop runs: the
+// time from asking to the answer, and the longest stall of the loop meanwhile.
+Answers askAll(SearchIndex &index, int rounds)
+{
+    QStringList queue;
+    for (int round = 0; round < rounds; ++round) {
+        for (const QueryKind &kind : kKinds)
+            queue += kind.queries;
+    }
+    Answers answers;
+    qsizetype next = 0;
+    quint64 waitingFor = 0;
+    QElapsedTimer one;
+    const QMetaObject::Connection answered =
+        QObject::connect(&index, &SearchIndex::searched, [&](quint64 ticket, const zv::search::SearchResults &) {
+            if (ticket != waitingFor)
+                return;
+            answers.times.push_back(double(one.nsecsElapsed()) / 1e6);
+            waitingFor = 0;
+        });
+    answers.stallMs = longestStallMs([&] {
+        if (waitingFor)
+            return false;
+        if (next == queue.size())
+            return true;
+        one.start();
+        waitingFor = index.searchLater(queue[next++]);
+        return false;
+    });
+    QObject::disconnect(answered);
+    return answers;
+}
+
+// The same queries with `count` entries of `each` bytes and one of `biggest` added.
+void measureBigTexts(const QString &path, SearchIndex &index, int count, qint64 each, qint64 biggest, int rounds)
+{
+    const Answers without = askAll(index, rounds);
+    QList<qint64> rowIds;
+    {
+        auto catalogue = OpenCatalogue(path);
+        zv::EntryAppender append(catalogue, kTable);
+        const QString text = bigText(each);
+        for (int i = 0; i < count; ++i)
+            rowIds << append.add(QStringLiteral("Большая %1").arg(i), text);
+        rowIds << append.add(QStringLiteral("Самая большая"), bigText(biggest));
+    }
+    index.entriesChanged(kTable, rowIds);
+    if (!index.waitForIdle(3600 * 1000)) {
+        std::printf("  the big entries were not indexed within an hour\n");
+        return;
+    }
+    const long before = residentKb();
+    resetPeakKb();
+    const Answers with = askAll(index, rounds);
+    const long peak = statusKb("VmHWM:");
+    const double p95Without = percentile(without.times, 0.95), p95With = percentile(with.times, 0.95);
+    std::printf("  with %d entries of %.0f MB and one of %.0f MB added: all queries p95 %.2f ms against %.2f ms "
+                "without them, +%.2f ms (goal: at most 50); p50 %.2f ms; slowest %.1f ms\n",
+                count, double(each) / 1e6, double(biggest) / 1e6, p95With, p95Without, p95With - p95Without,
+                percentile(with.times, 0.5), percentile(with.times, 1.0));
+    // p95 by kind, with and without them: the answers come in the order asked, kind by kind.
+    std::printf("    by kind, p95 with them / without:");
+    qsizetype at = 0;
+    for (const QueryKind &kind : kKinds) {
+        std::vector<double> withKind, withoutKind;
+        for (int round = 0; round < rounds; ++round) {
+            const qsizetype from = qsizetype(round) * qsizetype(with.times.size() / size_t(rounds)) + at;
+            withKind.insert(withKind.end(), with.times.begin() + from, with.times.begin() + from + kind.queries.size());
+            withoutKind.insert(withoutKind.end(), without.times.begin() + from,
+                               without.times.begin() + from + kind.queries.size());
+        }
+        at += kind.queries.size();
+        std::printf(" %s %.1f / %.1f ms%s", kind.name, percentile(withKind, 0.95), percentile(withoutKind, 0.95),
+                    &kind == &kKinds.last() ? "\n" : ",");
+    }
+    std::printf("    resident memory added while searching them: %.1f MB (goal: at most 50); longest event-loop "
+                "stall %.1f ms, %.1f ms without them (goal: at most 100)\n",
+                double(std::max(0L, peak - before)) / 1024, with.stallMs, without.stallMs);
+}
+
+void measure(const Pool &pool, int size, bool quick, bool bigTexts)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("Zorvanell.dat"));
@@ -272,6 +393,13 @@ void measure(const Pool &pool, int size, bool quick)
     std::printf("  update of %d entries: %.0f ms into this category, %.0f ms into an empty one: %.2f x (goal: at "
                 "most 1.5); longest stall %.1f ms\n",
                 quick ? 1000 : 10000, big, empty, big / empty, std::max(bigStall, emptyStall));
+    if (bigTexts) {
+        // What one update may bring, and one entry bigger still (smaller in the quick run).
+        if (quick)
+            measureBigTexts(path, index, 4, 1000000, 5000000, 1);
+        else
+            measureBigTexts(path, index, 40, 4000000, 50000000, 3);
+    }
 }
 
 } // namespace
@@ -292,10 +420,10 @@ int main(int argc, char **argv)
                 "other work, so read the ratios rather than the times\n",
                 pool.sentences.size(), pool.names.size());
     if (quick) {
-        measure(pool, 1000, true);
+        measure(pool, 1000, true, true);
         return 0;
     }
     for (int size = 10000; size <= largest; size *= 10)
-        measure(pool, size, false);
+        measure(pool, size, false, size == 10000);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <optional>
 
@@ -30,6 +31,24 @@ struct Known
     quint64 hash;
 };
 
+// Why the index cannot be written, when the reason is its folder (or, while there is none yet,
+// the folder it is to be made in) refusing new files; empty otherwise. Tried with a real file:
+// permissions alone tell nothing for root or on a read-only mount.
+QString unwritableFolder(const QString &indexPath)
+{
+    const QFileInfo index(indexPath);
+    const bool inside = index.isDir();
+    const QString folder = inside ? index.absoluteFilePath() : index.absolutePath();
+    QTemporaryFile probe(folder + QStringLiteral("/.zv-probe"));
+    if (probe.open())
+        return QString();
+    const QString where = QDir::toNativeSeparators(folder);
+    return (inside ? QStringLiteral("в папку указателя «%1» нельзя записывать").arg(where)
+                   : QStringLiteral("в папку «%1» нельзя записывать, и указатель «%2» в ней не создать")
+                         .arg(where, index.fileName())) +
+           QStringLiteral(". Поиск выключен, пока запись в неё не разрешат и программу не запустят снова");
+}
+
 } // namespace
 
 // One opening of the index, from the check or build to the stop.
@@ -42,6 +61,7 @@ struct IndexWorker::Run
     int pending = 0;
     QElapsedTimer sinceCommit;
     bool jobsDuringBuild = false;
+    quint64 applied = 0; // the serial of the last job put in the index
 
     bool stopping()
     {
@@ -94,6 +114,7 @@ struct IndexWorker::Run
             return;
         db->commit();
         pending = 0;
+        worker.m_committed = std::max(worker.m_committed.load(), applied);
         sinceCommit.restart();
         worker.m_notify(true);
     }
@@ -148,6 +169,7 @@ struct IndexWorker::Run
             else
                 for (qint64 rowId : job.rowIds)
                     drop(job.table, rowId);
+            applied = std::max(applied, job.serial);
         }
         jobsDuringBuild = jobsDuringBuild || !jobs.empty();
         return true;
@@ -250,6 +272,11 @@ struct IndexWorker::Run
     {
         for (int attempt = 0; attempt < 3; ++attempt) {
             const CatalogueFingerprint before = readFingerprint(catalogue->handle(), catalogue->path());
+            {
+                // Whatever was handed over before this reading of the catalogue is in it.
+                std::lock_guard lock(worker.m_mutex);
+                applied = std::max(applied, worker.m_posted);
+            }
             worker.m_done = 0;
             worker.m_total = countRecords();
             setState(Building);
@@ -286,6 +313,7 @@ struct IndexWorker::Run
                 return false;
             fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
             db->set_metadata(layout::kFingerprintKey, fingerprint.state.toStdString());
+            worker.m_done = worker.m_total = qint64(db->get_doccount());
             commit(true);
         }
     }
@@ -342,14 +370,20 @@ void IndexWorker::run()
                 QDir(m_indexPath).removeRecursively();
             }
         } catch (const Xapian::DatabaseLockError &) {
+            // Xapian says the same when it cannot make its lock file.
+            const QString unwritable = unwritableFolder(m_indexPath);
             std::lock_guard lock(m_mutex);
-            m_problem = QStringLiteral("указатель занят другой копией программы");
+            m_problem = unwritable.isEmpty() ? QStringLiteral("указатель занят другой копией программы") : unwritable;
         } catch (const Xapian::DatabaseCorruptError &) {
             QDir(m_indexPath).removeRecursively();
             again = true;
         } catch (const Xapian::Error &e) {
+            const QString unwritable = unwritableFolder(m_indexPath);
             std::lock_guard lock(m_mutex);
-            m_problem = QString::fromStdString(e.get_description());
+            m_problem =
+                !unwritable.isEmpty()
+                    ? unwritable
+                    : QStringLiteral("указатель не открывается (%1)").arg(QString::fromStdString(e.get_description()));
         } catch (const CatalogueError &e) {
             std::lock_guard lock(m_mutex);
             m_problem = e.message();
@@ -384,6 +418,7 @@ void IndexWorker::post(Job job)
         std::lock_guard lock(m_mutex);
         if (m_state == Unavailable)
             return;
+        job.serial = ++m_posted;
         m_jobs.push_back(std::move(job));
         m_busy = true;
     }
@@ -410,6 +445,12 @@ bool IndexWorker::waitForIdle(int timeoutMs)
     std::unique_lock lock(m_mutex);
     return m_idleChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                   [&] { return !m_busy && m_jobs.empty(); });
+}
+
+bool IndexWorker::changesPending() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state != Unavailable && m_committed < m_posted;
 }
 
 QString IndexWorker::problem() const

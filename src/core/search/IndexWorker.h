@@ -36,6 +36,8 @@ public:
     // Records read from the catalogue to bring the index level with it since the start.
     qint64 recordsRead() const { return m_read.load(); }
     QString problem() const;
+    // Changes were handed over that no commit has taken in yet.
+    bool changesPending() const;
 
 private:
     struct Job
@@ -43,6 +45,7 @@ private:
         enum Kind { Changed, Removed, Rebuild } kind;
         QString table;
         QList<qint64> rowIds;
+        quint64 serial = 0; // in the order handed over
     };
     struct Run;
 
@@ -57,7 +60,8 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idleChanged;
     std::deque<Job> m_jobs;
-    bool m_busy = true; // until the first build or check is over
+    quint64 m_posted = 0; // the serial of the last job handed over
+    bool m_busy = true;   // until the first build or check is over
     bool m_stop = false;
     QString m_problem;
 
@@ -65,6 +69,7 @@ private:
     std::atomic<qint64> m_done{0};
     std::atomic<qint64> m_total{0};
     std::atomic<qint64> m_read{0};
+    std::atomic<quint64> m_committed{0}; // jobs up to this serial are searchable
     std::thread m_thread;
 };
 

@@ -13,13 +13,15 @@ bool startsWith(const std::string &text, const std::string &prefix)
     return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin());
 }
 
-// Where a snippet of about `width` characters begins and ends: at the text's start, or a little
-// before the first match when that lies further on; never inside a word.
+// Where a snippet of about `width` characters begins and ends: at the text's start, or a few
+// words before the first match when that lies further on, so that the match is in sight even
+// where a list shows only the snippet's first half; never inside a word.
 std::pair<qsizetype, qsizetype> snippetWindow(QStringView text, const TextRange *first, qsizetype width)
 {
     qsizetype start = 0;
-    if (first && first->start + first->length > width - width / 4) {
-        start = std::max<qsizetype>(0, first->start - width / 4);
+    const qsizetype lead = width / 5;
+    if (first && first->start > lead) {
+        start = first->start - lead;
         while (start > 0 && start < first->start && isWordChar(text[start - 1]))
             ++start;
     }
@@ -100,8 +102,9 @@ QList<TextRange> QueryMatcher::ranges(QStringView text, qsizetype most)
     if (m_stems.empty() && m_prefixes.empty())
         return found;
     forEachWord(text, [&](WordSpan w) {
-        if ((most < 0 || found.size() < most) && matches(text.mid(w.start, w.length)))
+        if (matches(text.mid(w.start, w.length)))
             found.append(TextRange{w.start, w.length});
+        return most < 0 || found.size() < most;
     });
     return found;
 }
@@ -113,14 +116,13 @@ bool QueryMatcher::containsPhrase(QStringView text, const std::vector<std::strin
     std::vector<const std::string *> window; // the last words' stems, kept by the cache
     bool found = false;
     forEachWord(text, [&](WordSpan w) {
-        if (found)
-            return;
         window.push_back(&stem(text.mid(w.start, w.length)));
         if (window.size() > stems.size())
             window.erase(window.begin());
         found = window.size() == stems.size() &&
                 std::equal(window.begin(), window.end(), stems.begin(),
                            [](const std::string *a, const std::string &b) { return *a == b; });
+        return !found;
     });
     return found;
 }

@@ -5,13 +5,19 @@
 #include "core/search/XapianHeader.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/SqlStatement.h"
+#include "core/store/TextStart.h"
 
 #include <QFile>
 #include <QLocale>
 
+#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace zv::search {
 
@@ -21,8 +27,17 @@ namespace {
 // once a page of results is confirmed, no more than the sample its count is estimated from.
 constexpr int kPhraseChecks = 1000;
 constexpr int kPhraseSample = 250;
+// Nor more texts than this many characters in all (each text's first kTextScope bytes): a few
+// texts of megabytes among the candidates cost what a thousand short ones do.
+constexpr qint64 kPhraseChars = 500000;
 // Counts up to this are exact.
 constexpr int kCountExactly = 1000;
+
+QString unavailableText(const QString &problem)
+{
+    return QStringLiteral("Поиск по описаниям недоступен") +
+           (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
+}
 
 } // namespace
 
@@ -31,13 +46,23 @@ struct SearchIndex::Worker : IndexWorker
     using IndexWorker::IndexWorker;
 };
 
+// Reads the index and the catalogue for searches, on one thread: each thread that searches
+// has its own.
 struct SearchIndex::Reader
 {
     QString cataloguePath;
     QString indexPath;
+    IndexWorker &worker;
     std::optional<Xapian::Database> db;
     CatalogueConnection catalogue;
-    std::map<QString, std::unique_ptr<SqlStatement>> selects; // one prepared read per table
+    std::map<QString, std::unique_ptr<TextStartReader>> texts; // one per table
+
+    Reader(const QString &cataloguePath, IndexWorker &worker)
+        : cataloguePath(cataloguePath)
+        , indexPath(indexPathFor(cataloguePath))
+        , worker(worker)
+    {
+    }
 
     bool open()
     {
@@ -60,34 +85,187 @@ struct SearchIndex::Reader
         }
     }
 
-    // The record as the catalogue holds it now; false when it is gone.
-    bool read(const Xapian::Document &document, SearchHit &hit, QString &text)
+    void openCatalogue()
     {
-        hit.table = QString::fromStdString(document.get_data());
-        hit.rowId = qint64(Xapian::sortable_unserialise(document.get_value(layout::kRowIdSlot)));
-        if (!catalogue->hasTable(hit.table))
-            return false;
-        std::unique_ptr<SqlStatement> &select = selects[hit.table];
-        if (!select)
-            select = std::make_unique<SqlStatement>(catalogue->handle(),
-                                                    QStringLiteral("SELECT Name, Ref FROM ") + quotedName(hit.table) +
-                                                        QStringLiteral(" WHERE rowid = ?1 AND Name IS NOT NULL"));
-        select->bind(1, hit.rowId);
-        const bool found = select->step();
-        if (found) {
-            hit.name = select->text(0);
-            text = select->text(1);
+        if (!catalogue)
+            catalogue = zv::openCatalogue(cataloguePath);
+    }
+
+    // The record as the catalogue holds it now, its text up to kTextScope; none when it is gone.
+    std::optional<TextStartReader::Record> read(const QString &table, qint64 rowId)
+    {
+        if (!catalogue->hasTable(table))
+            return std::nullopt;
+        std::unique_ptr<TextStartReader> &reader = texts[table];
+        if (!reader)
+            reader = std::make_unique<TextStartReader>(catalogue->handle(), table);
+        return reader->read(rowId, kTextScope);
+    }
+
+    // Holds no read of the catalogue open between searches.
+    void release()
+    {
+        for (auto &[table, reader] : texts)
+            reader->release();
+    }
+
+    SearchResults search(const QString &text, const QString &table, int limit, const std::function<bool()> &givenUp);
+};
+
+SearchResults SearchIndex::Reader::search(const QString &text, const QString &table, int limit,
+                                          const std::function<bool()> &givenUp)
+{
+    SearchResults results;
+    const ParsedQuery query = parseQuery(text);
+    results.message = query.message;
+    if (query.isEmpty())
+        return results;
+    if (worker.state() == IndexWorker::Unavailable) {
+        results.message = unavailableText(worker.problem()) + QLatin1Char('.');
+        return results;
+    }
+    results.incomplete = worker.state() != IndexWorker::Ready;
+    if (!open()) {
+        results.message = QStringLiteral("Указатель ещё не готов, попробуйте через несколько секунд.");
+        return results;
+    }
+    try {
+        openCatalogue();
+    } catch (const CatalogueError &e) {
+        results.message = e.message();
+        return results;
+    }
+    std::vector<std::vector<std::string>> phrases;
+    for (const QueryClause &clause : query.clauses) {
+        if (clause.kind == QueryClause::Kind::Phrase)
+            phrases.push_back(clause.terms);
+    }
+    try {
+        QueryMatcher matcher(query);
+        qint64 phraseChars = 0; // read to check the order of phrases' words
+        Xapian::Enquire enquire(*db);
+        enquire.set_query(layout::makeQuery(query, table));
+        auto take = [&](const Xapian::MSetIterator &it) -> bool {
+            const Xapian::Document document = it.get_document();
+            SearchHit hit;
+            hit.table = QString::fromStdString(document.get_data());
+            hit.rowId = qint64(Xapian::sortable_unserialise(document.get_value(layout::kRowIdSlot)));
+            const std::optional<TextStartReader::Record> record = read(hit.table, hit.rowId);
+            if (!record)
+                return false;
+            hit.name = record->name;
+            phraseChars += phrases.empty() ? 0 : record->text.size();
+            for (const auto &phrase : phrases) {
+                if (!matcher.containsPhrase(hit.name, phrase) && !matcher.containsPhrase(record->text, phrase))
+                    return false;
+            }
+            if (results.hits.size() < limit) {
+                hit.nameRanges = matcher.ranges(hit.name);
+                hit.snippet = matcher.snippet(record->text);
+                results.hits.append(std::move(hit));
+            }
+            return true;
+        };
+        if (phrases.empty()) {
+            const Xapian::MSet matches = enquire.get_mset(0, Xapian::doccount(limit), kCountExactly);
+            for (auto it = matches.begin(); it != matches.end() && !givenUp(); ++it)
+                take(it);
+            results.found = qint64(matches.get_matches_estimated());
+            results.estimated = matches.get_matches_lower_bound() != matches.get_matches_upper_bound();
+            results.found = std::max(results.found, qint64(results.hits.size()));
+        } else {
+            // The words are all there; whether in this order is read from the text itself, for
+            // the best candidates at most (asked for at once: Xapian ranks anew for every offset).
+            int checked = 0, confirmed = 0;
+            const Xapian::MSet candidates = enquire.get_mset(0, kPhraseChecks, kCountExactly);
+            for (auto it = candidates.begin(); it != candidates.end() && !givenUp(); ++it) {
+                if ((confirmed >= limit && checked >= kPhraseSample) || phraseChars >= kPhraseChars)
+                    break;
+                ++checked;
+                confirmed += take(it);
+            }
+            const bool exhausted = checked == int(candidates.size()) && checked < kPhraseChecks;
+            const Xapian::doccount all = candidates.get_matches_estimated();
+            results.found = confirmed;
+            if (!exhausted && checked > 0) {
+                results.estimated = true;
+                results.found = std::max<qint64>(confirmed, qint64(double(confirmed) / checked * all));
+            }
         }
-        select->reset();
-        return found;
+    } catch (const Xapian::DatabaseModifiedError &) {
+        // The index moved on under the search: the next search reads the new revision.
+        results.message = QStringLiteral("Указатель обновился во время поиска, повторите поиск.");
+    } catch (const Xapian::DatabaseCorruptError &) {
+        db.reset();
+        worker.rebuild();
+        results.message = QStringLiteral("Указатель повреждён и строится заново.");
+    } catch (const Xapian::Error &e) {
+        db.reset();
+        results.message = QStringLiteral("Поиск не удался: ") + QString::fromStdString(e.get_description());
+    } catch (const CatalogueError &e) {
+        results.message = e.message();
+    }
+    release();
+    return results;
+}
+
+// The thread that answers `searchLater`: only the newest request is kept, and the one in
+// progress is given up as soon as a newer one comes.
+struct SearchIndex::Searcher
+{
+    struct Request
+    {
+        quint64 ticket;
+        QString query, table;
+        int limit;
+    };
+
+    explicit Searcher(const QString &cataloguePath, IndexWorker &worker)
+        : reader(cataloguePath, worker)
+    {
+    }
+
+    Reader reader;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<Request> next;
+    bool stop = false;
+    quint64 issued = 0;
+    std::atomic<quint64> latest{0}; // the only ticket still to be answered
+    std::thread thread;
+
+    void run(SearchIndex *owner)
+    {
+        for (;;) {
+            Request request{};
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return stop || next; });
+                if (stop)
+                    return;
+                request = std::move(*next);
+                next.reset();
+            }
+            const quint64 ticket = request.ticket;
+            SearchResults results =
+                reader.search(request.query, request.table, request.limit, [&] { return latest != ticket; });
+            if (latest != ticket)
+                continue;
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, ticket, results = std::move(results)] {
+                    if (owner->m_searcher->latest == ticket)
+                        emit owner->searched(ticket, results);
+                },
+                Qt::QueuedConnection);
+        }
     }
 };
 
 SearchIndex::SearchIndex(const QString &cataloguePath, QObject *parent)
     : QObject(parent)
-    , m_reader(new Reader{cataloguePath, indexPathFor(cataloguePath), std::nullopt, nullptr, {}})
 {
-    m_worker = std::make_unique<Worker>(cataloguePath, m_reader->indexPath, [this](bool committed) {
+    m_worker = std::make_unique<Worker>(cataloguePath, indexPathFor(cataloguePath), [this](bool committed) {
         // From the worker's thread into this object's; dropped once this object is gone.
         QMetaObject::invokeMethod(
             this,
@@ -98,11 +276,23 @@ SearchIndex::SearchIndex(const QString &cataloguePath, QObject *parent)
             },
             Qt::QueuedConnection);
     });
+    m_reader = std::make_unique<Reader>(cataloguePath, *m_worker);
 }
 
 SearchIndex::~SearchIndex()
 {
-    m_worker.reset(); // stops and joins the thread before the reader goes
+    if (m_searcher) {
+        {
+            std::lock_guard lock(m_searcher->mutex);
+            m_searcher->stop = true;
+            m_searcher->latest = 0;
+        }
+        m_searcher->wake.notify_all();
+        m_searcher->thread.join();
+    }
+    m_searcher.reset();
+    m_reader.reset();
+    m_worker.reset(); // stops and joins the thread before the readers go
 }
 
 QString SearchIndex::indexPathFor(const QString &cataloguePath)
@@ -157,96 +347,50 @@ QString SearchIndex::statusText() const
     case State::Unavailable:
         break;
     }
-    const QString problem = m_worker->problem();
-    return QStringLiteral("Поиск по описаниям недоступен") +
-           (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
+    return unavailableText(m_worker->problem());
 }
 
 SearchResults SearchIndex::search(const QString &text, const QString &table, int limit)
 {
-    SearchResults results;
-    const ParsedQuery query = parseQuery(text);
-    results.message = query.message;
-    if (query.isEmpty())
-        return results;
-    results.incomplete = state() != State::Ready;
-    if (!m_reader->open()) {
-        results.message = QStringLiteral("Указатель ещё не готов, попробуйте через несколько секунд.");
-        return results;
+    return m_reader->search(text, table, limit, [] { return false; });
+}
+
+quint64 SearchIndex::searchLater(const QString &query, const QString &table, int limit)
+{
+    if (!m_searcher) {
+        m_searcher = std::make_unique<Searcher>(m_reader->cataloguePath, *m_worker);
+        m_searcher->thread = std::thread([this, searcher = m_searcher.get()] { searcher->run(this); });
     }
+    std::lock_guard lock(m_searcher->mutex);
+    const quint64 ticket = ++m_searcher->issued;
+    m_searcher->latest = ticket;
+    m_searcher->next = Searcher::Request{ticket, query, table, limit};
+    m_searcher->wake.notify_all();
+    return ticket;
+}
+
+void SearchIndex::cancelSearch()
+{
+    if (!m_searcher)
+        return;
+    std::lock_guard lock(m_searcher->mutex);
+    m_searcher->latest = ++m_searcher->issued;
+    m_searcher->next.reset();
+}
+
+std::optional<EntryText> SearchIndex::entryText(const QString &table, qint64 rowId)
+{
     try {
-        if (!m_reader->catalogue)
-            m_reader->catalogue = openCatalogue(m_reader->cataloguePath);
-    } catch (const CatalogueError &e) {
-        results.message = e.message();
-        return results;
+        m_reader->openCatalogue();
+        const std::optional<TextStartReader::Record> record = m_reader->read(table, rowId);
+        m_reader->release();
+        if (!record)
+            return std::nullopt;
+        return EntryText{record->text, record->cut};
+    } catch (const CatalogueError &) {
+        m_reader->release();
+        return std::nullopt;
     }
-    std::vector<std::vector<std::string>> phrases;
-    for (const QueryClause &clause : query.clauses) {
-        if (clause.kind == QueryClause::Kind::Phrase)
-            phrases.push_back(clause.terms);
-    }
-    try {
-        QueryMatcher matcher(query);
-        Xapian::Enquire enquire(*m_reader->db);
-        enquire.set_query(layout::makeQuery(query, table));
-        auto take = [&](const Xapian::MSetIterator &it) -> bool {
-            SearchHit hit;
-            QString body;
-            if (!m_reader->read(it.get_document(), hit, body))
-                return false;
-            for (const auto &phrase : phrases) {
-                if (!matcher.containsPhrase(hit.name, phrase) && !matcher.containsPhrase(body, phrase))
-                    return false;
-            }
-            if (results.hits.size() < limit) {
-                hit.nameRanges = matcher.ranges(hit.name);
-                hit.snippet = matcher.snippet(body);
-                hit.text = std::move(body);
-                results.hits.append(std::move(hit));
-            }
-            return true;
-        };
-        if (phrases.empty()) {
-            const Xapian::MSet matches = enquire.get_mset(0, Xapian::doccount(limit), kCountExactly);
-            for (auto it = matches.begin(); it != matches.end(); ++it)
-                take(it);
-            results.found = qint64(matches.get_matches_estimated());
-            results.estimated = matches.get_matches_lower_bound() != matches.get_matches_upper_bound();
-            results.found = std::max(results.found, qint64(results.hits.size()));
-        } else {
-            // The words are all there; whether in this order is read from the text itself, for
-            // the best candidates at most (asked for at once: Xapian ranks anew for every offset).
-            int checked = 0, confirmed = 0;
-            const Xapian::MSet candidates = enquire.get_mset(0, kPhraseChecks, kCountExactly);
-            for (auto it = candidates.begin(); it != candidates.end(); ++it) {
-                if (confirmed >= limit && checked >= kPhraseSample)
-                    break;
-                ++checked;
-                confirmed += take(it);
-            }
-            const bool exhausted = checked == int(candidates.size()) && checked < kPhraseChecks;
-            const Xapian::doccount all = candidates.get_matches_estimated();
-            results.found = confirmed;
-            if (!exhausted && checked > 0) {
-                results.estimated = true;
-                results.found = std::max<qint64>(confirmed, qint64(double(confirmed) / checked * all));
-            }
-        }
-    } catch (const Xapian::DatabaseModifiedError &) {
-        // The index moved on under the search: the next search reads the new revision.
-        results.message = QStringLiteral("Указатель обновился во время поиска, повторите поиск.");
-    } catch (const Xapian::DatabaseCorruptError &) {
-        m_reader->db.reset();
-        m_worker->rebuild();
-        results.message = QStringLiteral("Указатель повреждён и строится заново.");
-    } catch (const Xapian::Error &e) {
-        m_reader->db.reset();
-        results.message = QStringLiteral("Поиск не удался: ") + QString::fromStdString(e.get_description());
-    } catch (const CatalogueError &e) {
-        results.message = e.message();
-    }
-    return results;
 }
 
 void SearchIndex::entriesChanged(const QString &table, const QList<qint64> &rowIds)
@@ -262,6 +406,11 @@ void SearchIndex::entriesRemoved(const QString &table, const QList<qint64> &rowI
 bool SearchIndex::waitForIdle(int timeoutMs)
 {
     return m_worker->waitForIdle(timeoutMs);
+}
+
+bool SearchIndex::changesPending() const
+{
+    return m_worker->changesPending();
 }
 
 } // namespace zv::search

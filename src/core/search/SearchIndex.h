@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace zv::search {
 
@@ -16,8 +17,19 @@ struct SearchHit
     qint64 rowId = -1;
     QString name;
     QList<TextRange> nameRanges;
-    QString text; // the whole text, for the preview (zv::search::matchRanges marks it)
-    Snippet snippet;
+    Snippet snippet; // from the text's first kTextScope bytes; the preview reads it anew
+};
+
+// How much of an entry's text a search reads: its snippet, the order of a phrase's words and
+// the preview come from the first this many bytes (UTF-8) of the text; a text of many
+// megabytes then costs what a short one does.
+inline constexpr qsizetype kTextScope = 64 * 1024;
+
+// The start of one entry's text, for the preview.
+struct EntryText
+{
+    QString text;     // the first kTextScope bytes
+    bool cut = false; // the text goes on beyond them
 };
 
 struct SearchResults
@@ -58,8 +70,16 @@ public:
     // One line for a status bar, in Russian.
     QString statusText() const;
 
-    // The best `limit` matches, over all categories or only `table`'s.
+    // The best `limit` matches, over all categories or only `table`'s, on the caller's thread.
     SearchResults search(const QString &query, const QString &table = QString(), int limit = 50);
+    // The same on a thread of the index's own: the answer comes as `searched` with the number
+    // returned here. A newer request supersedes any older one, which is given up and never
+    // answered, so that a window asks at every keystroke and never waits.
+    quint64 searchLater(const QString &query, const QString &table = QString(), int limit = 50);
+    // Gives up the request in progress, if any: no answer comes for it.
+    void cancelSearch();
+    // The start of a record's text as the catalogue holds it now; none when it is gone.
+    std::optional<EntryText> entryText(const QString &table, qint64 rowId);
 
     // The records of `table` with these ids were added or edited, or removed. The index takes
     // them in on its thread right after the work it is doing.
@@ -68,18 +88,24 @@ public:
 
     // Blocks until everything handed over so far is in the index (for tests and benchmarks).
     bool waitForIdle(int timeoutMs);
+    // Changes were handed over that are not yet searchable.
+    bool changesPending() const;
 
 signals:
     // The state or the progress changed.
     void progressChanged();
     // New entries are searchable (after each commit of the index).
     void indexChanged();
+    // The answer to the request `searchLater` numbered `ticket`.
+    void searched(quint64 ticket, const zv::search::SearchResults &results);
 
 private:
     struct Worker;
     std::unique_ptr<Worker> m_worker;
     struct Reader;
     std::unique_ptr<Reader> m_reader;
+    struct Searcher;
+    std::unique_ptr<Searcher> m_searcher;
 };
 
 } // namespace zv::search

@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <string>
+#include <type_traits>
 
 namespace zv::search {
 
@@ -15,7 +16,8 @@ struct WordSpan
     qsizetype length = 0;
 };
 
-// Calls `visit(WordSpan)` for each word of `text`, in order.
+// Calls `visit(WordSpan)` for each word of `text`, in order; a visit that returns false ends
+// the walk (a search looking for the first match need not read a long text to its end).
 template <typename Visit> void forEachWord(QStringView text, Visit &&visit);
 
 // The form a word is compared in: letter case folded by the program's one rule, ё as е.
@@ -43,8 +45,14 @@ template <typename Visit> void forEachWord(QStringView text, Visit &&visit)
             else
                 break;
         }
-        if (i > start)
-            visit(WordSpan{start, i - start});
+        if (i > start) {
+            if constexpr (std::is_same_v<std::invoke_result_t<Visit, WordSpan>, bool>) {
+                if (!visit(WordSpan{start, i - start}))
+                    return;
+            } else {
+                visit(WordSpan{start, i - start});
+            }
+        }
     }
 }
 

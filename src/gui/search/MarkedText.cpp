@@ -9,8 +9,11 @@ void setMarkedText(QTextDocument &document, const QString &text, const QList<zv:
                    qsizetype rangesOffset)
 {
     document.setPlainText(text);
+    // The mark brings its own text colour: on a selected row the text is the selection's (white
+    // in most styles), which the pale background would swallow.
     QTextCharFormat marked;
     marked.setBackground(QColor(255, 226, 122));
+    marked.setForeground(QColor(32, 24, 0));
     marked.setFontWeight(QFont::Bold);
     QTextCursor cursor(&document);
     const int end = document.characterCount() - 1;

@@ -29,7 +29,6 @@ namespace {
 constexpr int kTableRole = Qt::UserRole;
 constexpr int kRowIdRole = Qt::UserRole + 1;
 constexpr int kRangesRole = Qt::UserRole + 2;
-constexpr int kTextRole = Qt::UserRole + 3;
 constexpr int kTypingPauseMs = 200;
 constexpr int kRefreshWhileBuildingMs = 1500;
 
@@ -101,6 +100,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     lblFound = new QLabel(this);
     lblFound->setObjectName(QStringLiteral("lblFound"));
     lblFound->setTextFormat(Qt::PlainText);
+    lblFound->setWordWrap(true); // a long reason wraps rather than widening the window
 
     lstResults = new QTreeWidget(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
@@ -120,6 +120,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
+    lblStatus->setWordWrap(true);
 
     // What a screen reader calls the controls that have no label of their own.
     txtQuery->setAccessibleName(QStringLiteral("Слова для поиска"));
@@ -161,11 +162,24 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     connect(lstResults, &QTreeWidget::itemDoubleClicked, this, &frmSearch::showSelected);
     lstResults->installEventFilter(this);
     connect(&m_index, &zv::search::SearchIndex::progressChanged, this, &frmSearch::showStatus);
+    connect(&m_index, &zv::search::SearchIndex::searched, this, &frmSearch::showResults);
     connect(&m_index, &zv::search::SearchIndex::indexChanged, this, [this] {
         // Answers given from part of the catalogue are renewed as the index grows.
         if (m_lastIncomplete && !m_progress.isActive())
             m_progress.start();
+        // An answer from before a change made elsewhere is asked again once the index has it.
+        if (m_catalogueChanged && !m_index.changesPending()) {
+            m_catalogueChanged = false;
+            if (const QTreeWidgetItem *item = lstResults->currentItem()) {
+                m_keepTable = item->data(0, kTableRole).toString();
+                m_keepRowId = item->data(0, kRowIdRole).toLongLong();
+            }
+            runSearch();
+        }
     });
+    auto changed = [this] { m_catalogueChanged = !txtQuery->text().trimmed().isEmpty(); };
+    connect(&m_session, &zv::CatalogueSession::recordsChanged, this, changed);
+    connect(&m_session, &zv::CatalogueSession::recordsRemoved, this, changed);
     connect(&m_session, &zv::CatalogueSession::categoryLoaded, this, [this] {
         cmbScope->setItemText(1, QStringLiteral("В разделе «") + categoryName(m_session.CurrentTable()) +
                                      QStringLiteral("»"));
@@ -186,26 +200,41 @@ void frmSearch::runSearch()
     m_typing.stop();
     m_progress.stop();
     const QString table = cmbScope->currentIndex() == 1 ? m_session.CurrentTable() : QString();
-    lstResults->clear();
-    txtPreview->clear();
     m_query = zv::search::parseQuery(txtQuery->text());
     if (txtQuery->text().trimmed().isEmpty()) {
+        m_index.cancelSearch();
+        m_ticket = 0;
+        lstResults->clear();
+        txtPreview->clear();
         lblFound->clear();
         m_lastIncomplete = false;
         return;
     }
-    const zv::search::SearchResults results = m_index.search(txtQuery->text(), table);
+    m_ticket = m_index.searchLater(txtQuery->text(), table);
+}
+
+void frmSearch::showResults(quint64 ticket, const zv::search::SearchResults &results)
+{
+    if (ticket != m_ticket)
+        return;
+    m_ticket = 0;
     m_lastIncomplete = results.incomplete;
+    lstResults->clear();
+    txtPreview->clear();
     QList<QTreeWidgetItem *> items;
+    QTreeWidgetItem *kept = nullptr;
     for (const auto &hit : results.hits) {
         auto *item = new QTreeWidgetItem({categoryName(hit.table), hit.name, hit.snippet.text});
         item->setData(0, kTableRole, hit.table);
         item->setData(0, kRowIdRole, hit.rowId);
-        item->setData(0, kTextRole, hit.text);
         item->setData(1, kRangesRole, rangesToVariant(hit.nameRanges));
         item->setData(2, kRangesRole, rangesToVariant(hit.snippet.ranges));
+        if (hit.table == m_keepTable && hit.rowId == m_keepRowId)
+            kept = item;
         items << item;
     }
+    m_keepTable.clear();
+    m_keepRowId = -1;
     lstResults->addTopLevelItems(items);
     QString found = results.hits.isEmpty() && !results.message.isEmpty()
                         ? results.message
@@ -221,7 +250,7 @@ void frmSearch::runSearch()
                      .arg(m_index.total());
     lblFound->setText(found);
     if (!items.isEmpty())
-        lstResults->setCurrentItem(items.first());
+        lstResults->setCurrentItem(kept ? kept : items.first());
 }
 
 void frmSearch::showPreview()
@@ -231,8 +260,17 @@ void frmSearch::showPreview()
         txtPreview->clear();
         return;
     }
-    const QString text = item->data(0, kTextRole).toString();
-    setMarkedText(*txtPreview->document(), text, zv::search::matchRanges(text, m_query));
+    const std::optional<zv::search::EntryText> entry =
+        m_index.entryText(item->data(0, kTableRole).toString(), item->data(0, kRowIdRole).toLongLong());
+    if (!entry) {
+        txtPreview->setPlainText(QStringLiteral("Этой записи уже нет в каталоге."));
+        return;
+    }
+    // A long text is shown from its start, as far as the search reads it.
+    const QString text =
+        entry->cut ? entry->text + QStringLiteral("\n\n[…] Дальше текст не показан: он весь — в главном окне (Enter).")
+                   : entry->text;
+    setMarkedText(*txtPreview->document(), text, zv::search::matchRanges(entry->text, m_query));
 }
 
 void frmSearch::showSelected()

@@ -26,7 +26,8 @@ class frmSearch : public QWidget
 public:
     frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &index, QWidget *owner = nullptr);
 
-    // Searches at once for what the query box holds.
+    // Asks at once for what the query box holds; the answer comes from the index's thread and
+    // replaces the list (an answer to an older question is dropped).
     void runSearch();
     // Shows the selected result in the main window.
     void showSelected();
@@ -35,13 +36,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void showResults(quint64 ticket, const zv::search::SearchResults &results);
     void showPreview();
     void showStatus();
 
     zv::CatalogueSession &m_session;
     zv::search::SearchIndex &m_index;
     zv::search::ParsedQuery m_query;
+    quint64 m_ticket = 0; // the question whose answer the list waits for
     bool m_lastIncomplete = false;
+    bool m_catalogueChanged = false; // since the answer shown
+    // The entry selected when the list is asked for again after a change, to select it anew.
+    QString m_keepTable;
+    qint64 m_keepRowId = -1;
     QTimer m_typing;   // searches once the user pauses
     QTimer m_progress; // searches again while the index grows
 

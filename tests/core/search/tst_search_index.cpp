@@ -1,5 +1,6 @@
 // The full-text index over real catalogue files: matching as people expect, following every
 // kind of change, edits made by another program while the index was closed, damaged indexes.
+#include "SmallDisk.h"
 #include "TempHome.h"
 #include "core/search/SearchIndex.h"
 #include "core/store/CatalogueStore.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -185,6 +187,111 @@ private slots:
         QVERIFY2(qAbs(results.found - inOrder) <= inOrder / 5, qPrintable(QString::number(results.found)));
     }
 
+    void longTextsAreReadFromTheirStart_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<bool>("marked"); // the snippet shows a match
+        QTest::newRow("phrase at the start") << QStringLiteral("\"красная машина\"") << 1 << true;
+        QTest::newRow("phrase only far on") << QStringLiteral("\"синий трактор\"") << 0 << false;
+        QTest::newRow("word only far on") << QStringLiteral("трактор") << 1 << false;
+    }
+    void longTextsAreReadFromTheirStart()
+    {
+        QFETCH(QString, query);
+        QFETCH(int, found);
+        QFETCH(bool, marked);
+        Catalogue catalogue;
+        const QString text = QStringLiteral("Красная машина. ") + QStringLiteral("слово ").repeated(40000) +
+                             QStringLiteral("синий трактор");
+        const qint64 rowId = catalogue.add(kGames, QStringLiteral("Длинная"), text);
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(query);
+        QCOMPARE(results.found, found);
+        if (found)
+            QCOMPARE(!results.hits.value(0).snippet.ranges.isEmpty(), marked);
+        const std::optional<zv::search::EntryText> start = index->entryText(kGames, rowId);
+        QVERIFY(start && start->cut);
+        QVERIFY(start->text.toUtf8().size() <= zv::search::kTextScope);
+        QVERIFY(start->text.size() > 1000 && text.startsWith(start->text));
+    }
+
+    void phraseChecksOfLongTextsAreBounded()
+    {
+        Catalogue catalogue;
+        {
+            // Each read up to its first 64 KB: some 35,000 characters.
+            const QString text = QStringLiteral("красная машина ") + QStringLiteral("слово ").repeated(6500);
+            zv::Catalogue::Transaction transaction(*catalogue.db);
+            for (int i = 0; i < 30; ++i)
+                catalogue.add(kGames, QStringLiteral("Длинная %1").arg(i), text);
+            transaction.commit();
+        }
+        const auto index = readyIndex(catalogue.path);
+        const SearchResults results = index->search(QStringLiteral("\"красная машина\""));
+        // Half a million characters are read: the order is checked in some of them, and the
+        // count is estimated from those (every one had the phrase).
+        QVERIFY2(results.hits.size() >= 10 && results.hits.size() < 20,
+                 qPrintable(QString::number(results.hits.size())));
+        QVERIFY(results.estimated);
+        QCOMPARE(results.found, 30);
+    }
+
+    void newerSearchSupersedesOlder()
+    {
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Красное"), QStringLiteral("красная кнопка"));
+        catalogue.add(kGames, QStringLiteral("Машина"), QStringLiteral("красная машина"));
+        const auto index = readyIndex(catalogue.path);
+        QSignalSpy answers(index.get(), &SearchIndex::searched);
+        index->searchLater(QStringLiteral("кнопка"));
+        const quint64 newer = index->searchLater(QStringLiteral("машина"));
+        QVERIFY(answers.wait(30000));
+        QCoreApplication::processEvents(); // an answer to the older one would be here by now
+        QCOMPARE(answers.size(), 1);
+        QCOMPARE(answers[0][0].value<quint64>(), newer);
+        QCOMPARE(names(answers[0][1].value<SearchResults>()), QStringList{QStringLiteral("Машина")});
+        // Given up: nothing answers it.
+        index->searchLater(QStringLiteral("красная"));
+        index->cancelSearch();
+        QVERIFY(!answers.wait(300));
+    }
+
+    void unwritableIndexIsSaidSo_data()
+    {
+        QTest::addColumn<bool>("indexExists"); // the folder that refuses writes is the index's, or the program's
+        QTest::newRow("index folder read-only") << true;
+        QTest::newRow("program folder read-only") << false;
+    }
+    void unwritableIndexIsSaidSo()
+    {
+        QFETCH(bool, indexExists);
+        Catalogue catalogue;
+        catalogue.add(kGames, QStringLiteral("Слово"), QStringLiteral("слово"));
+        catalogue.db.reset();
+        const QString folder = indexExists ? SearchIndex::indexPathFor(catalogue.path) : catalogue.home.path();
+        if (indexExists)
+            readyIndex(catalogue.path);
+        zvtest::ReadOnlyFolder readOnly(folder);
+        if (!readOnly.error().isEmpty())
+            QSKIP(qPrintable(readOnly.error()));
+        SearchIndex index(catalogue.path);
+        QVERIFY(index.waitForIdle(30000));
+        QCOMPARE(index.state(), SearchIndex::State::Unavailable);
+        const QString status = index.statusText();
+        const SearchResults results = index.search(QStringLiteral("слово"));
+        QVERIFY(!results.incomplete); // not "still being built"
+        const QString message = results.message;
+        for (const QString &said : {status, message}) {
+            QVERIFY2(said.contains(QStringLiteral("«%1»").arg(QDir::toNativeSeparators(folder))), qPrintable(said));
+            QVERIFY2(said.contains(QStringLiteral("нельзя записывать")) && said.contains(QStringLiteral("выключен")),
+                     qPrintable(said));
+            QVERIFY2(!said.contains(QStringLiteral("занят")) && !said.contains(QStringLiteral("несколько секунд")) &&
+                         !said.contains(QStringLiteral("Error")),
+                     qPrintable(said));
+        }
+    }
+
     void categoryChoice()
     {
         Catalogue catalogue;
@@ -356,5 +463,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSearchIndex)
+ZV_TEST_MAIN_WITH_PRIVATE_MOUNTS(TestSearchIndex)
 #include "tst_search_index.moc"

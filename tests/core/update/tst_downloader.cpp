@@ -729,13 +729,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    // Before any thread starts: the small disks the tests mount go with this process.
-    zvtest::privateMounts();
-    QCoreApplication app(argc, argv);
-    TestDownloader test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+ZV_TEST_MAIN_WITH_PRIVATE_MOUNTS(TestDownloader)
 #include "tst_downloader.moc"

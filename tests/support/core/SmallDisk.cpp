@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace zvtest {
 
@@ -55,6 +56,32 @@ qint64 SmallDisk::sizeBytes() const
     struct statvfs disk = {};
     ::statvfs(QFile::encodeName(m_dir.path()).constData(), &disk);
     return qint64(disk.f_blocks) * qint64(disk.f_frsize);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString &folder)
+    : m_folder(folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (::geteuid() != 0) {
+        if (!QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner))
+            m_error = QStringLiteral("cannot take the write permission of ") + folder;
+        return;
+    }
+    if (!g_privateMounts) {
+        m_error = QStringLiteral("root binds a folder read-only only in a mount namespace of the test's own");
+        return;
+    }
+    m_mounted = ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) == 0;
+    if (!m_mounted || ::mount(nullptr, path.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        m_error = QStringLiteral("cannot bind a folder read-only: ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+    else if (::geteuid() != 0)
+        QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 } // namespace zvtest
