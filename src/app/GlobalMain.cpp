@@ -166,9 +166,7 @@ int runApplication(int argc, char *argv[])
     switch (owner.claim()) {
     case FolderOwner::Claim::OwnerAnswered:
         return 0;
-    case FolderOwner::Claim::OwnerSilent:
-        refuse(QStringLiteral("Zorvanell уже работает с папкой %1, но не отвечает.")
-                   .arg(QDir::toNativeSeparators(folder.path)));
+    case FolderOwner::Claim::Refused:
         return 1;
     case FolderOwner::Claim::Owner:
     case FolderOwner::Claim::Unowned:
