@@ -226,9 +226,9 @@ FolderOwner::Lock FolderOwner::takeLock(bool replaceHeld)
         ::close(fd);
         return held ? Lock::Held : Lock::Impossible;
     }
-    if (!writable) {
-        // Nobody holds it: made anew, as our own file, while the guard keeps other starts out.
-        ::unlink(path.constData());
+    // Nobody holds it: made anew as our own file while the guard keeps other starts out, or, where
+    // the folder is read-only, held as it is.
+    if (!writable && ::unlink(path.constData()) == 0) {
         ::close(fd);
         fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | flags, 0644);
         if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
