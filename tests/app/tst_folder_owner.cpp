@@ -15,16 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using Claim = zv::FolderOwner::Claim;
@@ -98,74 +92,22 @@ private:
     int m_fd;
 };
 
-// Another local user listening at `address` before anyone else, answering as an owner would and
-// passing on what it hears; a child process that lasts as long as this object.
-class Impostor
-{
-public:
-    Impostor(const QString &address, uid_t user)
-    {
-        int ready[2] = {-1, -1};
-        int heard[2] = {-1, -1};
-        if (::pipe(ready) != 0 || ::pipe(heard) != 0)
-            return;
-        const QByteArray path = QFile::encodeName(address);
-        const QByteArray parent = QFile::encodeName(QFileInfo(address).path());
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            sockaddr_un where = {};
-            where.sun_family = AF_UNIX;
-            ::strncpy(where.sun_path, path.constData(), sizeof where.sun_path - 1);
-            const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            const bool listening = ::setgid(user) == 0 && ::setuid(user) == 0 &&
-                                   (::mkdir(parent.constData(), 0777) == 0 || errno == EEXIST) &&
-                                   ::bind(server, reinterpret_cast<sockaddr *>(&where), sizeof where) == 0 &&
-                                   ::chmod(path.constData(), 0777) == 0 && ::listen(server, 4) == 0;
-            if (::write(ready[1], listening ? "y" : "n", 1) != 1 || !listening)
-                ::_exit(1);
-            while (true) {
-                const int call = ::accept(server, nullptr, nullptr);
-                char request[64];
-                const ssize_t size = ::read(call, request, sizeof request);
-                if (size > 0 && ::write(heard[1], request, size_t(size)) != size)
-                    ::_exit(1);
-                if (::write(call, "raised\n", 7) != 7)
-                    ::_exit(1);
-                ::close(call);
-            }
-        }
-        ::close(ready[1]);
-        ::close(heard[1]);
-        char answer = 0;
-        listening = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
-        ::close(ready[0]);
-        m_heard = heard[0];
-    }
-    ~Impostor() { heard(); }
-
-    // Everything it was told; it listens no more.
-    QByteArray heard()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-        QByteArray all;
-        char buffer[256];
-        for (ssize_t size; m_heard >= 0 && (size = ::read(m_heard, buffer, sizeof buffer)) > 0;)
-            all.append(buffer, size);
-        if (m_heard >= 0)
-            ::close(m_heard);
-        m_heard = -1;
-        return all;
-    }
-    bool listening = false;
-
-private:
-    pid_t m_pid = -1;
-    int m_heard = -1;
-};
+// Another local user who listens at the address given before anyone else, answers as an owner
+// would and prints what it hears; run with setpriv under that user's id.
+const QString kImpostor = QStringLiteral(R"(
+import os, socket, sys
+os.makedirs(os.path.dirname(sys.argv[1]), exist_ok=True)
+server = socket.socket(socket.AF_UNIX)
+server.bind(sys.argv[1])
+server.listen(4)
+print("listening", end="", flush=True)
+while True:
+    call = server.accept()[0]
+    sys.stdout.buffer.write(call.recv(64))
+    sys.stdout.flush()
+    call.sendall(b"raised\n")
+    call.close()
+)");
 
 // A folder for XDG_RUNTIME_DIR or TMPDIR with the given mode (chmod's, so the sticky bit works too).
 QString folderWithMode(const QTemporaryDir &parent, const QString &name, mode_t mode)
@@ -376,8 +318,13 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(places.path()).constData(), 0755), 0);
         const zvtest::ScopedEnv tmp("TMPDIR", QFile::encodeName(folderWithMode(places, QStringLiteral("tmp"), 01777)));
         const zvtest::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", nullptr);
-        Impostor impostor(zv::FolderOwner::serverName(folder->path()), kOtherUser);
-        QVERIFY(impostor.listening);
+        QProcess impostor;
+        impostor.start(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=%1").arg(kOtherUser), QStringLiteral("--regid=%1").arg(kOtherUser),
+                        QStringLiteral("--clear-groups"), QStringLiteral("/usr/bin/python3"), QStringLiteral("-c"),
+                        kImpostor, zv::FolderOwner::serverName(folder->path())});
+        QVERIFY(impostor.waitForReadyRead(kWaitMs));
+        QVERIFY(impostor.readAllStandardOutput().startsWith("listening"));
         const HeldLock held(lockFile(*folder), QByteArray());
         QVERIFY(held.held);
 
@@ -385,7 +332,9 @@ private slots:
         zv::FolderOwner second(folder->path(), {});
         second.setAnswerWait(500);
         QVERIFY(second.claim() != Claim::OwnerAnswered);
-        QCOMPARE(impostor.heard(), QByteArray());
+        impostor.kill();
+        impostor.waitForFinished();
+        QCOMPARE(impostor.readAllStandardOutput(), QByteArray());
     }
 
     // An owner that cannot listen is told of by the next start at once, not after a wait.
