@@ -187,6 +187,18 @@ work=$dir/.instupd-work
 trash=$dir/.instupd-trash
 lock=$dir/.instupd-lock
 
+# The script's own files are only ever plain files (the journal and trash plain folders) of this
+# folder: a link, pipe or anything else planted under one of their names is removed, not followed
+# or opened, so that nothing is written outside the folder and nothing waits on a pipe. $2 is f or d.
+clear_way() {
+    if [ -L "$1" ]; then
+        rm -f -- "$1"
+    elif [ -e "$1" ] && ! test "-$2" "$1"; then
+        rm -f -- "$1" 2>/dev/null || rmdir -- "$1" 2>/dev/null
+    fi
+}
+clear_way "$log" f
+
 wait_limit=${ZORVANELL_INSTALL_WAIT:-60}
 case $wait_limit in
 '' | *[!0-9]*) wait_limit=60 ;;
@@ -201,6 +213,7 @@ settle() {
 # The status is overwritten in place and then cut to its length: the file was made long enough
 # before the install began, so this needs no room on the disk.
 set_status() {
+    clear_way "$status_file" f
     printf '%s\n' "$1" 1<>"$status_file" 2>/dev/null &&
         truncate -s "$((${#1} + 1))" -- "$status_file" 2>/dev/null
 }
@@ -236,12 +249,12 @@ finish() {
             # The old files still lie in the staging folder; it stays for the user, under another name
             # so that no later run takes it for an unfinished install.
             kept_folder=$dir/.instupd-kept-$(date '+%Y%m%d-%H%M%S')-$$
-            if mv -- "$work" "$kept_folder"; then
+            if mv -T -- "$work" "$kept_folder"; then
                 say "the old files are kept in $kept_folder"
             else
                 retired=no
             fi
-        elif mv -- "$work" "$trash"; then
+        elif rm -rf -- "$trash" && mv -T -- "$work" "$trash"; then
             rm -rf -- "$trash"
         else
             retired=no
@@ -301,6 +314,7 @@ recover() {
 
 # One run at a time: a second one waits for the first, which holds the lock until it ends (its
 # helpers hold it too, so a run whose shell alone was killed still counts until they are done).
+clear_way "$lock" f
 if ! { command exec 9>>"$lock"; } 2>/dev/null; then
     say "cannot open $lock; going on without it"
 elif ! command -v flock >/dev/null 2>&1; then
@@ -310,6 +324,7 @@ elif ! flock -w "$wait_limit" 9; then
     exit 0
 fi
 rm -rf -- "$trash"
+clear_way "$work" d
 
 # Started by the program that found a journal; another recovery has already done the work when
 # it is gone, and has started the program again.
@@ -339,6 +354,7 @@ say "installing $archive"
 [ -f "$archive" ] || refuse "there is no update.rar"
 command -v bsdtar >/dev/null 2>&1 || refuse "bsdtar is not installed (Debian package libarchive-tools)"
 # The status's room is taken now, while the disk has it; until the end it says "interrupted".
+clear_way "$status_file" f
 printf '%-31s\n' interrupted >"$status_file" 2>/dev/null || say "cannot write $status_file"
 mkdir -- "$work" || refuse "cannot make a staging folder"
 { mkdir -- "$work/new" "$work/old" "$work/done" "$work/added" "$work/existed" && cp -- "$0" "$work/instupd.sh"; } ||

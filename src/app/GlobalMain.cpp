@@ -112,9 +112,6 @@ void bringToFront()
 bool Main()
 {
     zv::initVersionValues();
-    // An install stopped half-way is finished first: the script does it and starts the program again.
-    if (zv::update::finishInterruptedInstall())
-        return false;
     // An installed program's first start copies the starter catalogue into the user's data folder,
     // so the missing-catalogue warning is left for a portable folder without one.
     zv::seedProgramFolder();
@@ -158,26 +155,35 @@ int runApplication(int argc, char *argv[])
     QtSeam seam;
     setSeam(&seam);
 
+    std::unique_ptr<FolderOwner> owner;
+    if (const std::optional<int> code = startUp(owner))
+        return *code;
+    return app.exec();
+}
+
+std::optional<int> startUp(std::unique_ptr<FolderOwner> &owner)
+{
+    // An install stopped half-way is finished first: the script does it and starts the program again.
+    // This start must not hold the folder meanwhile, or the program the script starts finds it owned.
+    if (update::finishInterruptedInstall())
+        return 0;
     // The folder is made first so that even the first start of an installed program holds it.
     const ProgramFolderChoice folder = programFolderChoice();
     if (folder.userDataFolder)
         QDir().mkpath(folder.path);
-    FolderOwner owner(folder.path, bringToFront);
-    switch (owner.claim()) {
+    owner = std::make_unique<FolderOwner>(folder.path, bringToFront);
+    switch (owner->claim()) {
     case FolderOwner::Claim::OwnerAnswered:
         return 0;
-    case FolderOwner::Claim::OwnerSilent:
-        refuse(QStringLiteral("Zorvanell уже работает с папкой %1, но не отвечает.")
-                   .arg(QDir::toNativeSeparators(folder.path)));
+    case FolderOwner::Claim::Refused:
         return 1;
     case FolderOwner::Claim::Owner:
     case FolderOwner::Claim::Unowned:
         break;
     }
-
     if (!Main())
         return 1;
-    return app.exec();
+    return std::nullopt;
 }
 
 } // namespace zv

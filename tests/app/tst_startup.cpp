@@ -3,6 +3,7 @@
 #include "ScopedEnv.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "app/FolderOwner.h"
 #include "app/GlobalMain.h"
 #include "core/ProgramFolder.h"
 #include "core/SharedState.h"
@@ -25,6 +26,11 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +65,23 @@ QStringList snapshot(const QString &root)
     }
     items.sort();
     return items;
+}
+
+// True while a program holds the folder's lock; looked at without taking it.
+bool folderLocked(const QString &folder)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(zv::FolderOwner::lockFilePath(folder)).constData(), &info) != 0)
+        return false;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray inode = ':' + QByteArray::number(quint64(info.st_ino)) + ' ';
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        if (line.contains(" FLOCK ") && line.contains(inode))
+            return true;
+    }
+    return false;
 }
 
 QStringList listedNames(frmMain *window)
@@ -270,9 +293,20 @@ private slots:
         QCOMPARE(seam.messages.size(), form < 0 ? 0 : 1);
     }
 
-    // An install stopped half-way is handed to the script's recovery before any window or message.
-    void interruptedInstallIsFinishedFirst()
+    // An install stopped half-way is handed to the script's recovery before any window or message;
+    // while a script runs, the start says so without holding the folder, which the program the
+    // script starts at its end must find free. A pipe in the script's lock's place is no lock.
+    void unfinishedInstallComesFirst_data()
     {
+        QTest::addColumn<QString>("lock"); // of the install script: "none", "held" or "fifo"
+        QTest::newRow("stopped half-way") << QStringLiteral("none");
+        QTest::newRow("script running") << QStringLiteral("held");
+        QTest::newRow("lock is a FIFO") << QStringLiteral("fifo");
+    }
+
+    void unfinishedInstallComesFirst()
+    {
+        QFETCH(QString, lock);
         zvtest::TempHome home;
         zvtest::InstallFolder install;
         zvtest::ScriptedSeam seam;
@@ -280,14 +314,33 @@ private slots:
         home.write(QStringLiteral("Options.ini"), "[Main]\r\nSplashScreen=0\r\n");
         install.write(QStringLiteral("instupd.status"), "interrupted\n");
         QVERIFY(QDir().mkpath(zv::update::installJournal()));
-        QVERIFY(!Main());
-        QCOMPARE(seam.started.size(), 1);
-        QCOMPARE(seam.started[0].arguments,
-                 (QStringList{install.file(QStringLiteral("instupd.cmd")), QStringLiteral("--recover")}));
+        const QByteArray lockPath = QFile::encodeName(zv::update::installLockFile());
+        const int held =
+            lock == QLatin1String("held") ? ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644) : -1;
+        const auto release = qScopeGuard([held] { ::close(held); });
+        if (lock == QLatin1String("held"))
+            QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        if (lock == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(lockPath.constData(), 0644), 0);
+        bool folderFree = false;
+        seam.onMessage = [&](const auto &) { folderFree = !folderLocked(home.path()); };
+
+        std::unique_ptr<zv::FolderOwner> owner;
+        QCOMPARE(zv::startUp(owner), std::optional<int>(0));
+        QVERIFY(!owner);
         QCOMPARE(seam.exits, QList<int>{0});
-        QVERIFY(seam.messages.isEmpty());
         QVERIFY(!shownWindow<frmMain>());
         QVERIFY(QFileInfo::exists(install.file(QStringLiteral("instupd.status"))));
+        if (lock == QLatin1String("held")) {
+            QCOMPARE(seam.messageTexts(), QStringList{zv::update::kInstallRunningText});
+            QVERIFY(folderFree);
+            QVERIFY(seam.started.isEmpty());
+        } else {
+            QVERIFY(seam.messages.isEmpty());
+            QCOMPARE(seam.started.size(), 1);
+            QCOMPARE(seam.started[0].arguments,
+                     (QStringList{install.file(QStringLiteral("instupd.cmd")), QStringLiteral("--recover")}));
+        }
     }
 
     void oddSettingsFileIsToldAndLeftAlone_data()

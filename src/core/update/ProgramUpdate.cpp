@@ -12,10 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <limits>
 #include <sys/file.h>
-#include <unistd.h>
 
 namespace zv::update {
 
@@ -213,13 +211,12 @@ bool startInstallScript()
 
 bool installScriptRunning()
 {
-    const int fd = ::open(QFile::encodeName(installLockFile()).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Only a regular file can be the script's lock: a pipe in its place is not waited on.
+    QFile lock(installLockFile());
+    if (!openRegularFile(lock))
         return false;
     // The lock is the script's flock; taking it for a moment tells whether anyone holds it.
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    return ::flock(lock.handle(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 bool finishInterruptedInstall()

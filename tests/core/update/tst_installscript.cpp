@@ -1,7 +1,9 @@
 #include "InstallFolder.h"
 #include "TarWriter.h"
+#include "TestFiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using zvtest::InstallFolder;
@@ -304,6 +307,59 @@ private slots:
         QVERIFY(archive.size() < 100000);
         expectUntouched(folder, archive, QStringLiteral("refused"), QStringLiteral("No space left on device"));
         QVERIFY2(folder.log().contains(QStringLiteral("cannot be unpacked whole")), qPrintable(folder.log()));
+    }
+
+    // A link, a pipe or a folder planted under a name the script writes is put aside, never followed:
+    // nothing outside the program's folder changes and the install goes on.
+    void ownFilesStayInTheFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("planted"); // a link to this outside name, or "<fifo>"
+        QTest::newRow("status linked to a file") << QStringLiteral("instupd.status") << QStringLiteral("file");
+        QTest::newRow("status as a FIFO") << QStringLiteral("instupd.status") << QStringLiteral("<fifo>");
+        QTest::newRow("log linked to a file") << QStringLiteral("instupd.log") << QStringLiteral("file");
+        QTest::newRow("lock linked nowhere") << QStringLiteral(".instupd-lock") << QStringLiteral("new");
+        QTest::newRow("lock as a FIFO") << QStringLiteral(".instupd-lock") << QStringLiteral("<fifo>");
+        QTest::newRow("journal linked to a folder") << QStringLiteral(".instupd-work") << QStringLiteral("journal");
+        QTest::newRow("trash linked to a folder") << QStringLiteral(".instupd-trash") << QStringLiteral("journal");
+    }
+
+    void ownFilesStayInTheFolder()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, planted);
+        InstallFolder folder;
+        populate(folder);
+        QTemporaryDir outside;
+        zvtest::writeFile(outside.filePath(QStringLiteral("file")), "precious");
+        // Looks like a journal half-way, so that a script taking it for its own would move files.
+        zvtest::writeFile(outside.filePath(QStringLiteral("journal/placing")), "");
+        zvtest::writeFile(outside.filePath(QStringLiteral("journal/done/a.txt")), "");
+        zvtest::writeFile(outside.filePath(QStringLiteral("journal/old/a.txt")), "outside a");
+        const auto outsideState = [&] {
+            QStringList state;
+            QDirIterator it(outside.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString entry = it.next();
+                QFile f(entry);
+                state << entry + QLatin1Char('=') + QString::fromUtf8(f.open(QIODevice::ReadOnly) ? f.readAll() : "");
+            }
+            state.sort();
+            return state;
+        };
+        const QStringList before = outsideState();
+        if (planted == QLatin1String("<fifo>"))
+            QCOMPARE(::mkfifo(QFile::encodeName(folder.file(name)).constData(), 0644), 0);
+        else
+            QVERIFY(QFile::link(outside.filePath(planted), folder.file(name)));
+
+        folder.write(QStringLiteral("update.rar"), TarWriter().file("a.txt", "new a").bytes());
+        QVERIFY(folder.runScript(shortWait()));
+        QCOMPARE(outsideState(), before);
+        QCOMPARE(folder.status(), QStringLiteral("installed\n"));
+        QCOMPARE(folder.read(QStringLiteral("a.txt")), QByteArray("new a"));
+        QVERIFY(!QFileInfo(folder.file(name)).isSymLink());
     }
 
     void programThatDoesNotEndIsNotUpdated()
