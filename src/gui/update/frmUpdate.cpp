@@ -24,6 +24,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 using namespace zv::update;
 
@@ -162,9 +163,16 @@ void frmUpdate::stopAction()
     const State was = m_state;
     setState(State::Idle);
     m_feeder.stop();
-    m_pending.clear();
-    // The stopped jobs are reported at once; their handlers find the action ended.
+    // The stopped jobs are reported at once; their handlers find the action ended. Files the
+    // transfers had moved in by then are reported as arrived: they are this action's to remove.
+    const QHash<int, QString> pending = std::exchange(m_pending, {});
+    const QMetaObject::Connection arrivedMeanwhile =
+        connect(m_downloader, &Downloader::finished, this, [this, &pending](int id, bool ok) {
+            if (ok && pending.contains(id))
+                m_fetched << pending.value(id);
+        });
     m_downloader->abortAll();
+    disconnect(arrivedMeanwhile);
     prgEntries->hide();
     if (was == State::CheckingVersion)
         QFile::remove(versionFile());

@@ -2,6 +2,7 @@
 #include "InstallFolder.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "core/Addresses.h"
 #include "core/INI.h"
 #include "core/SharedState.h"
@@ -17,8 +18,10 @@
 #include "gui/update/frmUpdate.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,6 +29,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sqlite3.h>
@@ -614,6 +618,53 @@ private slots:
         QVERIFY(!f.tmpExists());
         QVERIFY(f.names().isEmpty());
         QVERIFY(!f.window->busy());
+    }
+
+    void closingWhileEntriesArriveLeavesNothing_data()
+    {
+        QTest::addColumn<int>("reported"); // entry files the window was told of before it closes
+        for (const int reported : {1, 2, 5, 12, 25})
+            QTest::addRow("after %d", reported) << reported;
+    }
+
+    void closingWhileEntriesArriveLeavesNothing()
+    {
+        QFETCH(int, reported);
+        Fixture f({QStringLiteral("Старая")});
+        // A published folder: the transfers' thread moves files in without this thread's help.
+        QTemporaryDir usb;
+        QStringList list;
+        for (int i = 0; i < 40; ++i) {
+            list << QStringLiteral("Запись %1").arg(i);
+            zvtest::writeFile(usb.filePath(QStringLiteral("zv_upd/Games/base/") + list.last()),
+                              zv::toCp1251(QStringLiteral("Текст %1").arg(i)));
+        }
+        zvtest::writeFile(usb.filePath(QStringLiteral("zv_upd/Games/spisok.txt")),
+                          zv::toCp1251(list.join(QStringLiteral("\r\n"))));
+        f.server_box()->setCurrentText(QUrl::fromLocalFile(usb.path()).toString() + QLatin1Char('/'));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        const QDir base(f.home.file(QStringLiteral("tmp/base")));
+        int told = 0;
+        int inPlaceAtClose = -1;
+        auto *downloader = f.window->findChild<zv::update::Downloader *>();
+        connect(downloader, &zv::update::Downloader::arrived, this, [&] {
+            if (++told != reported)
+                return;
+            // The close comes from the event loop, as a user's does; before it, the transfers'
+            // thread moves more files in than the window has been told of.
+            QTimer::singleShot(0, f.window.get(), [&] {
+                QDeadlineTimer moment(2000);
+                while (base.entryList(QDir::Files).size() <= told && !moment.hasExpired())
+                    QThread::msleep(1);
+                inPlaceAtClose = int(base.entryList(QDir::Files).size());
+                f.window->close();
+            });
+        });
+        f.clickUpdate();
+        QVERIFY(inPlaceAtClose > reported);
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.tmpExists());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
     }
 
     void closingInEachState_data()
