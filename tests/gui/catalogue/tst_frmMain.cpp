@@ -1,7 +1,10 @@
 #include "MainWindowFixture.h"
 #include "core/INI.h"
 #include "core/SharedState.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/frmAddNewField.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmLogo.h"
@@ -508,6 +511,65 @@ private slots:
         // The load sets its own title after the captions.
         QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
         QVERIFY(f.seam.messages.isEmpty());
+    }
+
+    // The shipped alternative captions stay whole in their controls, in the font the windows are laid out for.
+    void shippedAlternativeCaptionsFit_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("key");
+        for (const char *control : {"cmdAddItem", "cmdViewScreen", "cmdConfig", "cmdUpdate", "cmdAbout"})
+            QTest::newRow(control) << QStringLiteral("frmMain") << QString::fromLatin1(control)
+                                   << QString::fromLatin1(control + 3);
+        const QString add = QStringLiteral("frmAddNewField");
+        QTest::newRow("add: Label1") << add << QStringLiteral("Label1") << QStringLiteral("AddNewField_Name");
+        QTest::newRow("add: Label2") << add << QStringLiteral("Label2") << QStringLiteral("AddNewField_Data");
+        QTest::newRow("add: cmdAdd") << add << QStringLiteral("cmdAdd") << QStringLiteral("AddNewField_Add");
+        QTest::newRow("add: cmdCancel") << add << QStringLiteral("cmdCancel") << QStringLiteral("AddNewField_Cancel");
+        // The update window's button shares its text with the main window's.
+        QTest::newRow("update: Command1")
+            << QStringLiteral("frmUpdate") << QStringLiteral("Command1") << QStringLiteral("frmUpdate_Download");
+    }
+
+    void shippedAlternativeCaptionsFit()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, key);
+        MainWindowFixture f;
+        QVERIFY(QFile::copy(QStringLiteral(ZV_SOURCE_DIR "/data/Language.ini"),
+                            f.home.file(QStringLiteral("Language.ini"))));
+        WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
+        const QFont font = QApplication::font();
+        QApplication::setFont(zv::designFont());
+        const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        auto w = f.openMain();
+        frmAddNewField add(w.get(), w->session());
+        frmUpdate update(w->session(), w.get());
+        QWidget *shown = nullptr;
+        for (QWidget *candidate :
+             {static_cast<QWidget *>(w.get()), static_cast<QWidget *>(&add), static_cast<QWidget *>(&update)}) {
+            if (candidate->objectName() == window)
+                shown = candidate->findChild<QWidget *>(control);
+        }
+        QVERIFY(shown);
+        const QString expected = ReadLangString(key, QString());
+        QVERIFY(!expected.isEmpty());
+        int room = shown->width();
+        QLabel *label = qobject_cast<QLabel *>(shown);
+        if (auto *button = qobject_cast<VistaButton *>(shown)) {
+            QCOMPARE(button->Caption(), expected);
+            // A caption touching the button's rounded frame looks cut off.
+            room -= 8;
+            label = button->findChild<QLabel *>(QStringLiteral("lbl"));
+        }
+        QCOMPARE(label->text(), expected);
+        QVERIFY2(label->fontMetrics().horizontalAdvance(expected) <= room,
+                 qPrintable(QStringLiteral("%1: %2 px in %3")
+                                .arg(expected)
+                                .arg(label->fontMetrics().horizontalAdvance(expected))
+                                .arg(room)));
     }
 
     void missingTableSaysSo()
