@@ -33,6 +33,14 @@ namespace {
 const QString kGreeting = QStringLiteral("Вас приветстует менеджер обновлений Zorvanell!");
 int g_closeWaitMs = 2000;
 
+// The status line after a failed update: the reason, when the transfer told one.
+QString failedStat(zv::update::TransferFailure why)
+{
+    const QString reason = zv::update::failureReason(why);
+    return reason.isEmpty() ? QStringLiteral("Ошибка обновления!")
+                            : QStringLiteral("Ошибка обновления: ") + reason + QLatin1Char('.');
+}
+
 } // namespace
 
 frmUpdate::frmUpdate(zv::CatalogueSession &session, QWidget *owner)
@@ -318,11 +326,13 @@ void frmUpdate::listFetched(bool ok)
 {
     if (!ok) {
         setState(State::Idle);
-        const QString bound = boundsText(m_downloader->lastFailure());
+        const TransferFailure why = m_downloader->lastFailure();
+        const QString bound = boundsText(why);
         const bool told =
             bound.isEmpty() ? tell(QStringLiteral("Произошла ошибка!")) : tell(bound, zv::MessageForm::OkExclamation);
+        // The message stays the one users know; the status line says what went wrong.
         if (told)
-            setStat(QStringLiteral("Ошибка обновления!"));
+            setStat(failedStat(why));
         return;
     }
     ToSpiskok();
@@ -434,7 +444,7 @@ void frmUpdate::whenEntriesFetched()
         setState(State::Idle);
         RemoveTEMP();
         if (tell(failureText(m_stoppedBy), zv::MessageForm::OkExclamation))
-            setStat(QStringLiteral("Ошибка обновления!"));
+            setStat(failedStat(m_stoppedBy));
         return;
     }
     setStat(QStringLiteral("Загрузка завершена."));

@@ -420,6 +420,8 @@ private slots:
         QTest::newRow("a table folder that leads elsewhere")
             << QStringLiteral("Games") << QStringLiteral("secret") << false << odd;
         QTest::newRow("a pipe") << QStringLiteral("OS") << QStringLiteral("Труба") << false << odd;
+        QTest::newRow("a missing file") << QStringLiteral("OS") << QStringLiteral("Нет такой") << false
+                                        << int(TransferFailure::NotOnServer);
     }
 
     void localFolderReadsOnlyItsOwnRegularFiles()

@@ -13,6 +13,7 @@
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "gui/WindowGeometry.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
@@ -194,21 +195,29 @@ private slots:
     void listCannotBeFetched_data()
     {
         QTest::addColumn<int>("how");
-        QTest::newRow("404") << 0;
-        QTest::newRow("connection refused") << 1;
-        QTest::newRow("cut in the middle") << 2;
-        QTest::newRow("server stops sending") << 3;
-        QTest::newRow("over the size cap") << 4;
-        QTest::newRow("redirect loop") << 5;
-        QTest::newRow("no scheme") << 6;
+        QTest::addColumn<QString>("why"); // the status line's reason
+        const QString unknown = QStringLiteral("Ошибка обновления!");
+        QTest::newRow("404") << 0 << QStringLiteral("Ошибка обновления: файла нет на сервере.");
+        QTest::newRow("connection refused") << 1 << QStringLiteral("Ошибка обновления: сервер отклонил соединение.");
+        QTest::newRow("cut in the middle") << 2 << unknown;
+        QTest::newRow("server stops sending") << 3 << QStringLiteral("Ошибка обновления: сервер не отвечает.");
+        QTest::newRow("over the size cap") << 4 << QStringLiteral("Ошибка обновления: слишком большой файл.");
+        QTest::newRow("redirect loop") << 5 << unknown;
+        QTest::newRow("no scheme") << 6 << unknown;
+        QTest::newRow("a name that does not resolve")
+            << 7 << QStringLiteral("Ошибка обновления: имя сервера не найдено.");
+        QTest::newRow("a published folder without the list")
+            << 8 << QStringLiteral("Ошибка обновления: файла нет на сервере.");
     }
 
     void listCannotBeFetched()
     {
         QFETCH(int, how);
+        QFETCH(QString, why);
         Fixture f({QStringLiteral("Старая")});
         const QByteArray list = "/zv_upd/Games/spisok.txt";
         using B = HttpTestServer::Behaviour;
+        QTemporaryDir usb;
         switch (how) {
         case 1:
             f.server_box()->setCurrentText(QStringLiteral("http://127.0.0.1:%1/").arg(HttpTestServer::closedPort()));
@@ -229,13 +238,24 @@ private slots:
         case 6:
             f.server_box()->setCurrentText(QStringLiteral("127.0.0.1/"));
             break;
+        case 7:
+            // .invalid never resolves (RFC 2606).
+            f.server_box()->setCurrentText(QStringLiteral("http://zorvanell.invalid/"));
+            break;
+        case 8:
+            QVERIFY(QDir().mkpath(usb.filePath(QStringLiteral("zv_upd/Games/base"))));
+            f.server_box()->setCurrentText(QUrl::fromLocalFile(usb.path()).toString() + QLatin1Char('/'));
+            break;
         }
         const auto before = snapshot(f.home.path());
         f.clickUpdate();
         QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Произошла ошибка!")});
         QCOMPARE(f.seam.messages.at(0).form, MessageForm::Ok);
         QCOMPARE(f.seam.messages.at(0).caption, QStringLiteral("Zorvanell"));
-        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QCOMPARE(f.stat(), why);
+        // The reason is read whole in the line, in the font the window is laid out for.
+        QVERIFY(QFontMetrics(zv::designFont()).horizontalAdvance(why) <=
+                f.window->findChild<QLabel *>(QStringLiteral("stat"))->width());
         QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
         QCOMPARE(snapshot(f.home.path()), before);
         QVERIFY(f.button("Command1")->isEnabled());
@@ -516,7 +536,7 @@ private slots:
             expected.prepend(QStringLiteral("Новых записей 2, обновить?"));
         QCOMPARE(f.seam.messageTexts(), expected);
         QCOMPARE(f.seam.messages.last().form, MessageForm::OkExclamation);
-        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления: сервер слишком медленный."));
         // What did arrive is neither added nor left behind.
         QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
         QVERIFY(QDir(f.home.file(QStringLiteral("tmp/base"))).isEmpty());
