@@ -14,6 +14,7 @@
 #include "core/update/ProgramUpdate.h"
 #include "gui/Language.h"
 #include "gui/QtSeam.h"
+#include "gui/WindowGeometry.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/screenshots/PictureReader.h"
 #include "gui/windows/frmLogo.h"
@@ -135,8 +136,7 @@ void setUpApplication(QApplication &app)
     QApplication::setApplicationName(QStringLiteral("Zorvanell"));
     // Wayland compositors and software centres find the program's icon and name by this id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zorvanell"));
-    // The windows are laid out for a small 8-point sans serif.
-    QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    QApplication::setFont(designFont());
     // A picture file whose header claims a huge size is refused instead of taking the memory.
     limitPictureMemory();
 

@@ -1,11 +1,18 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 #include <QRect>
 #include <QWidget>
 
 namespace zv {
+
+// The windows are laid out for this small 8-point sans serif; start-up makes it the program's font.
+inline QFont designFont()
+{
+    return QFont(QStringLiteral("Liberation Sans"), 8);
+}
 
 // Window layouts are designed in twips: 15 of them to a pixel at 96 dots per inch.
 inline constexpr int kTwipsPerPixel = 15;

@@ -57,22 +57,43 @@ bool isPlainExtension(const QString &extension)
     return true;
 }
 
+struct KindSign
+{
+    PictureKind kind;
+    bool (*shows)(const QByteArray &head);
+};
+
+// The kinds a screenshot is recognised as by its first bytes, in the order the user is offered them.
+const QList<KindSign> &kindSigns()
+{
+    static const QList<KindSign> signs = {
+        {{QStringLiteral("JPEG"),
+          {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")}},
+         [](const QByteArray &head) { return head.startsWith("\xFF\xD8\xFF"); }},
+        {{QStringLiteral("GIF"), {QStringLiteral("gif")}},
+         [](const QByteArray &head) { return head.startsWith("GIF87a") || head.startsWith("GIF89a"); }},
+        {{QStringLiteral("BMP"), {QStringLiteral("bmp"), QStringLiteral("dib")}},
+         [](const QByteArray &head) { return head.startsWith("BM"); }},
+        {{QStringLiteral("PNG"), {QStringLiteral("png")}},
+         [](const QByteArray &head) { return head.startsWith("\x89PNG\r\n\x1A\n"); }},
+        {{QStringLiteral("TIFF"), {QStringLiteral("tif"), QStringLiteral("tiff")}},
+         [](const QByteArray &head) {
+             return head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4));
+         }},
+        {{QStringLiteral("WebP"), {QStringLiteral("webp")}},
+         [](const QByteArray &head) { return head.startsWith("RIFF") && head.mid(8, 4) == "WEBP"; }},
+    };
+    return signs;
+}
+
 // The extensions of the picture kind the first bytes `head` show, the usual one first; none
 // when they show no kind known here.
 QStringList extensionsOfContent(const QByteArray &head)
 {
-    if (head.startsWith("\xFF\xD8\xFF"))
-        return {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("jpe"), QStringLiteral("jfif")};
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return {QStringLiteral("gif")};
-    if (head.startsWith("BM"))
-        return {QStringLiteral("bmp"), QStringLiteral("dib")};
-    if (head.startsWith("\x89PNG\r\n\x1A\n"))
-        return {QStringLiteral("png")};
-    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4)))
-        return {QStringLiteral("tif"), QStringLiteral("tiff")};
-    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
-        return {QStringLiteral("webp")};
+    for (const KindSign &sign : kindSigns()) {
+        if (sign.shows(head))
+            return sign.kind.extensions;
+    }
     return {};
 }
 
@@ -91,6 +112,14 @@ template <typename Escaped> QString escaped(const QString &name, Escaped needsEs
 }
 
 } // namespace
+
+QList<PictureKind> pictureKinds()
+{
+    QList<PictureKind> kinds;
+    for (const KindSign &sign : kindSigns())
+        kinds << sign.kind;
+    return kinds;
+}
 
 QString fileNameForm(const QString &name)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,15 @@ QString fileNameForm(const QString &name);
 // The form earlier versions of this program wrote: also "%", "[", "]", ";" and a leading "."
 // became "%XX".
 QString earlierFileNameForm(const QString &name);
+
+// A kind of picture a screenshot may be: what the user calls it and its extensions, the usual one first.
+struct PictureKind
+{
+    QString name;
+    QStringList extensions;
+};
+// Every kind a screenshot is recognised as (extensionFor), which is what may be added to an entry.
+QList<PictureKind> pictureKinds();
 
 // The extension of a stored copy of the file `sourceName` whose first bytes are `head`: its
 // own, letter case unchanged, when it is a plain one that fits what the bytes show ("JPG",

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <deque>
 
 namespace zv::update {
 
@@ -14,6 +15,11 @@ int g_defaultTimeoutMs = 30000;
 QByteArray g_certificateAuthorities;
 
 } // namespace
+
+struct Downloader::Undelivered
+{
+    std::deque<TransferThread::Event> events;
+};
 
 qint64 sizeCap(FileKind kind)
 {
@@ -53,6 +59,7 @@ int fileDeadlineMs(FileKind kind)
 
 Downloader::Downloader(QObject *parent)
     : QObject(parent)
+    , m_undelivered(std::make_unique<Undelivered>())
     , m_timeoutMs(g_defaultTimeoutMs)
 {
     // Called on the transfer thread; the reports are taken here, from this thread's event loop.
@@ -102,7 +109,13 @@ int Downloader::enqueue(const DownloadJob &job)
 
 void Downloader::deliver()
 {
-    for (const TransferThread::Event &event : m_transfers->takeEvents()) {
+    // The events wait in this object, not in this call: a handler that stops every job reports
+    // those still waiting as they ended (a file in place is a success) before the rest fail.
+    for (TransferThread::Event &event : m_transfers->takeEvents())
+        m_undelivered->events.push_back(std::move(event));
+    while (!m_undelivered->events.empty()) {
+        const TransferThread::Event event = std::move(m_undelivered->events.front());
+        m_undelivered->events.pop_front();
         // A handler may have stopped every job meanwhile; those are reported already.
         if (!m_pending.contains(event.id))
             continue;

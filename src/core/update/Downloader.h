@@ -107,8 +107,11 @@ private:
     void deliver();
     void report(int id, TransferFailure failure, const QString &why, const QByteArray *bytes = nullptr);
 
+    struct Undelivered;
+
     std::unique_ptr<TransferThread> m_transfers;
-    QHash<int, DownloadJob> m_pending; // enqueued and not reported finished
+    std::unique_ptr<Undelivered> m_undelivered; // taken from the thread, not yet reported
+    QHash<int, DownloadJob> m_pending;          // enqueued and not reported finished
     QString m_partFolder;
     int m_nextId = 1;
     int m_update = 0; // the update the next job belongs to

@@ -16,7 +16,7 @@ TransferFailure publishedFileProblem(const QString &path, FileKind kind, QString
     struct stat info = {};
     if (::lstat(QFile::encodeName(file).constData(), &info) != 0) {
         *why = QStringLiteral("not found");
-        return TransferFailure::Failed;
+        return TransferFailure::NotOnServer;
     }
     if (!S_ISREG(info.st_mode)) {
         *why = S_ISLNK(info.st_mode) ? QStringLiteral("a link") : QStringLiteral("not a regular file");

@@ -36,6 +36,39 @@ QString failureText(TransferFailure why)
         return kCannotWriteText;
     case TransferFailure::None:
     case TransferFailure::Failed:
+    case TransferFailure::HostNotFound:
+    case TransferFailure::ConnectionRefused:
+    case TransferFailure::NotOnServer:
+    case TransferFailure::Aborted:
+        break;
+    }
+    return QString();
+}
+
+QString failureReason(TransferFailure why)
+{
+    // Short enough to stay whole in the update window's status line.
+    switch (why) {
+    case TransferFailure::HostNotFound:
+        return QStringLiteral("имя сервера не найдено");
+    case TransferFailure::ConnectionRefused:
+        return QStringLiteral("сервер отклонил соединение");
+    case TransferFailure::NotOnServer:
+        return QStringLiteral("файла нет на сервере");
+    case TransferFailure::TimedOut:
+        return QStringLiteral("сервер не отвечает");
+    case TransferFailure::TooSlow:
+        return QStringLiteral("сервер слишком медленный");
+    case TransferFailure::FileTooLarge:
+        return QStringLiteral("слишком большой файл");
+    case TransferFailure::NotRegularFile:
+        return QStringLiteral("не обычный файл");
+    case TransferFailure::CannotWrite:
+    case TransferFailure::DiskFull:
+        return QStringLiteral("файл не записан на диск");
+    case TransferFailure::None:
+    case TransferFailure::Failed:
+    case TransferFailure::UpdateTooLarge:
     case TransferFailure::Aborted:
         break;
     }

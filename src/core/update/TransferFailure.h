@@ -7,14 +7,17 @@ namespace zv::update {
 // Why a download failed, in the terms the update window tells the user.
 enum class TransferFailure {
     None,
-    Failed,         // anything else: no connection, no such file on the server, a broken answer
-    TimedOut,       // the server stopped answering
-    TooSlow,        // slower than the least rate over the time-out, or past the file's deadline
-    FileTooLarge,   // over the cap of its kind of file
-    UpdateTooLarge, // the files of one catalogue update together are over their cap
-    DiskFull,       // the disk would keep less free space than the system needs
-    NotRegularFile, // a local file that is a link, lies outside the published folder, or is no file
-    CannotWrite,    // the downloaded file could not be written
+    Failed,            // anything else: a broken answer, an error status, an address that cannot be fetched
+    HostNotFound,      // the server's name does not resolve
+    ConnectionRefused, // nothing takes the connection at the server's address
+    NotOnServer,       // the server, or the published folder, has no such file
+    TimedOut,          // the server stopped answering
+    TooSlow,           // slower than the least rate over the time-out, or past the file's deadline
+    FileTooLarge,      // over the cap of its kind of file
+    UpdateTooLarge,    // the files of one catalogue update together are over their cap
+    DiskFull,          // the disk would keep less free space than the system needs
+    NotRegularFile,    // a local file that is a link, lies outside the published folder, or is no file
+    CannotWrite,       // the downloaded file could not be written
     Aborted,
 };
 
@@ -30,6 +33,10 @@ QString failureText(TransferFailure why);
 // The message for a transfer stopped by the bounds an update keeps (its size, the free disk, the
 // least rate); an empty text for the failures a step tells in words of its own.
 QString boundsText(TransferFailure why);
+
+// Why a transfer failed, in a few words for the status line after "Ошибка обновления: "; an
+// empty text when there is nothing more to say than that it failed.
+QString failureReason(TransferFailure why);
 
 // The status line's note for an entry file left out (a link, a file too large...); an empty
 // text for a failure that is not told per entry.

@@ -509,6 +509,10 @@ void TransferThread::finishTransfer(Transfer *transfer, int code)
             reason = transfer->connected && nowMs() - transfer->lastActivity < transfer->request.timeoutMs
                          ? TransferFailure::TooSlow
                          : TransferFailure::TimedOut;
+        else if (code == CURLE_COULDNT_RESOLVE_HOST)
+            reason = TransferFailure::HostNotFound;
+        else if (code == CURLE_COULDNT_CONNECT)
+            reason = TransferFailure::ConnectionRefused;
         end(transfer, reason, why);
         return;
     }
@@ -530,7 +534,8 @@ void TransferThread::finishTransfer(Transfer *transfer, int code)
         return;
     }
     if (status < 200 || status > 299) {
-        end(transfer, TransferFailure::Failed, QStringLiteral("HTTP status ") + QString::number(status));
+        end(transfer, status == 404 || status == 410 ? TransferFailure::NotOnServer : TransferFailure::Failed,
+            QStringLiteral("HTTP status ") + QString::number(status));
         return;
     }
     end(transfer, TransferFailure::None, QString());

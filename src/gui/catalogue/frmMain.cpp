@@ -33,6 +33,8 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
+#include <utility>
+
 using zv::placeTwips;
 using zv::twips;
 
@@ -155,10 +157,19 @@ void frmMain::createControls()
 
     setFixedSize(twips(kFullClientWidth), twips(kClientHeight));
 
-    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmMain::Combo1_Click);
+    // A change of the selector loads the category, whoever made it (the load step sets its text).
+    connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
+        Combo1_Click();
+        // A user's choice of another category emits activated as well, right after this and from
+        // the same call: that choice is loaded already. The mark lasts until the event loop turns
+        // again, so a change made by code does not swallow the user's next choice.
+        m_choiceLoaded = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_choiceLoaded = false; }, Qt::QueuedConnection);
+    });
     // Choosing the category already shown reloads it as well.
-    connect(Combo1, &QComboBox::activated, this, [this](int index) {
-        if (index == m_loadedComboIndex)
+    connect(Combo1, &QComboBox::activated, this, [this] {
+        if (!std::exchange(m_choiceLoaded, false))
             Combo1_Click();
     });
     // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
@@ -171,7 +182,6 @@ void frmMain::createControls()
             return;
         const QSignalBlocker quiet(Combo1);
         Combo1->setCurrentText(category->displayName);
-        m_loadedComboIndex = Combo1->currentIndex();
         AllMenu();
         if (QAction *own = m_moveActions.value(category->table))
             own->setVisible(false);

@@ -141,7 +141,7 @@ private:
     QHash<QString, QAction *> m_moveActions; // by table
 
     zv::CatalogueSession &m_session;
-    int m_loadedComboIndex = -1;
+    bool m_choiceLoaded = false; // the selector's change just now was loaded (see createControls)
     bool m_compact = false;
     bool m_shownOnce = false;
 };

@@ -25,6 +25,31 @@ namespace {
 const QString kTextFilter = QStringLiteral("Текстовый файл *.txt|*.txt|");
 const QString kPictureFilter = QStringLiteral("Изображения *.jpg *.gif *.bmp|*.jpg;*.gif;*.bmp|");
 
+// The long-known choice first, then one per kind of picture an entry may have, so that none of
+// them is hidden from the dialog.
+QString pictureFilter()
+{
+    QString filter = kPictureFilter;
+    for (const zv::screenshots::PictureKind &kind : zv::screenshots::pictureKinds()) {
+        QStringList patterns;
+        for (const QString &extension : kind.extensions)
+            patterns << QStringLiteral("*.") + extension;
+        filter += kind.name + QLatin1Char(' ') + patterns.join(QLatin1Char(' ')) + QLatin1Char('|') +
+                  patterns.join(QLatin1Char(';')) + QLatin1Char('|');
+    }
+    return filter;
+}
+
+// The kinds by name as a sentence lists them: "JPEG, GIF, ... или WebP".
+QString pictureKindNames()
+{
+    QStringList names;
+    for (const zv::screenshots::PictureKind &kind : zv::screenshots::pictureKinds())
+        names << kind.name;
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" или ") + last;
+}
+
 // The shared dialog set up for saving; false when the user cancelled.
 bool askSavePath(QWidget *owner, const QString &proposed, const QString &title, QString &path)
 {
@@ -159,7 +184,7 @@ void frmMain::mnuAddScreenShot_Click()
     const QString name = selectedName();
     clsCommonDialog &dialog = clsCommonDialog::instance();
     dialog.setDialogTitle(QStringLiteral("Добавление скриншота для записи ") + name);
-    dialog.setFilter(kPictureFilter);
+    dialog.setFilter(pictureFilter());
     dialog.setHWnd(this);
     // Nothing proposed: the name a save left behind is a text file, not a picture.
     dialog.setFileName(QString());
@@ -181,7 +206,8 @@ void frmMain::mnuAddScreenShot_Click()
     if (extension.isEmpty() || zv::readPicture(source, QSize(64, 64)).isNull()) {
         zv::showMessage(this,
                         QStringLiteral("Файл ") + QFileInfo(source).fileName() +
-                            QStringLiteral(" не похож на изображение: выберите картинку JPEG, GIF или BMP."),
+                            QStringLiteral(" не похож на изображение: выберите картинку ") + pictureKindNames() +
+                            QLatin1Char('.'),
                         zv::MessageForm::OkExclamation);
         return;
     }

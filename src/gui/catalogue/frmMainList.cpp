@@ -37,7 +37,6 @@ void frmMain::Combo1_Click()
 {
     const auto category = zv::categoryByDisplayName(Combo1->currentText());
     const QString table = category ? category->table : QString();
-    m_loadedComboIndex = Combo1->currentIndex();
     AllMenu();
     if (QAction *own = m_moveActions.value(table))
         own->setVisible(false);

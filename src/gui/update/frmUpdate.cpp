@@ -24,6 +24,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 using namespace zv::update;
 
@@ -31,6 +32,14 @@ namespace {
 
 const QString kGreeting = QStringLiteral("Вас приветстует менеджер обновлений Zorvanell!");
 int g_closeWaitMs = 2000;
+
+// The status line after a failed update: the reason, when the transfer told one.
+QString failedStat(zv::update::TransferFailure why)
+{
+    const QString reason = zv::update::failureReason(why);
+    return reason.isEmpty() ? QStringLiteral("Ошибка обновления!")
+                            : QStringLiteral("Ошибка обновления: ") + reason + QLatin1Char('.');
+}
 
 } // namespace
 
@@ -162,9 +171,16 @@ void frmUpdate::stopAction()
     const State was = m_state;
     setState(State::Idle);
     m_feeder.stop();
-    m_pending.clear();
-    // The stopped jobs are reported at once; their handlers find the action ended.
+    // The stopped jobs are reported at once; their handlers find the action ended. Files the
+    // transfers had moved in by then are reported as arrived: they are this action's to remove.
+    const QHash<int, QString> pending = std::exchange(m_pending, {});
+    const QMetaObject::Connection arrivedMeanwhile =
+        connect(m_downloader, &Downloader::finished, this, [this, &pending](int id, bool ok) {
+            if (ok && pending.contains(id))
+                m_fetched << pending.value(id);
+        });
     m_downloader->abortAll();
+    disconnect(arrivedMeanwhile);
     prgEntries->hide();
     if (was == State::CheckingVersion)
         QFile::remove(versionFile());
@@ -310,11 +326,13 @@ void frmUpdate::listFetched(bool ok)
 {
     if (!ok) {
         setState(State::Idle);
-        const QString bound = boundsText(m_downloader->lastFailure());
+        const TransferFailure why = m_downloader->lastFailure();
+        const QString bound = boundsText(why);
         const bool told =
             bound.isEmpty() ? tell(QStringLiteral("Произошла ошибка!")) : tell(bound, zv::MessageForm::OkExclamation);
+        // The message stays the one users know; the status line says what went wrong.
         if (told)
-            setStat(QStringLiteral("Ошибка обновления!"));
+            setStat(failedStat(why));
         return;
     }
     ToSpiskok();
@@ -426,7 +444,7 @@ void frmUpdate::whenEntriesFetched()
         setState(State::Idle);
         RemoveTEMP();
         if (tell(failureText(m_stoppedBy), zv::MessageForm::OkExclamation))
-            setStat(QStringLiteral("Ошибка обновления!"));
+            setStat(failedStat(m_stoppedBy));
         return;
     }
     setStat(QStringLiteral("Загрузка завершена."));

@@ -8,8 +8,10 @@
 #include "core/update/Downloader.h"
 #include "core/update/UpdateLayout.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -420,6 +422,8 @@ private slots:
         QTest::newRow("a table folder that leads elsewhere")
             << QStringLiteral("Games") << QStringLiteral("secret") << false << odd;
         QTest::newRow("a pipe") << QStringLiteral("OS") << QStringLiteral("Труба") << false << odd;
+        QTest::newRow("a missing file") << QStringLiteral("OS") << QStringLiteral("Нет такой") << false
+                                        << int(TransferFailure::NotOnServer);
     }
 
     void localFolderReadsOnlyItsOwnRegularFiles()
@@ -572,6 +576,40 @@ private slots:
         QVERIFY(server.maxOpenConnections <= 6);
         QCOMPARE(server.requests.size(), 40);
         QCOMPARE(QDir(m_dir.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden).size(), 40);
+    }
+
+    // A handler that stops every job: the files already in place by then are reported as they
+    // ended, those whose reports had been taken from the transfers with the handler's own as well.
+    void aStopFromAHandlerReportsTheFilesInPlace()
+    {
+        if (tls())
+            QSKIP("no server involved");
+        const QString usb = m_dir.filePath(QStringLiteral("usb"));
+        const QString server = QUrl::fromLocalFile(usb).toString() + QLatin1Char('/');
+        Downloader downloader;
+        QHash<int, QString> targets;
+        for (int i = 0; i < 20; ++i) {
+            const QString name = QString::number(i);
+            zvtest::writeFile(usb + QStringLiteral("/zv_upd/OS/base/") + name, "text");
+            const QString target = m_dir.filePath(QStringLiteral("out/") + name);
+            targets.insert(downloader.enqueue({entryUrl(server, QStringLiteral("OS"), name), target, FileKind::Entry}),
+                           target);
+        }
+        // All are in place before the first report is taken, so one delivery carries them all.
+        const QDir out(m_dir.filePath(QStringLiteral("out")));
+        QDeadlineTimer deadline(10000);
+        while (out.entryList(QDir::Files).size() < 20 && !deadline.hasExpired())
+            QThread::msleep(1);
+        QHash<int, bool> reported;
+        connect(&downloader, &Downloader::finished, this, [&](int id, bool ok) {
+            reported.insert(id, ok);
+            if (reported.size() == 1)
+                downloader.abortAll();
+        });
+        QTRY_COMPARE(reported.size(), 20);
+        for (auto it = targets.cbegin(); it != targets.cend(); ++it)
+            QVERIFY2(reported.value(it.key()) == QFileInfo::exists(*it), qPrintable(*it));
+        QVERIFY(downloader.isIdle());
     }
 
     void abortStopsEverythingAndLeavesNothing()

@@ -1,18 +1,26 @@
 #include "MainWindowFixture.h"
 #include "core/INI.h"
 #include "core/SharedState.h"
+#include "gui/WindowGeometry.h"
+#include "gui/catalogue/frmAddNewField.h"
 #include "gui/controls/VistaButton.h"
+#include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmLogo.h"
 #include "gui/windows/frmLogo2.h"
 #include "gui/windows/frmOptions.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFont>
 #include <QMenu>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace {
@@ -274,15 +282,81 @@ private slots:
                                      QStringLiteral("mnuAddScreenShot"), QStringLiteral("mnu_move")}));
     }
 
-    void choosingTheShownCategoryReloadsIt()
+    void choosingACategoryLoadsItOnce_data()
     {
+        QTest::addColumn<bool>("mouse"); // or the keys, in the selector's open list
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("typed"); // in the search box before the choice
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("messages");
+        const QString welcome = QStringLiteral("Приветствуем в программе Zorvanell");
+        for (const bool mouse : {true, false}) {
+            const char *how = mouse ? "mouse" : "keys";
+            QTest::addRow("%s: another category, text in the search box", how)
+                << mouse << QStringLiteral("Игры") << QStringLiteral("wo") << QStringLiteral("Doom")
+                << QStringLiteral("IDDQD") << 0;
+            QTest::addRow("%s: another category", how)
+                << mouse << QStringLiteral("Игры") << QString() << QString() << welcome << 0;
+            QTest::addRow("%s: the category shown, text in the search box", how)
+                << mouse << QStringLiteral("Программы") << QStringLiteral("wo") << QStringLiteral("Excel")
+                << QStringLiteral("flight") << 0;
+            QTest::addRow("%s: the category shown", how)
+                << mouse << QStringLiteral("Программы") << QString() << QString() << welcome << 0;
+            QTest::addRow("%s: a category without its table", how)
+                << mouse << QStringLiteral("Бытовая техника") << QStringLiteral("wo") << QString() << welcome << 1;
+        }
+    }
+
+    void choosingACategoryLoadsItOnce()
+    {
+        QFETCH(bool, mouse);
+        QFETCH(QString, category);
+        QFETCH(QString, typed);
+        QFETCH(QString, selected);
+        QFETCH(QString, shown);
+        QFETCH(int, messages);
         MainWindowFixture f;
-        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("pinball"));
+        f.add(QStringLiteral("Programs"), QStringLiteral("Excel"), QStringLiteral("flight"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Quake"), QStringLiteral("q"));
+        f.add(QStringLiteral("Games"), QStringLiteral("Doom"), QStringLiteral("IDDQD"));
+        sqlite3_exec(f.db->handle(), "DROP TABLE Tech", nullptr, nullptr, nullptr);
         auto w = f.openMain();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        f.search(*w)->setText(typed);
+        QSignalSpy loads(f.session.get(), &zv::CatalogueSession::categoryLoaded);
+
         auto *combo = w->findChild<QComboBox *>(QStringLiteral("Combo1"));
-        f.text(*w)->setPlainText(QStringLiteral("typed"));
-        emit combo->activated(combo->currentIndex());
-        QCOMPARE(f.text(*w)->toPlainText(), QStringLiteral("Приветствуем в программе Zorvanell"));
+        QAbstractItemView *view = combo->view();
+        const QModelIndex item = combo->model()->index(combo->findText(category), 0);
+        if (mouse) {
+            QTest::mouseClick(combo, Qt::LeftButton);
+            QTRY_VERIFY(view->isVisible());
+            // The list takes a click this soon after the one that opened it for part of that click;
+            // a user's next click comes later.
+            QTest::qWait(2 * QApplication::doubleClickInterval());
+            const QPoint at = view->visualRect(item).center();
+            QTest::mouseMove(view->viewport(), at);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            combo->setFocus();
+            QTest::keyClick(combo, Qt::Key_F4);
+            QTRY_VERIFY(view->isVisible());
+            QTest::keyClick(view, Qt::Key_Home);
+            for (int row = 0; row < item.row(); ++row)
+                QTest::keyClick(view, Qt::Key_Down);
+            QTest::keyClick(view, Qt::Key_Return);
+        }
+        QTRY_VERIFY(!view->isVisible());
+
+        QCOMPARE(combo->currentText(), category);
+        QCOMPARE(loads.size(), 1);
+        QCOMPARE(f.seam.messages.size(), messages);
+        QCOMPARE(f.search(*w)->text(), QString());
+        QCOMPARE(w->selectedName(), selected);
+        QCOMPARE(f.text(*w)->toPlainText(), shown);
+        QCOMPARE(f.control(*w, "EditButton")->isEnabled(), !selected.isEmpty());
     }
 
     void googleEarthTitleAndLink()
@@ -437,6 +511,73 @@ private slots:
         // The load sets its own title after the captions.
         QCOMPARE(w->windowTitle(), QStringLiteral("Zorvanell 5.1"));
         QVERIFY(f.seam.messages.isEmpty());
+    }
+
+    // The shipped alternative captions stay whole in their controls, in the font the windows are laid out for.
+    void shippedAlternativeCaptionsFit_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("key");
+        for (const char *control : {"cmdAddItem", "cmdViewScreen", "cmdConfig", "cmdUpdate", "cmdAbout"})
+            QTest::newRow(control) << QStringLiteral("frmMain") << QString::fromLatin1(control)
+                                   << QString::fromLatin1(control + 3);
+        const QString add = QStringLiteral("frmAddNewField");
+        QTest::newRow("add: Label1") << add << QStringLiteral("Label1") << QStringLiteral("AddNewField_Name");
+        QTest::newRow("add: Label2") << add << QStringLiteral("Label2") << QStringLiteral("AddNewField_Data");
+        QTest::newRow("add: cmdAdd") << add << QStringLiteral("cmdAdd") << QStringLiteral("AddNewField_Add");
+        QTest::newRow("add: cmdCancel") << add << QStringLiteral("cmdCancel") << QStringLiteral("AddNewField_Cancel");
+        // The update window's button shares its text with the main window's.
+        QTest::newRow("update: Command1")
+            << QStringLiteral("frmUpdate") << QStringLiteral("Command1") << QStringLiteral("frmUpdate_Download");
+    }
+
+    void shippedAlternativeCaptionsFit()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(QString, key);
+        MainWindowFixture f;
+        QVERIFY(QFile::copy(QStringLiteral(ZV_SOURCE_DIR "/data/Language.ini"),
+                            f.home.file(QStringLiteral("Language.ini"))));
+        WriteOption(QStringLiteral("Lang"), QStringLiteral("падонак"));
+        const QFont font = QApplication::font();
+        QApplication::setFont(zv::designFont());
+        const auto restore = qScopeGuard([&] { QApplication::setFont(font); });
+        auto w = f.openMain();
+        frmAddNewField add(w.get(), w->session());
+        frmUpdate update(w->session(), w.get());
+        QWidget *shown = nullptr;
+        for (QWidget *candidate :
+             {static_cast<QWidget *>(w.get()), static_cast<QWidget *>(&add), static_cast<QWidget *>(&update)}) {
+            if (candidate->objectName() == window)
+                shown = candidate->findChild<QWidget *>(control);
+        }
+        QVERIFY(shown);
+        const QString expected = ReadLangString(key, QString());
+        QVERIFY(!expected.isEmpty());
+        int room = shown->width();
+        QLabel *label = qobject_cast<QLabel *>(shown);
+        if (auto *button = qobject_cast<VistaButton *>(shown)) {
+            QCOMPARE(button->Caption(), expected);
+            // A caption touching the button's rounded frame looks cut off.
+            room -= 8;
+            label = button->findChild<QLabel *>(QStringLiteral("lbl"));
+        }
+        // Nor may it run into the next control on its line (a label's box reaches under its neighbours).
+        const QRect own = shown->geometry();
+        for (QWidget *next : shown->parentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            const QRect at = next->geometry();
+            if (next != shown && !next->isHidden() && at.left() > own.left() && at.top() <= own.bottom() &&
+                at.bottom() >= own.top())
+                room = std::min(room, at.left() - own.left() - 4);
+        }
+        QCOMPARE(label->text(), expected);
+        QVERIFY2(label->fontMetrics().horizontalAdvance(expected) <= room,
+                 qPrintable(QStringLiteral("%1: %2 px in %3")
+                                .arg(expected)
+                                .arg(label->fontMetrics().horizontalAdvance(expected))
+                                .arg(room)));
     }
 
     void missingTableSaysSo()

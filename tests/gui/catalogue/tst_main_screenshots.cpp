@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 
 using namespace zvtest::pictures;
 
@@ -191,6 +193,43 @@ private slots:
         QCOMPARE(f.seam.messages.size(), stored.isEmpty() ? 1 : 0);
         if (stored.isEmpty())
             QVERIFY(f.seam.messages[0].text.contains(QStringLiteral("не похож на изображение")));
+    }
+
+    // What can be attached can be found in the dialog, under the choice kept first or one of its own.
+    void theOpenDialogOffersEveryKindItAttaches_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QByteArray>("format"); // as Qt writes it
+        QTest::newRow("png") << QStringLiteral("shot.png") << QByteArray("png");
+        QTest::newRow("tif") << QStringLiteral("scan.tif") << QByteArray("tiff");
+        QTest::newRow("tiff") << QStringLiteral("scan.tiff") << QByteArray("tiff");
+        QTest::newRow("webp") << QStringLiteral("shot.webp") << QByteArray("webp");
+        QTest::newRow("jpeg") << QStringLiteral("photo.jpeg") << QByteArray("jpeg");
+        QTest::newRow("jpg") << QStringLiteral("photo.jpg") << QByteArray("jpeg");
+        QTest::newRow("bmp") << QStringLiteral("drawn.bmp") << QByteArray("bmp");
+    }
+
+    void theOpenDialogOffersEveryKindItAttaches()
+    {
+        QFETCH(QString, source);
+        QFETCH(QByteArray, format);
+        MainWindowFixture f;
+        f.add(QStringLiteral("Programs"), QStringLiteral("Word"), QStringLiteral("w"));
+        QVERIFY(halves(12, 10, Qt::red, Qt::blue).save(f.home.file(source), format.constData()));
+        auto w = f.openMain();
+        f.search(*w)->setText(QStringLiteral("Word"));
+        addPicture(f, *w, f.home.file(source));
+        QCOMPARE(pictureFiles(f), QStringList{QStringLiteral("Word.") + QFileInfo(source).suffix()});
+
+        const QList<zv::FileFilter> &filters = f.seam.fileRequests[0].filters;
+        QCOMPARE(filters[0].description, QStringLiteral("Изображения *.jpg *.gif *.bmp"));
+        bool offered = false;
+        for (const zv::FileFilter &filter : filters) {
+            for (const QString &pattern : filter.patterns)
+                offered =
+                    offered || QRegularExpression::fromWildcard(pattern, Qt::CaseSensitive).match(source).hasMatch();
+        }
+        QVERIFY2(offered, qPrintable(source));
     }
 
     // The dialog is shared: a save leaves its file name behind, which is no picture to propose.

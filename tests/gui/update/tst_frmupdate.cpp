@@ -2,6 +2,7 @@
 #include "InstallFolder.h"
 #include "ScriptedSeam.h"
 #include "TempHome.h"
+#include "TestFiles.h"
 #include "core/Addresses.h"
 #include "core/INI.h"
 #include "core/SharedState.h"
@@ -12,13 +13,16 @@
 #include "core/update/Downloader.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
+#include "gui/WindowGeometry.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/update/frmUpdate.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -26,6 +30,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sqlite3.h>
@@ -190,21 +195,29 @@ private slots:
     void listCannotBeFetched_data()
     {
         QTest::addColumn<int>("how");
-        QTest::newRow("404") << 0;
-        QTest::newRow("connection refused") << 1;
-        QTest::newRow("cut in the middle") << 2;
-        QTest::newRow("server stops sending") << 3;
-        QTest::newRow("over the size cap") << 4;
-        QTest::newRow("redirect loop") << 5;
-        QTest::newRow("no scheme") << 6;
+        QTest::addColumn<QString>("why"); // the status line's reason
+        const QString unknown = QStringLiteral("Ошибка обновления!");
+        QTest::newRow("404") << 0 << QStringLiteral("Ошибка обновления: файла нет на сервере.");
+        QTest::newRow("connection refused") << 1 << QStringLiteral("Ошибка обновления: сервер отклонил соединение.");
+        QTest::newRow("cut in the middle") << 2 << unknown;
+        QTest::newRow("server stops sending") << 3 << QStringLiteral("Ошибка обновления: сервер не отвечает.");
+        QTest::newRow("over the size cap") << 4 << QStringLiteral("Ошибка обновления: слишком большой файл.");
+        QTest::newRow("redirect loop") << 5 << unknown;
+        QTest::newRow("no scheme") << 6 << unknown;
+        QTest::newRow("a name that does not resolve")
+            << 7 << QStringLiteral("Ошибка обновления: имя сервера не найдено.");
+        QTest::newRow("a published folder without the list")
+            << 8 << QStringLiteral("Ошибка обновления: файла нет на сервере.");
     }
 
     void listCannotBeFetched()
     {
         QFETCH(int, how);
+        QFETCH(QString, why);
         Fixture f({QStringLiteral("Старая")});
         const QByteArray list = "/zv_upd/Games/spisok.txt";
         using B = HttpTestServer::Behaviour;
+        QTemporaryDir usb;
         switch (how) {
         case 1:
             f.server_box()->setCurrentText(QStringLiteral("http://127.0.0.1:%1/").arg(HttpTestServer::closedPort()));
@@ -218,6 +231,8 @@ private slots:
         case 4:
             f.server.setRoute(
                 list, {200, QByteArray(zv::update::sizeCap(zv::update::FileKind::List) + 1, 'x'), B::Chunked, {}});
+            // Sending that much may take this server longer than the test's short time-out.
+            f.window->findChild<zv::update::Downloader *>()->setTimeout(60000);
             break;
         case 5:
             f.server.setRoute(list, {302, {}, B::Normal, list});
@@ -225,13 +240,24 @@ private slots:
         case 6:
             f.server_box()->setCurrentText(QStringLiteral("127.0.0.1/"));
             break;
+        case 7:
+            // .invalid never resolves (RFC 2606).
+            f.server_box()->setCurrentText(QStringLiteral("http://zorvanell.invalid/"));
+            break;
+        case 8:
+            QVERIFY(QDir().mkpath(usb.filePath(QStringLiteral("zv_upd/Games/base"))));
+            f.server_box()->setCurrentText(QUrl::fromLocalFile(usb.path()).toString() + QLatin1Char('/'));
+            break;
         }
         const auto before = snapshot(f.home.path());
         f.clickUpdate();
         QCOMPARE(f.seam.messageTexts(), QStringList{QStringLiteral("Произошла ошибка!")});
         QCOMPARE(f.seam.messages.at(0).form, MessageForm::Ok);
         QCOMPARE(f.seam.messages.at(0).caption, QStringLiteral("Zorvanell"));
-        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QCOMPARE(f.stat(), why);
+        // The reason is read whole in the line, in the font the window is laid out for.
+        QVERIFY(QFontMetrics(zv::designFont()).horizontalAdvance(why) <=
+                f.window->findChild<QLabel *>(QStringLiteral("stat"))->width());
         QVERIFY(!QFileInfo::exists(f.home.file(QStringLiteral("tmp/list.txt"))));
         QCOMPARE(snapshot(f.home.path()), before);
         QVERIFY(f.button("Command1")->isEnabled());
@@ -512,7 +538,7 @@ private slots:
             expected.prepend(QStringLiteral("Новых записей 2, обновить?"));
         QCOMPARE(f.seam.messageTexts(), expected);
         QCOMPARE(f.seam.messages.last().form, MessageForm::OkExclamation);
-        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления!"));
+        QCOMPARE(f.stat(), QStringLiteral("Ошибка обновления: сервер слишком медленный."));
         // What did arrive is neither added nor left behind.
         QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
         QVERIFY(QDir(f.home.file(QStringLiteral("tmp/base"))).isEmpty());
@@ -614,6 +640,53 @@ private slots:
         QVERIFY(!f.tmpExists());
         QVERIFY(f.names().isEmpty());
         QVERIFY(!f.window->busy());
+    }
+
+    void closingWhileEntriesArriveLeavesNothing_data()
+    {
+        QTest::addColumn<int>("reported"); // entry files the window was told of before it closes
+        for (const int reported : {1, 3, 10, 30})
+            QTest::addRow("after %d", reported) << reported;
+    }
+
+    void closingWhileEntriesArriveLeavesNothing()
+    {
+        QFETCH(int, reported);
+        Fixture f({QStringLiteral("Старая")});
+        // A published folder: the transfers' thread moves files in without this thread's help.
+        QTemporaryDir usb;
+        QStringList list;
+        for (int i = 0; i < 200; ++i) {
+            list << QStringLiteral("Запись %1").arg(i);
+            zvtest::writeFile(usb.filePath(QStringLiteral("zv_upd/Games/base/") + list.last()),
+                              zv::toCp1251(QStringLiteral("Текст %1").arg(i)));
+        }
+        zvtest::writeFile(usb.filePath(QStringLiteral("zv_upd/Games/spisok.txt")),
+                          zv::toCp1251(list.join(QStringLiteral("\r\n"))));
+        f.server_box()->setCurrentText(QUrl::fromLocalFile(usb.path()).toString() + QLatin1Char('/'));
+        f.seam.messageAnswers << MessageAnswer::Yes;
+        const QDir base(f.home.file(QStringLiteral("tmp/base")));
+        int told = 0;
+        int inPlaceAtClose = -1;
+        auto *downloader = f.window->findChild<zv::update::Downloader *>();
+        connect(downloader, &zv::update::Downloader::arrived, this, [&] {
+            if (++told != reported)
+                return;
+            // The close comes from the event loop, as a user's does; before it, the transfers'
+            // thread moves more files in than the window has been told of.
+            QTimer::singleShot(0, f.window.get(), [&] {
+                QDeadlineTimer moment(2000);
+                while (base.entryList(QDir::Files).size() <= told && !moment.hasExpired())
+                    QThread::msleep(1);
+                inPlaceAtClose = int(base.entryList(QDir::Files).size());
+                f.window->close();
+            });
+        });
+        f.clickUpdate();
+        QVERIFY(inPlaceAtClose > reported);
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.tmpExists());
+        QCOMPARE(f.names(), QStringList{QStringLiteral("Старая")});
     }
 
     void closingInEachState_data()
