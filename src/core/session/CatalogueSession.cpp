@@ -218,13 +218,18 @@ CatalogueConnection CatalogueSession::writer()
 
 bool CatalogueSession::historyOn()
 {
-    writer();
+    try {
+        writer();
+    } catch (const CatalogueError &) {
+        // The catalogue cannot be opened now (another program holds it): no history either.
+        return false;
+    }
     return m_historyOn;
 }
 
 const QString &CatalogueSession::historyNote()
 {
-    writer();
+    historyOn();
     return m_historyNote;
 }
 
