@@ -44,6 +44,7 @@ public:
              const update::ArrivedTexts *arrived, const std::atomic_bool *cancel = nullptr);
     // How many entries run() added.
     int added() const;
+    const QString &cataloguePath() const { return m_cataloguePath; }
 
 private:
     friend class CatalogueSession;

@@ -473,7 +473,9 @@ void frmUpdate::entriesWritten(zv::BatchWriter::Outcome outcome, const QString &
         return;
     }
     m_session.finishUpdateBatch(writer->takeBatch());
-    // A file left out is what the user should see behind the good news.
+    // A backup skipped, and a file left out, are what the user should see behind the good news.
+    if (!writer->backupNote().isEmpty())
+        setStat(writer->backupNote());
     if (!m_skippedNote.isEmpty())
         setStat(m_skippedNote);
     if (!tell(QStringLiteral("База обновлена!")))

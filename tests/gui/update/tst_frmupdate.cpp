@@ -53,7 +53,8 @@ QMap<QString, QByteArray> snapshot(const QString &root)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString relative = QDir(root).relativeFilePath(path);
-        if (relative.startsWith(QLatin1String("tmp/")))
+        // The backup taken before the entries are written is the program's own.
+        if (relative.startsWith(QLatin1String("tmp/")) || relative.startsWith(QLatin1String("Backups/")))
             continue;
         QFile file(path);
         files.insert(relative, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
