@@ -101,6 +101,10 @@ public:
     void LoadDB();
     // Closes the connection the list was loaded through.
     void closeCatalogue();
+    // Puts another catalogue file in place (a backup restored): the session's connections are
+    // closed, `replace` runs, and the list is loaded anew. What `replace` returns (the reason it
+    // failed, or empty). The full-text index keeps its own connection and catches up at the next start.
+    QString replaceCatalogue(const std::function<QString()> &replace);
 
     // The store operations on the category shown. Each throws CatalogueError (of kind
     // RecordGone when another program removed the record meanwhile); the catalogue and the
