@@ -229,9 +229,9 @@ private slots:
         }
         QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("...bmp"), QStringLiteral("A%2A.bmp"),
                                                QStringLiteral("AB.bmp"), QStringLiteral("AC%2FDC.bmp")}));
-        QCOMPARE(
-            QDir(f.home.path()).entryList(QDir::Files, QDir::Name),
-            (QStringList{QStringLiteral("Options.ini"), QStringLiteral("Zorvanell.dat"), QStringLiteral("shot.bmp")}));
+        QCOMPARE(QDir(f.home.path()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("Options.ini"), QStringLiteral("Zorvanell.dat"),
+                              QStringLiteral("Zorvanell.dat.history"), QStringLiteral("shot.bmp")}));
         QVERIFY(f.seam.messages.isEmpty());
         {
             Opened opened;
