@@ -8,6 +8,8 @@
 #include "core/Settings.h"
 #include "core/SharedState.h"
 #include "core/Version.h"
+#include "core/backup/BackupScheduler.h"
+#include "core/backup/Backups.h"
 #include "core/search/SessionIndex.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
@@ -39,6 +41,36 @@ void refuse(const QString &reason)
     zv::showMessage(nullptr, reason + QStringLiteral("\nПрограмма будет закрыта."), zv::MessageForm::OkExclamation);
 }
 
+// Offers the newest good backup in place of a catalogue that is missing (`damage` empty) or
+// damaged; true when it was restored. Declining leaves everything as it was.
+bool offerRestore(const QString &path, const QString &damage)
+{
+    const std::optional<zv::backup::Backup> backup = zv::backup::newestGoodBackup(zv::backup::backupsFolder(path));
+    if (!backup)
+        return false;
+    const QString offer = QStringLiteral("Восстановить каталог из резервной копии от %1 (записей: %2)?")
+                              .arg(QLocale(QLocale::Russian).toString(backup->at, QStringLiteral("d MMMM yyyy, HH:mm")))
+                              .arg(backup->entries());
+    const QString text = damage.isEmpty() ? offer
+                                          : QStringLiteral("Каталог ") + QDir::toNativeSeparators(path) +
+                                                QStringLiteral(" повреждён: ") + damage + QStringLiteral(".\n") + offer;
+    if (zv::showMessage(nullptr, text, zv::MessageForm::YesNoQuestion) != zv::MessageAnswer::Yes)
+        return false;
+    QString keptAs;
+    const QString failure = zv::backup::restoreBackup(*backup, path, damage.isEmpty() ? nullptr : &keptAs);
+    if (!failure.isEmpty()) {
+        zv::showMessage(nullptr, QStringLiteral("Каталог не восстановлен: ") + failure + QLatin1Char('.'),
+                        zv::MessageForm::OkExclamation);
+        return false;
+    }
+    if (!keptAs.isEmpty())
+        zv::showMessage(nullptr,
+                        QStringLiteral("Каталог восстановлен. Повреждённый файл сохранён как ") +
+                            QDir::toNativeSeparators(keptAs) + QLatin1Char('.'),
+                        zv::MessageForm::OkInformation);
+    return true;
+}
+
 // Makes sure the catalogue exists and can be opened; false (after telling the user) when not.
 bool ensureCatalogue()
 {
@@ -47,7 +79,12 @@ bool ensureCatalogue()
     try {
         if (!info.exists() && !info.isSymLink()) {
             zv::showMessage(nullptr, kMissingCatalogueMessage, zv::MessageForm::OkExclamation);
-            CreateCatalogue(path);
+            if (!offerRestore(path, QString()))
+                CreateCatalogue(path);
+        } else if (!zv::backup::listBackups(zv::backup::backupsFolder(path)).empty()) {
+            // Read through only when there is a backup to offer instead: a big catalogue takes a while.
+            if (const QString damage = zv::backup::catalogueDamage(path); !damage.isEmpty())
+                offerRestore(path, damage);
         }
         // Opened once here so that a file that is not a catalogue stops the program before any window.
         OpenCatalogue(path);
@@ -79,6 +116,8 @@ void showMainWindow()
     auto *session = new zv::CatalogueSession(zv::cataloguePath(), qApp);
     // The full-text index is checked, and built the first time, while the user works.
     zv::search::attachSearchIndex(*session, zv::cataloguePath());
+    // A catalogue that changed is backed up once a day, now or later while the program runs.
+    (new zv::backup::BackupScheduler(zv::cataloguePath(), session))->start();
     mainWindow = new frmMain(*session);
     mainWindow->show();
     // Typing starts in the main window even where the desktop gives new windows no focus.

@@ -9,6 +9,7 @@
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
 #include "core/Version.h"
+#include "core/backup/Backups.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
 #include "core/update/ProgramUpdate.h"
@@ -31,6 +32,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -186,6 +188,97 @@ private slots:
         QVERIFY(seam.messages[0].text.contains(QStringLiteral("Программа будет закрыта")));
         QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), junk);
         QVERIFY(!shownWindow<frmMain>() && !shownWindow<frmLogo>());
+    }
+
+    void damagedCatalogueIsRestoredFromABackup_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("accept");
+        for (const char *damage :
+             {"truncated", "zeroed page", "garbage", "table dropped", "zero bytes", "folder", "missing"})
+            QTest::newRow(damage) << QString::fromLatin1(damage) << true;
+        QTest::newRow("garbage, declined") << QStringLiteral("garbage") << false;
+        QTest::newRow("missing, declined") << QStringLiteral("missing") << false;
+    }
+
+    void damagedCatalogueIsRestoredFromABackup()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, accept);
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        CreateCatalogue(path);
+        {
+            const zv::CatalogueConnection db = OpenCatalogue(path);
+            for (int i = 0; i < 40; ++i)
+                AddEntry(db, QStringLiteral("Games"), QStringLiteral("Игра %1").arg(i),
+                         QString(1000, QLatin1Char('z')));
+        }
+        zv::backup::Request request;
+        request.cataloguePath = path;
+        request.backupsFolder = zv::backup::backupsFolder(path);
+        const auto backup = zv::backup::takeBackup(request).backup;
+        QVERIFY(backup);
+        QFile copy(backup->cataloguePath());
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        const QByteArray backedUp = copy.readAll();
+        const QByteArray good = home.read(QStringLiteral("Zorvanell.dat"));
+
+        QByteArray bad;
+        if (damage == QLatin1String("truncated"))
+            bad = good.left(good.size() / 2);
+        else if (damage == QLatin1String("zeroed page"))
+            bad = good.left(4096) + QByteArray(4096, '\0') + good.mid(8192);
+        else if (damage == QLatin1String("garbage"))
+            bad = QByteArray("not a catalogue at all\r\n");
+        if (damage == QLatin1String("table dropped")) {
+            const zv::CatalogueConnection db = OpenCatalogue(path);
+            sqlite3_exec(db->handle(), "DROP TABLE Movie", nullptr, nullptr, nullptr);
+        } else if (damage == QLatin1String("folder") || damage == QLatin1String("missing")) {
+            QFile::remove(path);
+            if (damage == QLatin1String("folder"))
+                QVERIFY(QDir().mkdir(path));
+        } else {
+            home.write(QStringLiteral("Zorvanell.dat"), bad);
+        }
+
+        zvtest::ScriptedSeam seam;
+        if (damage == QLatin1String("missing"))
+            seam.messageAnswers.enqueue(zv::MessageAnswer::Ok);
+        seam.messageAnswers.enqueue(accept ? zv::MessageAnswer::Yes : zv::MessageAnswer::No);
+        const bool started = Main();
+        const QStringList texts = seam.messageTexts();
+        qsizetype question = 0;
+        while (question < texts.size() && !texts[question].endsWith(QStringLiteral("(записей: 40)?")))
+            ++question;
+        QVERIFY2(question < texts.size(), qPrintable(texts.join(QLatin1Char('\n'))));
+        QCOMPARE(seam.messages[question].form, zv::MessageForm::YesNoQuestion);
+        const QStringList kept =
+            QDir(home.path()).entryList({QStringLiteral("Zorvanell.dat.damaged-*")}, QDir::AllEntries | QDir::System);
+        if (damage == QLatin1String("missing")) {
+            // The start-up's own warning comes first.
+            QCOMPARE(question, qsizetype(1));
+            QVERIFY(texts[0].startsWith(QStringLiteral("Главний файл программы не найден!")));
+        }
+        if (!accept) {
+            QVERIFY(kept.isEmpty());
+            if (damage == QLatin1String("garbage")) {
+                QVERIFY(!started);
+                QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), bad);
+            } else {
+                QVERIFY(started);
+                QCOMPARE(ListNames(OpenCatalogue(path), QStringLiteral("Games")).size(), qsizetype(0));
+            }
+            return;
+        }
+        QVERIFY2(started, qPrintable(texts.join(QLatin1Char('\n'))));
+        QCOMPARE(home.read(QStringLiteral("Zorvanell.dat")), backedUp);
+        if (damage == QLatin1String("missing"))
+            return;
+        QCOMPARE(kept.size(), qsizetype(1));
+        QVERIFY(texts.last().contains(kept.first()));
+        if (!bad.isNull())
+            QCOMPARE(home.read(kept.first()), bad);
     }
 
     void installedFirstStartShowsTheStarterCatalogueWithoutWarning()

@@ -1,5 +1,7 @@
 #include "core/session/BatchWriter.h"
 
+#include "core/backup/BackupRunner.h"
+
 #include <QElapsedTimer>
 
 #include <exception>
@@ -50,6 +52,8 @@ void BatchWriter::work()
         QMetaObject::invokeMethod(
             this, [this, name] { emit adding(name); }, Qt::QueuedConnection);
     };
+    // The catalogue as it was before the update can be taken back.
+    m_backupNote = backup::backUpBeforeUpdate(m_batch.cataloguePath());
     try {
         outcome =
             m_batch.run(m_folder, m_files, beforeEach, &m_texts, &m_cancel) ? Outcome::Written : Outcome::Cancelled;

@@ -34,6 +34,8 @@ public:
     void cancel();
     // After finished(Written): the batch for the session to show.
     UpdateBatch takeBatch() { return std::move(m_batch); }
+    // After finished(): why the backup taken before the entries were written was skipped, or empty.
+    const QString &backupNote() const { return m_backupNote; }
 
 signals:
     // The entry being added: a few times a second at most, and the last one at the end.
@@ -49,6 +51,7 @@ private:
     QString m_folder;
     QStringList m_files;
     update::ArrivedTexts m_texts;
+    QString m_backupNote;
     std::atomic_bool m_cancel = false;
     std::thread m_thread;
 };

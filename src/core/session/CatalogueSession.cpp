@@ -179,6 +179,16 @@ void CatalogueSession::closeCatalogue()
     m_writer.reset();
 }
 
+QString CatalogueSession::replaceCatalogue(const std::function<QString()> &replace)
+{
+    closeCatalogue();
+    m_historyOn = false;
+    const QString failure = replace();
+    LoadDB();
+    emit historyChanged();
+    return failure;
+}
+
 void CatalogueSession::selectAgain()
 {
     const int row = selectedRow();

@@ -53,6 +53,7 @@ public:
              const update::ArrivedTexts *arrived, const std::atomic_bool *cancel = nullptr);
     // How many entries run() added.
     int added() const;
+    const QString &cataloguePath() const { return m_cataloguePath; }
 
 private:
     friend class CatalogueSession;
@@ -111,6 +112,10 @@ public:
     void closeCatalogue();
     // That connection, for a window that reads records through the store (opened when closed).
     CatalogueConnection readingConnection() { return connection(); }
+    // Puts another catalogue file in place (a backup restored): the session's connections are
+    // closed, `replace` runs, and the list is loaded anew. What `replace` returns (the reason it
+    // failed, or empty). The full-text index keeps its own connection and catches up at the next start.
+    QString replaceCatalogue(const std::function<QString()> &replace);
 
     // The store operations on the category shown. Each throws CatalogueError (of kind
     // RecordGone when another program removed the record meanwhile); the catalogue and the

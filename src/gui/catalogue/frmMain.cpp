@@ -12,6 +12,7 @@
 #include "gui/IconMdl.h"
 #include "gui/PlainLabel.h"
 #include "gui/WindowGeometry.h"
+#include "gui/backup/frmBackups.h"
 #include "gui/catalogue/NameDelegate.h"
 #include "gui/controls/CachedScrollBar.h"
 #include "gui/controls/VistaButton.h"
@@ -117,6 +118,11 @@ void frmMain::createControls()
     txtSearch->addAction(fullTextSearch, QLineEdit::TrailingPosition);
     connect(fullTextSearch, &QAction::triggered, this, [this] { openSearchWindow(this, m_session); });
     createHistoryActions();
+    // The backups of the catalogue: Ctrl+B, or the box beside the magnifier.
+    QAction *backups = backupsWindowAction(this);
+    addAction(backups);
+    txtSearch->addAction(backups, QLineEdit::TrailingPosition);
+    connect(backups, &QAction::triggered, this, [this] { openBackupsWindow(this, m_session); });
 
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));

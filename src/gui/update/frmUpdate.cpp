@@ -461,7 +461,17 @@ void frmUpdate::adding()
     files.erase(std::unique(files.begin(), files.end()), files.end());
     // The entries are written, and merged into a snapshot of the list's order, on a second
     // thread with a connection of its own, while this window keeps repainting.
-    m_writer = std::make_unique<zv::BatchWriter>(m_session.beginUpdateBatch(), tempBaseFolder(), std::move(files),
+    std::optional<zv::UpdateBatch> batch;
+    try {
+        // Opening the connection that writes may find the catalogue held by another program.
+        batch = m_session.beginUpdateBatch();
+    } catch (const zv::CatalogueError &e) {
+        setState(State::Idle);
+        if (tell(e.message(), zv::MessageForm::OkExclamation))
+            setStat(QStringLiteral("Ошибка обновления!"));
+        return;
+    }
+    m_writer = std::make_unique<zv::BatchWriter>(std::move(*batch), tempBaseFolder(), std::move(files),
                                                  std::exchange(m_arrived, ArrivedTexts()));
     connect(m_writer.get(), &zv::BatchWriter::adding, this,
             [this](const QString &name) { setStat(QStringLiteral("Добавляем ") + name); });
@@ -491,7 +501,9 @@ void frmUpdate::entriesWritten(zv::BatchWriter::Outcome outcome, const QString &
         return;
     }
     m_session.finishUpdateBatch(writer->takeBatch());
-    // A file left out is what the user should see behind the good news.
+    // A backup skipped, and a file left out, are what the user should see behind the good news.
+    if (!writer->backupNote().isEmpty())
+        setStat(writer->backupNote());
     if (!m_skippedNote.isEmpty())
         setStat(m_skippedNote);
     if (!tell(QStringLiteral("База обновлена!")))

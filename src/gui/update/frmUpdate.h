@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Seam.h"
+#include "core/backup/BackupRunner.h"
 #include "core/session/BatchWriter.h"
 #include "core/update/Downloader.h"
 #include "core/update/EntryImport.h"
@@ -46,6 +47,7 @@ public:
         CheckingVersion,
         FetchingArchive,
         FetchingSignature,
+        BackingUp, // the catalogue is backed up before the program update installs
     };
 
     // Updates the category the session shows (CurrentTable).
@@ -97,6 +99,7 @@ private:
     void versionFetched(bool ok);
     void archiveFetched(bool ok);
     void signatureFetched(bool ok);
+    void backedUpBeforeInstall(const zv::backup::Outcome &outcome);
     void dropDownloads();
 
     // Asks through the seam; nothing when the window was closed meanwhile.
@@ -128,6 +131,7 @@ private:
     QElapsedTimer m_statShown;
     QElapsedTimer m_barShown;
     std::unique_ptr<zv::BatchWriter> m_writer;
+    std::unique_ptr<zv::backup::BackupRunner> m_backup;
     QTimer m_closeWait;
 
     QLabel *stat;

@@ -1,4 +1,6 @@
+#include "core/INI.h"
 #include "core/SharedState.h"
+#include "core/store/CatalogueStore.h"
 #include "core/update/ProgramUpdate.h"
 #include "core/update/UpdateLayout.h"
 #include "gui/update/frmUpdate.h"
@@ -90,6 +92,27 @@ void frmUpdate::signatureFetched(bool)
         zv::showMessage(this, kScriptMissingText, zv::MessageForm::OkExclamation);
         return;
     }
+    // The catalogue is backed up before the program that wrote it is replaced; the window
+    // keeps reacting meanwhile.
+    setState(State::BackingUp);
+    zv::backup::Request request;
+    request.cataloguePath = zv::cataloguePath();
+    request.optionsPath = zv::optionsPath();
+    request.backupsFolder = zv::backup::backupsFolder(request.cataloguePath);
+    request.reason = zv::backup::Reason::BeforeProgramUpdate;
+    m_backup = std::make_unique<zv::backup::BackupRunner>(request);
+    connect(m_backup.get(), &zv::backup::BackupRunner::finished, this, &frmUpdate::backedUpBeforeInstall);
+    m_backup->start();
+}
+
+void frmUpdate::backedUpBeforeInstall(const zv::backup::Outcome &outcome)
+{
+    m_backup.release()->deleteLater();
+    if (m_state != State::BackingUp)
+        return;
+    setState(State::Idle);
+    if (!outcome.message.isEmpty())
+        setStat(outcome.message);
     if (!startInstallScript()) {
         dropDownloads();
         zv::showMessage(this, kScriptFailedText, zv::MessageForm::OkExclamation);

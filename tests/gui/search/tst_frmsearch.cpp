@@ -121,9 +121,10 @@ private slots:
         QCOMPARE(f.window->windowTitle(), QStringLiteral("Поиск по описаниям"));
         // The magnifier inside the search box opens the same window.
         QAction *magnifier = nullptr;
-        for (QAction *action : MainWindowFixture::search(*f.main)->actions())
+        for (QAction *action : MainWindowFixture::search(*f.main)->actions()) {
             if (action->objectName() == QLatin1String("actFullTextSearch"))
                 magnifier = action;
+        }
         QVERIFY(magnifier);
         f.window->close();
         magnifier->trigger();

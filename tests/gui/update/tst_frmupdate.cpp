@@ -8,6 +8,7 @@
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
 #include "core/Version.h"
+#include "core/backup/Backups.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Downloader.h"
@@ -58,7 +59,9 @@ QMap<QString, QByteArray> snapshot(const QString &root)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString relative = QDir(root).relativeFilePath(path);
-        if (relative.startsWith(QLatin1String("tmp/")))
+        // The history of changes and the backup taken before the entries are written are the program's own.
+        if (relative.startsWith(QLatin1String("tmp/")) || relative.startsWith(QLatin1String("Backups/")) ||
+            relative.startsWith(QLatin1String("Zorvanell.dat.history")))
             continue;
         QFile file(path);
         files.insert(relative, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
@@ -341,6 +344,12 @@ private slots:
         QCOMPARE(f.main->selectedRow(), 3);
         QCOMPARE(f.main->CurrentRecord().name, QStringLiteral("Quake"));
         QCOMPARE(f.main->entryText()->toPlainText(), QStringLiteral("old Quake"));
+        // The catalogue as it was before is backed up first.
+        const auto backups =
+            zv::backup::listBackups(zv::backup::backupsFolder(f.home.file(QStringLiteral("Zorvanell.dat"))));
+        QCOMPARE(backups.size(), size_t(1));
+        QCOMPARE(backups.front().reason, zv::backup::Reason::BeforeUpdate);
+        QCOMPARE(backups.front().entries(), qint64(2));
         // The added entries are found through the list like any other.
         f.main->searchBox()->setText(QStringLiteral("bl"));
         QCOMPARE(f.main->entryText()->toPlainText(), QStringLiteral("Blood"));
@@ -970,6 +979,10 @@ private slots:
         QCOMPARE(f.seam.started.at(0).program, QStringLiteral("/bin/sh"));
         QCOMPARE(f.seam.started.at(0).arguments, QStringList{f.install.file(QStringLiteral("instupd.cmd"))});
         QCOMPARE(f.seam.exits, QList<int>{0});
+        const auto backups =
+            zv::backup::listBackups(zv::backup::backupsFolder(f.home.file(QStringLiteral("Zorvanell.dat"))));
+        QCOMPARE(backups.size(), size_t(1));
+        QCOMPARE(backups.front().reason, zv::backup::Reason::BeforeProgramUpdate);
     }
 
     void programUpdateRefused_data()
