@@ -62,6 +62,7 @@ struct IndexWorker::Run
     QElapsedTimer sinceCommit;
     bool jobsDuringBuild = false;
     quint64 applied = 0; // the serial of the last job put in the index
+    bool reopen = false; // the run ended to open the catalogue anew, keeping the index
 
     bool stopping()
     {
@@ -164,6 +165,10 @@ struct IndexWorker::Run
         for (const Job &job : jobs) {
             if (job.kind == Job::Rebuild)
                 return false;
+            if (job.kind == Job::Reopen) {
+                reopen = true;
+                return false;
+            }
             if (job.kind == Job::Changed)
                 refresh(job.table, job.rowIds);
             else
@@ -367,7 +372,10 @@ void IndexWorker::run()
             }
             if (again) {
                 run.db.reset();
-                QDir(m_indexPath).removeRecursively();
+                if (run.reopen)
+                    --attempt; // not a failure: a restored catalogue, taken in from the index kept
+                else
+                    QDir(m_indexPath).removeRecursively();
             }
         } catch (const Xapian::DatabaseLockError &) {
             // Xapian says the same when it cannot make its lock file.
@@ -438,6 +446,11 @@ void IndexWorker::entriesRemoved(const QString &table, const QList<qint64> &rowI
 void IndexWorker::rebuild()
 {
     post({Job::Rebuild, QString(), {}});
+}
+
+void IndexWorker::reopen()
+{
+    post({Job::Reopen, QString(), {}});
 }
 
 bool IndexWorker::waitForIdle(int timeoutMs)

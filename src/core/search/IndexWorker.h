@@ -28,6 +28,9 @@ public:
     void entriesRemoved(const QString &table, const QList<qint64> &rowIds);
     // Throws the index away and builds it again (the reader found it damaged).
     void rebuild();
+    // Another catalogue file was put in place (a backup restored): the index opens it anew and
+    // brings itself level with it, as at a start.
+    void reopen();
     bool waitForIdle(int timeoutMs);
 
     State state() const { return m_state.load(); }
@@ -42,7 +45,7 @@ public:
 private:
     struct Job
     {
-        enum Kind { Changed, Removed, Rebuild } kind;
+        enum Kind { Changed, Removed, Rebuild, Reopen } kind;
         QString table;
         QList<qint64> rowIds;
         quint64 serial = 0; // in the order handed over

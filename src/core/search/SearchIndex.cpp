@@ -403,6 +403,11 @@ void SearchIndex::entriesRemoved(const QString &table, const QList<qint64> &rowI
     m_worker->entriesRemoved(table, rowIds);
 }
 
+void SearchIndex::catalogueReplaced()
+{
+    m_worker->reopen();
+}
+
 bool SearchIndex::waitForIdle(int timeoutMs)
 {
     return m_worker->waitForIdle(timeoutMs);

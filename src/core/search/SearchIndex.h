@@ -86,6 +86,8 @@ public:
     void entriesChanged(const QString &table, const QList<qint64> &rowIds);
     void entriesRemoved(const QString &table, const QList<qint64> &rowIds);
 
+    // Another catalogue file is in place (a backup restored): the index catches up with it.
+    void catalogueReplaced();
     // Blocks until everything handed over so far is in the index (for tests and benchmarks).
     bool waitForIdle(int timeoutMs);
     // Changes were handed over that are not yet searchable.

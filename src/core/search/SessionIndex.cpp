@@ -12,6 +12,7 @@ SearchIndex *attachSearchIndex(CatalogueSession &session, const QString &catalog
     auto *index = new SearchIndex(cataloguePath, &session);
     QObject::connect(&session, &CatalogueSession::recordsChanged, index, &SearchIndex::entriesChanged);
     QObject::connect(&session, &CatalogueSession::recordsRemoved, index, &SearchIndex::entriesRemoved);
+    QObject::connect(&session, &CatalogueSession::catalogueReplaced, index, &SearchIndex::catalogueReplaced);
     return index;
 }
 

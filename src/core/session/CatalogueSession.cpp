@@ -185,6 +185,7 @@ QString CatalogueSession::replaceCatalogue(const std::function<QString()> &repla
     m_historyOn = false;
     const QString failure = replace();
     LoadDB();
+    emit catalogueReplaced();
     emit historyChanged();
     return failure;
 }

@@ -199,6 +199,8 @@ signals:
     // A change was recorded, undone or redone.
     void historyChanged();
     void historyStepFinished(const QString &outcome);
+    // Another catalogue file was put in place: whatever derives from it catches up.
+    void catalogueReplaced();
 
 private:
     void removeSelectedRow(int row);

@@ -279,6 +279,32 @@ private slots:
         QCOMPARE(f.storedText(kGames, QStringLiteral("Quake")), textOf(QStringLiteral("third")));
     }
 
+    // A catalogue file put in place of the open one (a backup restored): the list and the
+    // full-text index follow it.
+    void aReplacedCatalogueIsTakenIn()
+    {
+        Fixture f;
+        const QString other = f.home.file(QStringLiteral("other.dat"));
+        CreateCatalogue(other);
+        AddEntry(OpenCatalogue(other), kGames, QStringLiteral("Arcanum"), textOf(QStringLiteral("arcanum")));
+        f.index->waitForIdle(30000);
+        QCOMPARE(f.session->replaceCatalogue([&] {
+            QFile::remove(f.path);
+            return QFile::copy(other, f.path) ? QString() : QStringLiteral("copy failed");
+        }),
+                 QString());
+        QCOMPARE(f.session->names().names(), QStringList{QStringLiteral("Arcanum")});
+        auto indexed = [&] {
+            QStringList names;
+            for (const zv::search::SearchHit &hit : f.index->search(QStringLiteral("пасхалка"), QString(), 100).hits)
+                names << hit.name;
+            return names;
+        };
+        // Searched once the index is idle: a search meeting a commit asks to be repeated.
+        QTRY_VERIFY_WITH_TIMEOUT(f.index->waitForIdle(100) && indexed() == QStringList{QStringLiteral("Arcanum")},
+                                 30000);
+    }
+
     // Past its size, the history loses its oldest changes, but never the newest ones kept by
     // count nor those younger than the days kept.
     void pruningKeepsTheNewestAndTheRecent()
