@@ -114,7 +114,7 @@ public:
     CatalogueConnection readingConnection() { return connection(); }
     // Puts another catalogue file in place (a backup restored): the session's connections are
     // closed, `replace` runs, and the list is loaded anew. What `replace` returns (the reason it
-    // failed, or empty). The full-text index keeps its own connection and catches up at the next start.
+    // failed, or empty). catalogueReplaced() then tells whatever derives from the catalogue.
     QString replaceCatalogue(const std::function<QString()> &replace);
 
     // The store operations on the category shown. Each throws CatalogueError (of kind
