@@ -3,6 +3,7 @@
 #include "core/SharedState.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
+#include "gui/backup/frmBackups.h"
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/catalogue/frmMain.h"
@@ -71,6 +72,7 @@ private slots:
         QTest::newRow("picker") << Open([](zv::CatalogueSession &s) { return new frmSelectScreenShot(nullptr, s); });
         QTest::newRow("update") << Open([](zv::CatalogueSession &s) { return new frmUpdate(s); });
         QTest::newRow("journal") << Open([](zv::CatalogueSession &s) { return new frmHistory(s, nullptr); });
+        QTest::newRow("backups") << Open([](zv::CatalogueSession &s) { return new frmBackups(s); });
         QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
         QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
         QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });
