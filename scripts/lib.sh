@@ -3,8 +3,11 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-# Lets ccache share objects between clones of the repository in different folders.
+# Lets ccache share objects between clones of the repository in different folders: paths are
+# taken relative to the clone, and the build folder's own path is left out of the key (it would
+# otherwise enter it through the debug information).
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
