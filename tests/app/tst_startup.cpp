@@ -29,10 +29,10 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sqlite3.h>
 
 namespace {
 
