@@ -6,6 +6,7 @@
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/IconMdl.h"
+#include "gui/OwnedWindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -255,11 +256,5 @@ QAction *backupsWindowAction(QWidget *owner)
 
 frmBackups *openBackupsWindow(QWidget *owner, zv::CatalogueSession &session)
 {
-    auto *window = owner->findChild<frmBackups *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window)
-        window = new frmBackups(session, owner);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return zv::showOwnedWindow<frmBackups>(owner, [&] { return new frmBackups(session, owner); });
 }

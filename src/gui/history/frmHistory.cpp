@@ -5,6 +5,7 @@
 #include "core/store/CatalogueStore.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/OwnedWindow.h"
 #include "gui/PlainLabel.h"
 #include "gui/history/ChangeTexts.h"
 #include "gui/history/JournalModel.h"
@@ -412,11 +413,5 @@ QAction *journalWindowAction(QWidget *owner)
 
 frmHistory *openJournalWindow(QWidget *owner, zv::CatalogueSession &session)
 {
-    auto *window = owner->findChild<frmHistory *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window)
-        window = new frmHistory(session, owner);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return zv::showOwnedWindow<frmHistory>(owner, [&] { return new frmHistory(session, owner); });
 }

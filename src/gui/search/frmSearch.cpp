@@ -6,6 +6,7 @@
 #include "core/store/Category.h"
 #include "gui/APIandFunc.h"
 #include "gui/IconMdl.h"
+#include "gui/OwnedWindow.h"
 #include "gui/search/MarkedText.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -327,15 +328,10 @@ QAction *searchWindowAction(QWidget *owner)
 
 frmSearch *openSearchWindow(QWidget *owner, zv::CatalogueSession &session)
 {
-    auto *window = owner->findChild<frmSearch *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!window) {
+    return zv::showOwnedWindow<frmSearch>(owner, [&] {
         zv::search::SearchIndex *index = zv::search::searchIndexOf(session);
         if (!index)
             index = zv::search::attachSearchIndex(session, zv::cataloguePath());
-        window = new frmSearch(session, *index, owner);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+        return new frmSearch(session, *index, owner);
+    });
 }
