@@ -130,6 +130,11 @@ QString keptPicturesFolder(const QString &cataloguePath)
     return cataloguePath + QStringLiteral(".history-pictures");
 }
 
+void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath)
+{
+    attach(db, historyPath(cataloguePath));
+}
+
 bool isDamage(int sqliteCode)
 {
     const int primary = sqliteCode & 0xff;

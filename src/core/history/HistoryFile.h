@@ -27,6 +27,10 @@ struct Attached
 // be written): the catalogue then works without one.
 Attached attachHistory(sqlite3 *db, const QString &cataloguePath);
 
+// Attaches the history another connection has attached (and so checked or made) already, for a
+// worker's connection of its own: the file is not read through once more.
+void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath);
+
 // True when an SQLite failure says the history file itself is damaged.
 bool isDamage(int sqliteCode);
 
