@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QAction>
+#include <QIcon>
+#include <QKeySequence>
+#include <QPixmap>
 #include <QWidget>
 
 namespace zv {
@@ -15,6 +19,18 @@ template <typename Window, typename Make> Window *showOwnedWindow(QWidget *owner
     window->raise();
     window->activateWindow();
     return window;
+}
+
+// The action that opens such a window from its owner: a shortcut of the owner's window, and
+// `icon`, drawn at the size a line edit shows it, for a place in the search box.
+inline QAction *ownedWindowAction(QWidget *owner, const QPixmap &icon, const QString &text, const QString &objectName,
+                                  const QKeySequence &shortcut)
+{
+    auto *action = new QAction(QIcon(icon), text, owner);
+    action->setObjectName(objectName);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    return action;
 }
 
 } // namespace zv

@@ -247,11 +247,8 @@ QAction *backupsWindowAction(QWidget *owner)
         painter.drawRect(QRectF(1.5, 3.5, 13, 3));
         painter.drawLine(QPointF(6.5, 9), QPointF(9.5, 9));
     }
-    auto *action = new QAction(QIcon(picture), QStringLiteral("Резервные копии (Ctrl+B)"), owner);
-    action->setObjectName(QStringLiteral("actBackups"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    action->setShortcutContext(Qt::WindowShortcut);
-    return action;
+    return zv::ownedWindowAction(owner, picture, QStringLiteral("Резервные копии (Ctrl+B)"),
+                                 QStringLiteral("actBackups"), QKeySequence(Qt::CTRL | Qt::Key_B));
 }
 
 frmBackups *openBackupsWindow(QWidget *owner, zv::CatalogueSession &session)

@@ -404,11 +404,8 @@ QAction *journalWindowAction(QWidget *owner)
         painter.drawLine(QPointF(8, 8), QPointF(8, 4));
         painter.drawLine(QPointF(8, 8), QPointF(11, 9.5));
     }
-    auto *action = new QAction(QIcon(picture), QStringLiteral("Журнал изменений (Ctrl+H)"), owner);
-    action->setObjectName(QStringLiteral("actJournal"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    action->setShortcutContext(Qt::WindowShortcut);
-    return action;
+    return zv::ownedWindowAction(owner, picture, QStringLiteral("Журнал изменений (Ctrl+H)"),
+                                 QStringLiteral("actJournal"), QKeySequence(Qt::CTRL | Qt::Key_H));
 }
 
 frmHistory *openJournalWindow(QWidget *owner, zv::CatalogueSession &session)

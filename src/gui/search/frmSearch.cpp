@@ -319,11 +319,8 @@ QAction *searchWindowAction(QWidget *owner)
         painter.setPen(QPen(QColor(70, 70, 70), 2.5, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(10, 10), QPointF(14, 14));
     }
-    auto *action = new QAction(QIcon(picture), QStringLiteral("Поиск по описаниям (Ctrl+F)"), owner);
-    action->setObjectName(QStringLiteral("actFullTextSearch"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    action->setShortcutContext(Qt::WindowShortcut);
-    return action;
+    return zv::ownedWindowAction(owner, picture, QStringLiteral("Поиск по описаниям (Ctrl+F)"),
+                                 QStringLiteral("actFullTextSearch"), QKeySequence(Qt::CTRL | Qt::Key_F));
 }
 
 frmSearch *openSearchWindow(QWidget *owner, zv::CatalogueSession &session)
