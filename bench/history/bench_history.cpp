@@ -16,12 +16,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -67,47 +69,58 @@ struct OpTimes
     double add = 0, edit = 0, remove = 0, move = 0; // ms per operation
 };
 
-// Median of `rounds` timings of `work`, in ms.
-template <typename Work> double median(int rounds, Work work)
+double median(std::vector<double> ms)
 {
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        work(i);
-        ms.push_back(clock.nsecsElapsed() / 1e6);
-    }
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
 }
 
-OpTimes operations(const QString &path, bool history)
+// The same changes through a session with the history off and one with it on, a round of each in
+// turn (which goes first alternating), so that whatever else the machine does weighs on both alike.
+std::pair<OpTimes, OpTimes> operations(const QString &without, const QString &with)
 {
     const int rounds = g_quick ? 3 : 25;
-    zv::CatalogueSession session(path);
-    session.setRecordingHistory(history);
-    session.showCategory(kTable);
-    OpTimes t;
-    t.add = median(rounds,
-                   [&](int i) { session.addEntry(QStringLiteral("Новая %1 %2").arg(history).arg(i), entryText(i)); });
-    t.edit = median(rounds, [&](int i) {
-        session.selectRow(i * 7 % session.count());
+    zv::CatalogueSession off(without);
+    zv::CatalogueSession on(with);
+    off.setRecordingHistory(false);
+    on.setRecordingHistory(true);
+    for (zv::CatalogueSession *session : {&off, &on})
+        session->showCategory(kTable);
+    auto timed = [&](auto work) {
+        std::vector<double> offMs, onMs;
+        for (int i = 0; i < rounds; ++i) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const bool history = (turn + i) % 2 == 1;
+                QElapsedTimer clock;
+                clock.start();
+                work(history ? on : off, history, i);
+                (history ? onMs : offMs).push_back(clock.nsecsElapsed() / 1e6);
+            }
+        }
+        return std::make_pair(median(offMs), median(onMs));
+    };
+    auto selected = [](zv::CatalogueSession &session, int row) {
+        session.selectRow(row % session.count());
         session.findCurrentRecord();
-        const zv::FindResult record = session.CurrentRecord();
+        return session.CurrentRecord();
+    };
+    OpTimes a, b;
+    std::tie(a.add, b.add) = timed([](zv::CatalogueSession &session, bool history, int i) {
+        session.addEntry(QStringLiteral("Новая %1 %2").arg(history).arg(i), entryText(i));
+    });
+    std::tie(a.edit, b.edit) = timed([&](zv::CatalogueSession &session, bool, int i) {
+        const zv::FindResult record = selected(session, i * 7);
         session.editEntry(record.rowId, record.name, record.ref, record.name, entryText(i + 1));
     });
-    t.remove = median(rounds, [&](int i) {
-        session.selectRow(i * 11 % session.count());
-        session.findCurrentRecord();
+    std::tie(a.remove, b.remove) = timed([&](zv::CatalogueSession &session, bool, int i) {
+        selected(session, i * 11);
         session.deleteCurrent();
     });
-    t.move = median(rounds, [&](int i) {
-        session.selectRow(i * 13 % session.count());
-        session.findCurrentRecord();
-        const zv::FindResult record = session.CurrentRecord();
+    std::tie(a.move, b.move) = timed([&](zv::CatalogueSession &session, bool, int i) {
+        const zv::FindResult record = selected(session, i * 13);
         session.moveCurrent(QStringLiteral("Other"), record.name, record.ref);
     });
-    return t;
+    return {a, b};
 }
 
 struct UpdateTimes
@@ -119,20 +132,40 @@ struct UpdateTimes
     qint64 textBytes = 0;
 };
 
+// The history's size as SQLite counts it: what the WAL file holds is in it, as after a checkpoint.
+qint64 historySize(const QString &cataloguePath)
+{
+    sqlite3 *db = nullptr;
+    qint64 pages = 0, pageSize = 0;
+    if (sqlite3_open_v2(QFile::encodeName(zv::history::historyPath(cataloguePath)).constData(), &db,
+                        SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        for (auto [pragma, value] :
+             {std::pair{"PRAGMA page_count", &pages}, std::pair{"PRAGMA page_size", &pageSize}}) {
+            sqlite3_stmt *statement = nullptr;
+            sqlite3_prepare_v2(db, pragma, -1, &statement, nullptr);
+            if (sqlite3_step(statement) == SQLITE_ROW)
+                *value = sqlite3_column_int64(statement, 0);
+            sqlite3_finalize(statement);
+        }
+    }
+    sqlite3_close(db);
+    return pages * pageSize;
+}
+
 UpdateTimes update(const QString &path, const QString &folder, const QStringList &files, bool history)
 {
     zv::CatalogueSession session(path);
     session.setRecordingHistory(history);
     session.showCategory(kTable);
     UpdateTimes t;
-    const qint64 historyBefore = QFileInfo(zv::history::historyPath(path)).size();
+    const qint64 historyBefore = historySize(path);
     QElapsedTimer clock;
     clock.start();
     zv::UpdateBatch batch = session.beginUpdateBatch();
     batch.run(folder, files, {}, nullptr);
     session.finishUpdateBatch(std::move(batch));
     t.updateMs = clock.elapsed();
-    t.historyBytes = QFileInfo(zv::history::historyPath(path)).size() - historyBefore;
+    t.historyBytes = historySize(path) - historyBefore;
     if (history) {
         // As the window starts it: the event loop runs meanwhile, and its longest pause is the stall.
         QEventLoop loop;
@@ -160,8 +193,7 @@ void sizeRow(int entries)
     const QString without = home.file(QStringLiteral("without.dat"));
     fill(with, entries);
     QFile::copy(with, without);
-    const OpTimes off = operations(without, false);
-    const OpTimes on = operations(with, true);
+    const auto [off, on] = operations(without, with);
     std::printf("%9d entries, ms per change (history off / on, ratio): add %.2f / %.2f (%.2fx), edit %.2f / %.2f "
                 "(%.2fx), delete %.2f / %.2f (%.2fx), move %.2f / %.2f (%.2fx)\n",
                 entries, off.add, on.add, on.add / off.add, off.edit, on.edit, on.edit / off.edit, off.remove,

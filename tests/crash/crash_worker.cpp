@@ -9,8 +9,8 @@
 //                                                      through the catalogue session, and undoes and redoes
 //                                                      them, each change recorded in the history
 // Prints "ready" just before the work starts and "done writes=<n>" once all of it has landed, n being
-// the writes to the catalogue file. With ZV_DIE_AFTER_WRITES=<k> in the environment the worker dies
-// at once, as if killed, right after its k-th write to the catalogue file.
+// the writes to the database files (and their WAL files). With ZV_DIE_AFTER_WRITES=<k> in the environment the worker
+// dies at once, as if killed, right after its k-th such write.
 #include "core/search/SearchIndex.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
@@ -36,9 +36,9 @@ void say(const char *line)
     std::fflush(stdout);
 }
 
-// A file system layer over SQLite's own that counts the writes to the database file itself (not
-// its journal) and ends the process after the chosen one: a kill that lands exactly between two
-// writes, which a timed SIGKILL only hits by chance.
+// A file system layer over SQLite's own that counts the writes to the database files themselves
+// and their WAL files (not the rollback journals) and ends the process after the chosen one: a kill that lands exactly
+// between two writes, which a timed SIGKILL only hits by chance.
 namespace dying {
 
 sqlite3_vfs *g_real = nullptr;
@@ -110,11 +110,32 @@ int deviceCharacteristics(sqlite3_file *f)
     return of(f)->real()->pMethods->xDeviceCharacteristics(of(f)->real());
 }
 
-// Version 1: no shared memory and no memory mapping, which a rollback journal does not use.
+int shmMap(sqlite3_file *f, int region, int size, int extend, void volatile **out)
+{
+    return of(f)->real()->pMethods->xShmMap(of(f)->real(), region, size, extend, out);
+}
+int shmLock(sqlite3_file *f, int offset, int n, int flags)
+{
+    return of(f)->real()->pMethods->xShmLock(of(f)->real(), offset, n, flags);
+}
+void shmBarrier(sqlite3_file *f)
+{
+    of(f)->real()->pMethods->xShmBarrier(of(f)->real());
+}
+int shmUnmap(sqlite3_file *f, int deleteFlag)
+{
+    return of(f)->real()->pMethods->xShmUnmap(of(f)->real(), deleteFlag);
+}
+
+// Version 2: the shared memory a WAL file needs (the history's); no memory mapping.
 sqlite3_io_methods methods()
 {
     sqlite3_io_methods m{};
-    m.iVersion = 1;
+    m.iVersion = 2;
+    m.xShmMap = shmMap;
+    m.xShmLock = shmLock;
+    m.xShmBarrier = shmBarrier;
+    m.xShmUnmap = shmUnmap;
     m.xClose = close;
     m.xRead = read;
     m.xWrite = write;
@@ -135,7 +156,7 @@ int open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, in
 {
     File *shim = of(file);
     shim->base.pMethods = nullptr;
-    shim->mainDatabase = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+    shim->mainDatabase = (flags & (SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_WAL)) != 0;
     const int rc = g_real->xOpen(g_real, name, shim->real(), flags, outFlags);
     if (rc == SQLITE_OK)
         shim->base.pMethods = &kMethods;

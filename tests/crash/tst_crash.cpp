@@ -64,7 +64,8 @@ Outcome runWorker(const QStringList &arguments, qint64 killAfterMs, int dieAfter
     }
     QElapsedTimer clock;
     clock.start();
-    if (killAfterMs >= 0 && !worker.waitForFinished(int(killAfterMs))) {
+    // A worker that has ended already has no pid left to kill: kill(0) would end this test's own group.
+    if (killAfterMs >= 0 && !worker.waitForFinished(int(killAfterMs)) && worker.processId() > 0) {
         ::kill(pid_t(worker.processId()), SIGKILL);
         outcome.killed = true;
     }

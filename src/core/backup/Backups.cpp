@@ -297,8 +297,9 @@ QString putInPlace(const QString &from, const QString &to)
     QFile(temporary).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                                     QFileDevice::ReadOther);
     syncFile(temporary);
-    // A journal left by the file replaced would be played back into the restored one.
-    QFile::remove(to + QStringLiteral("-journal"));
+    // Journals left by the file replaced would be played back into the restored one.
+    for (const QLatin1String suffix : {QLatin1String("-journal"), QLatin1String("-wal"), QLatin1String("-shm")})
+        QFile::remove(to + suffix);
     if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(to).constData()) != 0) {
         QFile::remove(temporary);
         return QStringLiteral("не удалось заменить «") + to + QStringLiteral("»");
@@ -431,9 +432,9 @@ Outcome takeBackup(const Request &request)
         return skipped(QStringLiteral("каталог не открывается"));
     sqlite3_busy_timeout(source.db, 100);
     const bool withHistory = QFileInfo(historyFile).isFile();
-    // One read of both files: a change that reaches the catalogue and its history together is
-    // either in both copies or in neither. A writer committing to both may hold the history while
-    // waiting for the catalogue this read holds: the read then lets go and tries again.
+    // One read of both files: a change is in both copies or in neither, or in the history alone,
+    // waiting, which the next opening settles as not made (see history/JointCommit.h). A writer
+    // may be waiting for the catalogue this read holds: the read then lets go and tries again.
     bool attached = !withHistory;
     for (int attempt = 1;; ++attempt) {
         if (!attached) {
@@ -556,7 +557,9 @@ QString restoreBackup(const Backup &backup, const QString &cataloguePath, QStrin
             return why;
     } else {
         // A history that does not belong to the restored catalogue would undo changes it never had.
-        QFile::remove(history::historyPath(cataloguePath));
+        for (const QLatin1String suffix :
+             {QLatin1String(""), QLatin1String("-journal"), QLatin1String("-wal"), QLatin1String("-shm")})
+            QFile::remove(history::historyPath(cataloguePath) + suffix);
     }
     const QString pictures = history::keptPicturesFolder(backup.cataloguePath());
     const QString target = history::keptPicturesFolder(cataloguePath);

@@ -12,7 +12,9 @@ enum class ChangeKind { Added = 0, Edited = 1, Deleted = 2, Moved = 3, Update = 
 
 // Done: in effect. Undone: taken back, and may be redone. Passed: taken back, then another
 // change was made, so it can no longer be redone (the journal still shows it).
-enum class ChangeState { Done = 0, Undone = 1, Passed = 2 };
+// The others are written ahead of the catalogue's commit and settled right after it: one found
+// at the next opening means the program was stopped in between (see JointCommit.h).
+enum class ChangeState { Done = 0, Undone = 1, Passed = 2, Waiting = 3, UndoWaiting = 4, RedoWaiting = 5 };
 
 // One side of a record's change. A record that is not there has no row id. The text is kept
 // only for the side that is not in the catalogue: the side that is can be read there, and is

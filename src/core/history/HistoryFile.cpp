@@ -1,5 +1,6 @@
 #include "core/history/HistoryFile.h"
 
+#include "core/history/JointCommit.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/SqlStatement.h"
 
@@ -41,10 +42,9 @@ void attach(sqlite3 *db, const QString &path)
     SqlStatement statement(db, QStringLiteral("ATTACH DATABASE ?1 AS history"));
     statement.bind(1, path);
     statement.run();
-    // Synced as the catalogue is; and a rollback journal, in which SQLite commits the two files
-    // together (in WAL mode it would commit each on its own).
-    sqlite3_exec(db, "PRAGMA history.synchronous = EXTRA", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA history.journal_mode = DELETE", nullptr, nullptr, nullptr);
+    // Written ahead of the catalogue's commits, each synced once (see JointCommit.h).
+    sqlite3_exec(db, "PRAGMA history.journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA history.synchronous = FULL", nullptr, nullptr, nullptr);
 }
 
 void detach(sqlite3 *db)
@@ -111,10 +111,11 @@ QString setAside(const QString &path)
     if (!QFile::rename(path, aside))
         throw CatalogueError(QStringLiteral("Журнал изменений «") + path +
                              QStringLiteral("» повреждён, и его не удалось отложить в сторону."));
-    // SQLite's journal of the damaged file belongs to it, not to the new one.
-    const QString journal = path + QStringLiteral("-journal");
-    if (QFileInfo::exists(journal))
-        QFile::rename(journal, aside + QStringLiteral("-journal"));
+    // SQLite's journals of the damaged file belong to it: a new file beside them would take them in.
+    for (const QLatin1String suffix : {QLatin1String("-journal"), QLatin1String("-wal"), QLatin1String("-shm")}) {
+        if (QFileInfo::exists(path + suffix))
+            QFile::rename(path + suffix, aside + suffix);
+    }
     return aside;
 }
 
@@ -169,13 +170,14 @@ Attached attachHistory(sqlite3 *db, const QString &cataloguePath)
         attach(db, path);
         found = Found::Empty;
     }
-    if (found == Found::Empty) {
-        try {
+    try {
+        if (found == Found::Empty)
             create(db);
-        } catch (...) {
-            detach(db);
-            throw;
-        }
+        // A program stopped between the history's commit and the catalogue's left its change waiting.
+        settleWaiting(db);
+    } catch (...) {
+        detach(db);
+        throw;
     }
     return result;
 }

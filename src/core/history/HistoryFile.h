@@ -24,7 +24,8 @@ struct Attached
 // when missing. A history that cannot be read, or is not one, is set aside under the name
 // `Zorvanell.dat.history.damaged-<date>-<time>` first: it holds the user's past, so it is
 // never deleted. Throws CatalogueError when no history can be attached (a folder that cannot
-// be written): the catalogue then works without one.
+// be written): the catalogue then works without one. `db` is a connection to the catalogue:
+// changes a stopped program left waiting are settled by what it holds (see JointCommit.h).
 Attached attachHistory(sqlite3 *db, const QString &cataloguePath);
 
 // Attaches the history another connection has attached (and so checked or made) already, for a

@@ -68,10 +68,9 @@ void Journal::append(Change &change)
     qint64 bytes = 0;
     for (const RecordStep &step : change.records)
         bytes += sideBytes(step.before) + sideBytes(step.after);
-    SqlStatement(m_db, QStringLiteral("UPDATE history.changes SET state = %1 WHERE state = %2")
-                           .arg(int(ChangeState::Passed))
-                           .arg(int(ChangeState::Undone)))
-        .run();
+    // A change written ahead of the catalogue's commit passes them once it is settled as done.
+    if (change.state == ChangeState::Done)
+        passUndone();
     {
         SqlStatement insert(m_db, QStringLiteral("INSERT INTO history.changes (at, kind, state, category, name, "
                                                  "target, count, bytes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
@@ -196,6 +195,40 @@ void Journal::setState(qint64 id, ChangeState state)
     update.run();
 }
 
+void Journal::passUndone()
+{
+    SqlStatement(m_db, QStringLiteral("UPDATE history.changes SET state = %1 WHERE state = %2")
+                           .arg(int(ChangeState::Passed))
+                           .arg(int(ChangeState::Undone)))
+        .run();
+}
+
+void Journal::forget(qint64 id)
+{
+    for (const char *table : {"records", "pictures"}) {
+        SqlStatement remove(m_db, QStringLiteral("DELETE FROM history.") + QLatin1String(table) +
+                                      QStringLiteral(" WHERE change = ?1"));
+        remove.bind(1, id);
+        remove.run();
+    }
+    SqlStatement remove(m_db, QStringLiteral("DELETE FROM history.changes WHERE id = ?1"));
+    remove.bind(1, id);
+    remove.run();
+}
+
+std::vector<Change> Journal::waiting() const
+{
+    std::vector<Change> changes;
+    SqlStatement select(
+        m_db,
+        QStringLiteral("SELECT id FROM history.changes WHERE state >= %1 ORDER BY id").arg(int(ChangeState::Waiting)));
+    while (select.step()) {
+        if (std::optional<Change> change = load(select.integer(0)))
+            changes.push_back(std::move(*change));
+    }
+    return changes;
+}
+
 void Journal::updateRecords(const Change &change)
 {
     // The records of a change are written anew in their order; their ids keep that order.
@@ -219,8 +252,10 @@ void Journal::updateRecords(const Change &change)
 std::vector<ChangeSummary> Journal::list(bool deletedOnly, const QString &nameFilter) const
 {
     QString sql = QStringLiteral("SELECT ") + kChangeColumns + QStringLiteral(" FROM history.changes");
+    // A change still waiting for the catalogue's commit is not one yet.
+    sql += QStringLiteral(" WHERE state < %1").arg(int(ChangeState::Waiting));
     if (deletedOnly)
-        sql += QStringLiteral(" WHERE kind = %1").arg(int(ChangeKind::Deleted));
+        sql += QStringLiteral(" AND kind = %1").arg(int(ChangeKind::Deleted));
     sql += QStringLiteral(" ORDER BY id DESC");
     SqlStatement select(m_db, sql);
     std::vector<ChangeSummary> changes;
@@ -258,17 +293,8 @@ std::vector<qint64> Journal::prune(qint64 maxBytes, qint64 keptPictureBytes, int
         removed.push_back(oldest.integer(0));
         total -= oldest.integer(1);
     }
-    for (const qint64 id : removed) {
-        for (const char *table : {"records", "pictures"}) {
-            SqlStatement remove(m_db, QStringLiteral("DELETE FROM history.") + QLatin1String(table) +
-                                          QStringLiteral(" WHERE change = ?1"));
-            remove.bind(1, id);
-            remove.run();
-        }
-        SqlStatement remove(m_db, QStringLiteral("DELETE FROM history.changes WHERE id = ?1"));
-        remove.bind(1, id);
-        remove.run();
-    }
+    for (const qint64 id : removed)
+        forget(id);
     return removed;
 }
 

@@ -25,9 +25,9 @@ struct ChangeSummary
     int count = 0;
 };
 
-// The changes kept in the history attached to a catalogue connection (see HistoryFile.h).
-// Writes run inside the caller's transaction, so a change to the catalogue and its record here
-// are committed together or not at all.
+// The changes kept in the history attached to a connection (see HistoryFile.h). Writes run
+// inside the caller's transaction; JointCommit.h says how a change reaches the catalogue and
+// its record here together or not at all.
 class Journal
 {
 public:
@@ -36,9 +36,14 @@ public:
     {
     }
 
-    // Records a new change (its id and time are set) and passes the changes that were undone:
-    // after a new change they can no longer be redone.
+    // Records a new change in its state (its id and time are set). A change done passes the
+    // changes that were undone: after a new change they can no longer be redone.
     void append(Change &change);
+    void passUndone();
+    // Removes a change with its records, as if it had never been recorded.
+    void forget(qint64 id);
+    // The changes written ahead of a commit that was not settled, oldest first.
+    std::vector<Change> waiting() const;
     // The change an undo takes back (the newest one done) and the one a redo makes again (the
     // oldest one undone since the last new change).
     std::optional<Change> nextUndo() const;
@@ -54,7 +59,7 @@ public:
     // under a new row id.
     void updateRecords(const Change &change);
 
-    // Newest first; `deletedOnly` keeps the deletions (the trash), `nameFilter` the changes whose
+    // Newest first, settled changes only; `deletedOnly` keeps the deletions (the trash), `nameFilter` the changes whose
     // entry name contains it, ignoring letter case.
     std::vector<ChangeSummary> list(bool deletedOnly = false, const QString &nameFilter = QString()) const;
 

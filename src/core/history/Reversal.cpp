@@ -131,14 +131,32 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
             insert.run();
             to.rowId = sqlite3_last_insert_rowid(db);
         }
-        if (to.exists()) {
+        if (to.exists())
             effect.present.emplace_back(to.rowId, to.name);
-            // The side now in the catalogue is recognised there by its hash; its text need not be kept twice.
-            to.text.clear();
-            to.hasText = false;
-        }
     }
     return effects;
+}
+
+bool holds(sqlite3 *db, const Change &change, Direction direction)
+{
+    for (const RecordStep &step : change.records) {
+        const RecordSide &to = direction == Direction::Undo ? step.before : step.after;
+        const RecordSide &from = direction == Direction::Undo ? step.after : step.before;
+        if (!categoryByTable(step.table))
+            return false;
+        const RecordSide &side = to.exists() ? to : from;
+        if (!side.exists())
+            continue;
+        SqlStatement select(db, QStringLiteral("SELECT Name, Ref FROM ") + quotedName(step.table) +
+                                    QStringLiteral(" WHERE rowid = ?1"));
+        select.bind(1, side.rowId);
+        const bool there = select.step() && !select.isNull(0) && select.text(0) == side.name &&
+                           textHash(select.text(1)) == side.textHash;
+        // What the change left is there; what it removed is not.
+        if (there != to.exists())
+            return false;
+    }
+    return true;
 }
 
 void checkPictures(const Change &change, Direction direction, const QString &folder)

@@ -42,8 +42,13 @@ private:
 // Puts back the records of `change` in the direction given, inside the caller's transaction
 // on `db` (the catalogue, with the history attached): every record is checked first, then
 // written. Sides learnt on the way (a text read from the catalogue, a record put back under a
-// new row id) are written into `change`. Throws ChangedSince, or CatalogueError.
+// new row id) are written into `change`; the texts of the sides put in stay in it too, until
+// the commit has landed. Throws ChangedSince, or CatalogueError.
 std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction direction);
+
+// True when the catalogue (the main database of `db`) holds what `change` leaves when it is made
+// in `direction`: every record it puts there, none it takes away.
+bool holds(sqlite3 *db, const Change &change, Direction direction);
 
 // The same check for the change's pictures in `folder`: throws ChangedSince when a picture is
 // not what the change left (or found).

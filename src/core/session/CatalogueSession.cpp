@@ -2,6 +2,7 @@
 
 #include "core/LetterCase.h"
 #include "core/history/HistoryFile.h"
+#include "core/history/JointCommit.h"
 #include "core/history/Journal.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/session/EntryPictures.h"
@@ -18,15 +19,16 @@ namespace zv {
 
 namespace {
 
-// Attaches the history to a connection of a worker; false when it cannot be (the session has
-// said why already), and the entries are written without it.
-bool attachHistoryTo(Catalogue &catalogue)
+// A worker's own connection to write the history through; null when it cannot be had (the
+// session has said why already), and the entries are written without it.
+CatalogueConnection historyWriterFor(const QString &cataloguePath)
 {
     try {
-        history::attachCheckedHistory(catalogue.handle(), catalogue.path());
-        return true;
+        const CatalogueConnection db = OpenCatalogue(cataloguePath);
+        history::attachCheckedHistory(db->handle(), cataloguePath);
+        return db;
     } catch (const CatalogueError &) {
-        return false;
+        return nullptr;
     }
 }
 
@@ -37,10 +39,12 @@ bool UpdateBatch::run(const QString &folder, const QStringList &files,
                       const std::atomic_bool *cancel)
 {
     const CatalogueConnection catalogue = OpenCatalogue(m_cataloguePath);
-    const bool recorded = m_recordHistory && attachHistoryTo(*catalogue);
+    const CatalogueConnection historyDb = m_recordHistory ? historyWriterFor(m_cataloguePath) : nullptr;
+    const bool recorded = historyDb != nullptr;
     history::Change change;
     change.kind = history::ChangeKind::Update;
     change.table = m_table;
+    history::JointCommit commit(recorded ? historyDb->handle() : nullptr);
     Catalogue::Transaction transaction(*catalogue);
     std::optional<NameRows> added = update::importEntries(
         catalogue, m_table, folder, files, [this](const QString &name) { return m_names->containsIgnoringCase(name); },
@@ -53,9 +57,10 @@ bool UpdateBatch::run(const QString &folder, const QStringList &files,
         return false;
     if (recorded && !change.records.empty()) {
         change.count = int(change.records.size());
-        history::Journal(catalogue->handle()).append(change);
+        commit.commitNew(transaction, change);
+    } else {
+        transaction.commit();
     }
-    transaction.commit();
     m_merge = m_names->prepareInsert(std::move(*added));
     return true;
 }
@@ -174,6 +179,7 @@ void CatalogueSession::closeCatalogue()
     m_currentRecord = {};
     m_db.reset();
     m_writer.reset();
+    m_history.reset();
 }
 
 QString CatalogueSession::replaceCatalogue(const std::function<QString()> &replace)
@@ -206,6 +212,7 @@ void CatalogueSession::selectAgain()
 qint64 CatalogueSession::addEntry(const QString &name, const QString &text)
 {
     const CatalogueConnection db = writer();
+    history::JointCommit commit(historyWriter());
     Catalogue::Transaction transaction(*db);
     const qint64 rowId = AddEntry(db, m_currentTable, name, text);
     history::Change change;
@@ -213,8 +220,7 @@ qint64 CatalogueSession::addEntry(const QString &name, const QString &text)
     change.table = m_currentTable;
     change.name = name;
     change.records.push_back({m_currentTable, {}, history::sideOf(rowId, name, text, false)});
-    recordChange(db, change);
-    transaction.commit();
+    commit.commitNew(transaction, change);
     {
         const QScopedValueRollback adding(m_addingNames, true);
         m_model->insert(name, rowId);
@@ -257,6 +263,7 @@ void CatalogueSession::editEntry(qint64 rowId, const QString &selected, const QS
             change.pictures.push_back({renames[i].second, QString(), change.pictures[i].before});
     }
 
+    history::JointCommit commit(historyWriter());
     Catalogue::Transaction transaction(*db);
     const history::RecordSide before = history::sideOf(record.rowId, record.name, loadedText, true);
     UpdateEntry(record, name, text);
@@ -264,8 +271,7 @@ void CatalogueSession::editEntry(qint64 rowId, const QString &selected, const QS
     change.table = m_currentTable;
     change.name = name;
     change.records.push_back({m_currentTable, before, history::sideOf(record.rowId, name, text, false)});
-    recordChange(db, change);
-    transaction.commit();
+    commit.commitNew(transaction, change);
     for (const auto &[from, to] : renames)
         QFile::rename(folder + QLatin1Char('/') + from, folder + QLatin1Char('/') + to);
     emit recordsChanged(m_currentTable, {record.rowId});
@@ -300,14 +306,14 @@ void CatalogueSession::deleteCurrent()
         if (const QString failure = keepPictures(pictures, folder, change.pictures, true); !failure.isEmpty())
             throw CatalogueError(failure);
     }
+    history::JointCommit commit(historyWriter());
     Catalogue::Transaction transaction(*db);
     const qint64 rowId = record.rowId;
     // The text kept is the one deleted, whoever stored it.
     const history::RecordSide before = history::sideOf(rowId, record.name, textStored(db, rowId), true);
     DeleteEntry(record);
     change.records.push_back({m_currentTable, before, {}});
-    recordChange(db, change);
-    transaction.commit();
+    commit.commitNew(transaction, change);
     m_currentRecord = {};
     for (const QString &picture : std::as_const(pictures))
         screenshots::remove(folder, picture);
@@ -327,6 +333,7 @@ void CatalogueSession::moveCurrent(const QString &targetTable, const QString &na
     if (storedText)
         record.ref = *storedText;
     const qint64 oldId = record.rowId;
+    history::JointCommit commit(historyWriter());
     Catalogue::Transaction transaction(*db);
     // The text that leaves may be one another program stored meanwhile.
     const QString storedNow = textStored(db, record.rowId);
@@ -340,8 +347,7 @@ void CatalogueSession::moveCurrent(const QString &targetTable, const QString &na
     change.records.push_back({m_currentTable, history::sideOf(oldId, movedName, storedNow, true), {}});
     change.records.push_back(
         {targetTable, {}, history::sideOf(newId, name, textStored(db, newId, targetTable), false)});
-    recordChange(db, change);
-    transaction.commit();
+    commit.commitNew(transaction, change);
     m_currentRecord = {};
     emit recordsRemoved(m_currentTable, {oldId});
     emit recordsChanged(targetTable, {newId});
@@ -378,8 +384,10 @@ QString CatalogueSession::attachPicture(const QString &source, const QString &fi
         return failure;
     if (m_historyOn) {
         try {
-            Catalogue::Transaction transaction(*m_writer);
-            recordChange(m_writer, change);
+            // Nothing of the catalogue changes: the record is written alone.
+            const history::JointCommit oneAtATime(historyWriter());
+            history::HistoryTransaction transaction(historyWriter(), true);
+            history::Journal(historyWriter()).append(change);
             transaction.commit();
         } catch (const CatalogueError &) {
             // The picture is in place; only the way back is missing.

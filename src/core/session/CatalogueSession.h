@@ -18,6 +18,7 @@
 
 class NameListModel;
 class QItemSelectionModel;
+struct sqlite3;
 
 namespace zv {
 
@@ -148,7 +149,7 @@ public:
     QString attachPicture(const QString &source, const QString &fileName);
 
     // The history of changes (core/history), kept beside the catalogue: every change above is
-    // recorded in the same transaction as the change itself. Off, with historyNote() saying why,
+    // recorded so that the change and its record land together or not at all. Off, with historyNote() saying why,
     // when the history cannot be written; the catalogue works on all the same.
     bool historyOn();
     // Changes are recorded unless this is set false before the first one (what the history
@@ -207,8 +208,10 @@ private:
     CatalogueConnection connection();
     // The connection every change is written through, with the history attached when it can be.
     CatalogueConnection writer();
+    // The connection the history is written through (the catalogue with the history attached),
+    // or null when no history is kept; see history::JointCommit.
+    sqlite3 *historyWriter() const { return m_historyOn ? m_history->handle() : nullptr; }
     history::KeptPictures keptPictures() const;
-    void recordChange(const CatalogueConnection &db, history::Change &change);
     void changeRecorded();
     void pruneHistory();
     // Keeps `pictures` of `folder` in the history and adds their steps (gone: the files go).
@@ -223,6 +226,7 @@ private:
     QString m_cataloguePath;
     CatalogueConnection m_db;
     CatalogueConnection m_writer;
+    CatalogueConnection m_history;
     bool m_historyOn = false;
     bool m_recordingHistory = true;
     bool m_stepRunning = false;

@@ -2,6 +2,7 @@
 // redo (of a big change on a thread of its own), the window shown what changed, restores.
 #include "core/LetterCase.h"
 #include "core/history/HistoryFile.h"
+#include "core/history/JointCommit.h"
 #include "core/history/Journal.h"
 #include "core/history/Reversal.h"
 #include "core/screenshots/ScreenshotStore.h"
@@ -20,16 +21,20 @@ CatalogueConnection CatalogueSession::writer()
     if (m_writer)
         return m_writer;
     m_writer = OpenCatalogue(m_cataloguePath);
+    m_history.reset();
+    m_historyOn = false;
     if (!m_recordingHistory)
         return m_writer;
     try {
-        const history::Attached attached = history::attachHistory(m_writer->handle(), m_cataloguePath);
+        m_history = OpenCatalogue(m_cataloguePath);
+        const history::Attached attached = history::attachHistory(m_history->handle(), m_cataloguePath);
         m_historyOn = true;
         if (!attached.setAsideAs.isEmpty())
             m_historyNote = QStringLiteral("Журнал изменений был повреждён или чужой; он отложен как «") +
                             attached.setAsideAs + QStringLiteral("», начат новый.");
         pruneHistory();
     } catch (const CatalogueError &error) {
+        m_history.reset();
         m_historyOn = false;
         m_historyNote = QStringLiteral("Журнал изменений не ведётся: ") + error.message();
     }
@@ -58,12 +63,6 @@ history::KeptPictures CatalogueSession::keptPictures() const
     return history::KeptPictures(history::keptPicturesFolder(m_cataloguePath));
 }
 
-void CatalogueSession::recordChange(const CatalogueConnection &db, history::Change &change)
-{
-    if (m_historyOn)
-        history::Journal(db->handle()).append(change);
-}
-
 void CatalogueSession::changeRecorded()
 {
     if (m_historyOn)
@@ -73,8 +72,8 @@ void CatalogueSession::changeRecorded()
 void CatalogueSession::pruneHistory()
 try {
     const history::KeptPictures kept = keptPictures();
-    history::Journal journal(m_writer->handle());
-    Catalogue::Transaction transaction(*m_writer);
+    history::Journal journal(m_history->handle());
+    history::HistoryTransaction transaction(m_history->handle(), true);
     const std::vector<qint64> removed =
         journal.prune(history::kHistoryMaxBytes, kept.bytes(), history::kHistoryKeepCount, history::kHistoryKeepDays,
                       QDateTime::currentDateTimeUtc());
@@ -82,7 +81,7 @@ try {
     if (removed.empty())
         return;
     kept.removeAllBut(journal.pictureKeysInUse());
-    sqlite3_exec(m_writer->handle(), "PRAGMA history.incremental_vacuum", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_history->handle(), "PRAGMA history.incremental_vacuum", nullptr, nullptr, nullptr);
 } catch (const CatalogueError &) {
     // An old change kept a while longer costs only room; the next start tries again.
 }
@@ -105,12 +104,12 @@ QString CatalogueSession::keepPictures(const QStringList &pictures, const QStrin
 
 bool CatalogueSession::canUndo()
 {
-    return historyOn() && history::Journal(m_writer->handle()).hasUndo();
+    return historyOn() && history::Journal(m_history->handle()).hasUndo();
 }
 
 bool CatalogueSession::canRedo()
 {
-    return historyOn() && history::Journal(m_writer->handle()).hasRedo();
+    return historyOn() && history::Journal(m_history->handle()).hasRedo();
 }
 
 QString CatalogueSession::undo()
@@ -125,11 +124,13 @@ QString CatalogueSession::redo()
 
 namespace {
 
-// The part of an undo or redo that writes the catalogue and the history, in one transaction on
-// `db`: any thread may run it on a connection of its own. No change to take: nothing.
-std::optional<HistoryStep> writeHistoryStep(const CatalogueConnection &db, history::Direction direction)
+// The part of an undo or redo that writes the catalogue (through `db`) and the history (through
+// `historyDb`): any thread may run it on connections of its own. No change to take: nothing.
+std::optional<HistoryStep> writeHistoryStep(const CatalogueConnection &db, sqlite3 *historyDb,
+                                            history::Direction direction)
 {
-    history::Journal journal(db->handle());
+    history::JointCommit commit(historyDb);
+    history::Journal journal(historyDb);
     HistoryStep step;
     Catalogue::Transaction transaction(*db);
     std::optional<history::Change> change =
@@ -139,10 +140,7 @@ std::optional<HistoryStep> writeHistoryStep(const CatalogueConnection &db, histo
     step.change = std::move(*change);
     history::checkPictures(step.change, direction, screenshots::folder());
     step.effects = history::applyRecords(db->handle(), step.change, direction);
-    journal.updateRecords(step.change);
-    journal.setState(step.change.id,
-                     direction == history::Direction::Undo ? history::ChangeState::Undone : history::ChangeState::Done);
-    transaction.commit();
+    commit.commitStep(transaction, step.change, direction);
     step.direction = direction;
     return step;
 }
@@ -153,7 +151,7 @@ QString CatalogueSession::stepThroughHistory(history::Direction direction)
 {
     if (!historyOn())
         return m_historyNote;
-    std::optional<HistoryStep> step = writeHistoryStep(m_writer, direction);
+    std::optional<HistoryStep> step = writeHistoryStep(m_writer, m_history->handle(), direction);
     return step ? finishHistoryStep(*step) : QString();
 }
 
@@ -175,7 +173,7 @@ void CatalogueSession::startHistoryStep(history::Direction direction)
     }
     // A big change (an update of thousands of entries) is taken back on a thread of its own, so
     // that the window keeps reacting; a small one at once.
-    const std::optional<history::ChangeSummary> next = history::Journal(m_writer->handle()).next(direction);
+    const std::optional<history::ChangeSummary> next = history::Journal(m_history->handle()).next(direction);
     if (!next) {
         emit historyStepFinished(QString());
         return;
@@ -200,8 +198,9 @@ void CatalogueSession::startHistoryStep(history::Direction direction)
         QString outcome;
         try {
             const CatalogueConnection db = OpenCatalogue(path);
-            history::attachCheckedHistory(db->handle(), path);
-            step = writeHistoryStep(db, direction);
+            const CatalogueConnection historyDb = OpenCatalogue(path);
+            history::attachCheckedHistory(historyDb->handle(), path);
+            step = writeHistoryStep(db, historyDb->handle(), direction);
         } catch (const history::ChangedSince &refusal) {
             outcome = refusal.message();
         } catch (const CatalogueError &error) {
@@ -277,7 +276,7 @@ QString CatalogueSession::restoreFromHistory(qint64 id)
     if (!historyOn())
         return m_historyNote;
     const CatalogueConnection db = m_writer;
-    const std::optional<history::Change> earlier = history::Journal(db->handle()).load(id);
+    const std::optional<history::Change> earlier = history::Journal(m_history->handle()).load(id);
     if (!earlier || earlier->records.empty())
         throw CatalogueError(QStringLiteral("Этого изменения больше нет в журнале."));
     const history::RecordStep &was = earlier->records.front();
@@ -323,11 +322,11 @@ QString CatalogueSession::restoreFromHistory(qint64 id)
     }
     std::vector<history::TableEffect> effects;
     {
+        history::JointCommit commit(m_history->handle());
         Catalogue::Transaction transaction(*db);
         history::checkPictures(change, history::Direction::Redo, screenshots::folder());
         effects = history::applyRecords(db->handle(), change, history::Direction::Redo);
-        history::Journal(db->handle()).append(change);
-        transaction.commit();
+        commit.commitNew(transaction, change);
     }
     const QString failure =
         history::applyPictures(change, history::Direction::Redo, screenshots::folder(), keptPictures());
@@ -340,14 +339,14 @@ std::vector<history::ChangeSummary> CatalogueSession::historyList(bool deletedOn
 {
     if (!historyOn())
         return {};
-    return history::Journal(m_writer->handle()).list(deletedOnly, nameFilter);
+    return history::Journal(m_history->handle()).list(deletedOnly, nameFilter);
 }
 
 std::optional<history::Change> CatalogueSession::historyChange(qint64 id)
 {
     if (!historyOn())
         return std::nullopt;
-    return history::Journal(m_writer->handle()).load(id);
+    return history::Journal(m_history->handle()).load(id);
 }
 
 } // namespace zv

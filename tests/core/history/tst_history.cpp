@@ -205,6 +205,65 @@ private slots:
         Q_UNUSED(third);
     }
 
+    // A program stopped between the history's commit and the catalogue's: the next opening
+    // settles the change by what the catalogue holds. An edit, so both sides must be told apart.
+    void aChangeLeftWaitingIsSettled_data()
+    {
+        QTest::addColumn<bool>("undone");    // the edit was undone before the stop
+        QTest::addColumn<bool>("committed"); // the catalogue's commit landed
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<int>("settled"); // -1: forgotten
+        using S = zv::history::ChangeState;
+        QTest::newRow("new, landed") << false << true << int(S::Waiting) << int(S::Done);
+        QTest::newRow("new, not landed") << false << false << int(S::Waiting) << -1;
+        QTest::newRow("undo, landed") << true << true << int(S::UndoWaiting) << int(S::Undone);
+        QTest::newRow("undo, not landed") << false << false << int(S::UndoWaiting) << int(S::Done);
+        QTest::newRow("redo, landed") << false << true << int(S::RedoWaiting) << int(S::Done);
+        QTest::newRow("redo, not landed") << true << false << int(S::RedoWaiting) << int(S::Undone);
+    }
+    void aChangeLeftWaitingIsSettled()
+    {
+        QFETCH(bool, undone);
+        QFETCH(bool, committed);
+        QFETCH(int, waiting);
+        QFETCH(int, settled);
+        Fixture f;
+        f.select(QStringLiteral("Doom"));
+        f.session->editEntry(f.session->selectedRowId(), QStringLiteral("Doom"), textOf(QStringLiteral("Doom")),
+                             QStringLiteral("Doom"), textOf(QStringLiteral("mine")));
+        if (undone)
+            f.session->undo();
+        f.session.reset();
+        {
+            // The new change's, or the step's, catalogue commit that did not land.
+            const zv::CatalogueConnection db = OpenCatalogue(f.path);
+            if (!committed && waiting == int(zv::history::ChangeState::Waiting)) {
+                zv::FindResult doom = FindEntry(db, kGames, QStringLiteral("Doom"));
+                UpdateEntry(doom, QStringLiteral("Doom"), textOf(QStringLiteral("Doom")));
+            }
+            zv::history::attachCheckedHistory(db->handle(), f.path);
+            QCOMPARE(sqlite3_exec(db->handle(),
+                                  qPrintable(QStringLiteral("UPDATE history.changes SET state = %1").arg(waiting)),
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+        }
+        const QString text = f.storedText(kGames, QStringLiteral("Doom"));
+        f.open();
+        const auto changes = f.session->historyList();
+        QCOMPARE(changes.empty() ? -1 : int(changes.front().state), settled);
+        // The one settled is undone or made again as any other.
+        if (settled == int(zv::history::ChangeState::Done)) {
+            f.session->undo();
+            QCOMPARE(f.storedText(kGames, QStringLiteral("Doom")), textOf(QStringLiteral("Doom")));
+        } else if (settled == int(zv::history::ChangeState::Undone)) {
+            f.session->redo();
+            QCOMPARE(f.storedText(kGames, QStringLiteral("Doom")), textOf(QStringLiteral("mine")));
+        } else {
+            QCOMPARE(text, textOf(QStringLiteral("Doom")));
+            QVERIFY(!f.session->canUndo());
+        }
+    }
+
     // Another program changed the entry since: the undo says so and changes nothing.
     void undoRefusedOverAChangeMadeElsewhere_data()
     {
