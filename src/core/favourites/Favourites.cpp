@@ -17,8 +17,8 @@ Favourites::Favourites(CatalogueSession &session, QString cataloguePath, QObject
     favourites::Loaded loaded = favourites::loadFavourites(m_cataloguePath);
     m_marks = std::move(loaded.marks);
     if (!loaded.setAsideAs.isEmpty())
-        m_note = QStringLiteral("Файл избранного был повреждён или чужой; он отложен как «") + loaded.setAsideAs +
-                 QStringLiteral("», избранное начато заново.");
+        m_setAside = QStringLiteral("Файл избранного был повреждён или чужой; он отложен как «") + loaded.setAsideAs +
+                     QStringLiteral("», избранное начато заново.");
     connect(&session, &CatalogueSession::recordMoved, this, &Favourites::follow);
 }
 
@@ -90,7 +90,7 @@ std::vector<Favourite> Favourites::present()
 
 void Favourites::save()
 {
-    m_note = favourites::saveFavourites(m_cataloguePath, m_marks);
+    m_saveFailure = favourites::saveFavourites(m_cataloguePath, m_marks);
     emit changed();
 }
 

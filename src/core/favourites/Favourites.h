@@ -36,8 +36,10 @@ public:
     // The marked entries that are in the catalogue now, by category (in the selector's order),
     // then by name. Marks whose record is gone or renamed by another program are left out.
     std::vector<Favourite> present();
-    // What the user should know: the file was set aside as damaged, or could not be saved.
-    const QString &note() const { return m_note; }
+    // What the user should know: the file could not be saved, or was set aside as damaged.
+    const QString &note() const { return m_saveFailure.isEmpty() ? m_setAside : m_saveFailure; }
+    // Why the last change could not be saved, or an empty text.
+    const QString &saveFailure() const { return m_saveFailure; }
 
 signals:
     void changed();
@@ -51,7 +53,8 @@ private:
     CatalogueSession &m_session;
     QString m_cataloguePath;
     std::vector<favourites::Mark> m_marks;
-    QString m_note;
+    QString m_setAside;
+    QString m_saveFailure;
 };
 
 } // namespace zv
