@@ -82,6 +82,8 @@ private:
     // The list menu's items after the move-to menu (favourites, sending an entry), with their keys.
     void createListMenuAdditions();
     void mnuFavourite_Click();
+    // Writes the selected entry with its pictures into one entry file for the publisher.
+    void mnuSuggest_Click();
     // The favourite item says what it would do with the selected entry.
     void showFavouriteState();
     // Undo (true) or redo of the last change to the catalogue, with a message when refused.

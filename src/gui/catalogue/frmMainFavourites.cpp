@@ -1,5 +1,5 @@
-// The main window's additions to the list menu: marking the selected entry as a favourite (Ctrl+D)
-// and the favourites window (Ctrl+Shift+D, or the star in the search box).
+// The main window's additions to the list menu: marking the selected entry as a favourite (Ctrl+D),
+// the favourites window (Ctrl+Shift+D, or the star in the search box), and sending an entry.
 #include "core/Seam.h"
 #include "core/favourites/Favourites.h"
 #include "core/store/CatalogueStore.h"
@@ -30,6 +30,9 @@ void frmMain::createListMenuAdditions()
     connect(lstMenu, &QMenu::aboutToShow, this, &frmMain::showFavouriteState);
     connect(&m_session, &zv::CatalogueSession::entrySelected, this, &frmMain::showFavouriteState);
     connect(m_favourites, &zv::Favourites::changed, this, &frmMain::showFavouriteState);
+    QAction *mnuSuggest = lstMenu->addAction(QStringLiteral("Предложить запись..."));
+    mnuSuggest->setObjectName(QStringLiteral("mnuSuggest"));
+    connect(mnuSuggest, &QAction::triggered, this, &frmMain::mnuSuggest_Click);
 
     QAction *favourites = favouritesWindowAction(this);
     addAction(favourites);
