@@ -101,6 +101,24 @@ QString readMember(struct archive *archive, const QString &name, qint64 size, QB
     return QString();
 }
 
+// What the archive unpacks to, counted without keeping it, up to a little past `cap`: a small
+// file that would unpack to gigabytes (in a member or in a header) is refused before it is read.
+qint64 unpackedSize(const QByteArray &bytes, qint64 cap)
+{
+    const std::unique_ptr<struct archive, decltype(&archive_read_free)> archive(archive_read_new(), archive_read_free);
+    archive_read_support_filter_gzip(archive.get());
+    archive_read_support_format_raw(archive.get());
+    archive_entry *whole = nullptr;
+    if (archive_read_open_memory(archive.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK ||
+        archive_read_next_header(archive.get(), &whole) != ARCHIVE_OK)
+        return 0; // the tar reader tells what is wrong with it
+    qint64 total = 0;
+    char buffer[65536];
+    for (la_ssize_t n = 0; total <= cap && (n = archive_read_data(archive.get(), buffer, sizeof buffer)) > 0;)
+        total += n;
+    return total;
+}
+
 std::optional<Entry> fromManifest(const QByteArray &manifest, std::vector<Picture> &members, QString *why)
 {
     const auto fail = [why](const QString &text) -> std::optional<Entry> {
@@ -209,6 +227,9 @@ std::optional<Entry> readEntryFile(const QByteArray &bytes, QString *why)
     if (bytes.size() > kMaxFileBytes)
         return fail(QStringLiteral("it is bigger than an entry file may be (") + megabytes(kMaxFileBytes) +
                     QLatin1Char(')'));
+    // The headers of the files and the tar format's padding come on top of what they hold.
+    if (unpackedSize(bytes, kMaxUnpackedBytes + (1 << 20)) > kMaxUnpackedBytes + (1 << 20))
+        return fail(QStringLiteral("it would unpack to more than ") + megabytes(kMaxUnpackedBytes));
     const std::unique_ptr<struct archive, decltype(&archive_read_free)> archive(archive_read_new(), archive_read_free);
     archive_read_support_filter_gzip(archive.get());
     archive_read_support_format_tar(archive.get());
