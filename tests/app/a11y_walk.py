@@ -259,7 +259,7 @@ class Walk:
         # A button inside a text box (the search box's magnifier) is no Tab stop: its name tells
         # its key, which must open the same thing.
         for name in sorted(missed):
-            key = re.search(r"\((Ctrl\+[A-Z])\)$", name)
+            key = re.search(r"\((Ctrl\+(?:Shift\+)?[A-Z])\)$", name)
             if key and self.key_opens(key.group(1), name[:key.start()].strip(), window):
                 missed.discard(name)
         if missed:

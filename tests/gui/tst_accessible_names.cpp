@@ -1,12 +1,14 @@
 #include "ScriptedSeam.h"
 #include "TempHome.h"
 #include "core/SharedState.h"
+#include "core/favourites/Favourites.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "gui/backup/frmBackups.h"
 #include "gui/catalogue/frmAddNewField.h"
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/catalogue/frmMain.h"
+#include "gui/favourites/frmFavourites.h"
 #include "gui/history/frmHistory.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 #include "gui/update/frmUpdate.h"
@@ -73,6 +75,12 @@ private slots:
         QTest::newRow("update") << Open([](zv::CatalogueSession &s) { return new frmUpdate(s); });
         QTest::newRow("journal") << Open([](zv::CatalogueSession &s) { return new frmHistory(s, nullptr); });
         QTest::newRow("backups") << Open([](zv::CatalogueSession &s) { return new frmBackups(s); });
+        QTest::newRow("favourites") << Open([](zv::CatalogueSession &s) {
+            auto *favourites = new zv::Favourites(s, zv::cataloguePath());
+            auto *window = new frmFavourites(s, *favourites);
+            favourites->setParent(window);
+            return window;
+        });
         QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
         QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
         QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });

@@ -1,3 +1,4 @@
+#include "core/entryfile/EntryFileAdd.h"
 #include "core/update/Publisher.h"
 
 #include <QCommandLineParser>
@@ -34,7 +35,10 @@ int main(int argc, char *argv[])
                        "with a warning.\n\n"
                        "The program installs only archives signed by a key it trusts: make a key pair once\n"
                        "with --new-key NAME, build the program with NAME.pub (cmake -DZV_UPDATE_KEYS=...),\n"
-                       "and publish archives with --sign-key NAME.key. Keep NAME.key out of OUTDIR."));
+                       "and publish archives with --sign-key NAME.key. Keep NAME.key out of OUTDIR.\n\n"
+                       "Entries users send (\"Предложить запись\" makes a NAME.zvegg file) are added to the\n"
+                       "catalogue with --add FILE... CATALOGUE, their pictures into CATALOGUE's ScreenShots\n"
+                       "folder, all in one transaction; publish afterwards to serve them."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("CATALOGUE"), QStringLiteral("The catalogue file (Zorvanell.dat)."));
     parser.addPositionalArgument(QStringLiteral("OUTDIR"), QStringLiteral("The folder the web server serves."));
@@ -57,8 +61,29 @@ int main(int argc, char *argv[])
     const QCommandLineOption whatsNew(QStringLiteral("whatsnew"),
                                       QStringLiteral("What's-new text, published as zv_upd/whatsnew.txt."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({intVersion, textVersion, archive, signKey, whatsNew, newKey});
+    const QCommandLineOption add(QStringLiteral("add"),
+                                 QStringLiteral("Only add the entries of the entry files given (FILE... CATALOGUE) to "
+                                                "the catalogue, and publish nothing."));
+    parser.addOptions({intVersion, textVersion, archive, signKey, whatsNew, newKey, add});
     parser.process(app);
+
+    if (parser.isSet(add)) {
+        QStringList files = parser.positionalArguments();
+        if (files.size() < 2) {
+            printLine(stderr, QStringLiteral("zorvanell-publish: --add expects FILE... CATALOGUE"));
+            return 2;
+        }
+        const QString catalogue = files.takeLast();
+        const zv::entryfile::AddResult result = zv::entryfile::addEntryFiles(catalogue, files);
+        for (const QString &report : result.reports)
+            printLine(stderr, QStringLiteral("warning: ") + report);
+        if (!result.ok) {
+            printLine(stderr, QStringLiteral("zorvanell-publish: ") + result.error);
+            return 1;
+        }
+        printLine(stdout, QString::number(result.added) + QStringLiteral(" entries added to ") + catalogue);
+        return 0;
+    }
 
     if (parser.isSet(newKey)) {
         if (!parser.positionalArguments().isEmpty()) {

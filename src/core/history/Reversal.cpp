@@ -93,7 +93,7 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
         for (TableEffect &effect : effects)
             if (effect.table == table)
                 return effect;
-        effects.push_back({table, {}, {}});
+        effects.push_back({table, {}, {}, {}});
         return effects.back();
     };
     const qsizetype count = qsizetype(change.records.size());
@@ -113,6 +113,7 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
             update.run();
             to.rowId = from.rowId;
             effect.removed << from.rowId;
+            effect.carried.emplace_back(from.rowId, from.rowId);
         } else if (from.exists()) {
             SqlStatement remove(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?1"));
             remove.bind(1, from.rowId);
@@ -129,7 +130,9 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
             if (sameRow)
                 insert.bind(3, to.rowId);
             insert.run();
+            const qint64 earlier = to.rowId;
             to.rowId = sqlite3_last_insert_rowid(db);
+            effect.carried.emplace_back(earlier, to.rowId);
         }
         if (to.exists())
             effect.present.emplace_back(to.rowId, to.name);
@@ -157,6 +160,33 @@ bool holds(sqlite3 *db, const Change &change, Direction direction)
             return false;
     }
     return true;
+
+std::vector<RecordMove> recordMoves(const Change &change, const std::vector<TableEffect> &effects)
+{
+    std::vector<RecordMove> moves;
+    const auto nameOf = [](const TableEffect &effect, qint64 rowId) {
+        for (const auto &[id, name] : effect.present)
+            if (id == rowId)
+                return name;
+        return QString();
+    };
+    // A move taken back or made again leaves one category and lands in the other: the entry is
+    // where it landed, whatever row id it had there before.
+    if (change.kind == ChangeKind::Moved) {
+        const TableEffect *left = nullptr;
+        const TableEffect *landed = nullptr;
+        for (const TableEffect &effect : effects)
+            (effect.carried.empty() ? left : landed) = &effect;
+        if (left && landed && !left->removed.isEmpty()) {
+            const qint64 to = landed->carried.front().second;
+            moves.push_back({left->table, left->removed.front(), landed->table, to, nameOf(*landed, to)});
+        }
+        return moves;
+    }
+    for (const TableEffect &effect : effects)
+        for (const auto &[from, to] : effect.carried)
+            moves.push_back({effect.table, from, effect.table, to, nameOf(effect, to)});
+    return moves;
 }
 
 void checkPictures(const Change &change, Direction direction, const QString &folder)

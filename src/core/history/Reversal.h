@@ -21,7 +21,23 @@ struct TableEffect
     QString table;
     QList<qint64> removed;                           // records no longer there
     std::vector<std::pair<qint64, QString>> present; // records there now, with their names
+    // Records changed in place or put back: the row id each had before (when it was last there) and now.
+    std::vector<std::pair<qint64, qint64>> carried;
 };
+
+// An entry that an undo or redo put at another place, or renamed where it is.
+struct RecordMove
+{
+    QString fromTable;
+    qint64 fromRowId = -1;
+    QString toTable;
+    qint64 toRowId = -1;
+    QString name;
+};
+
+// The entries `effects` of `change` carried: a move's record taken from one category and put
+// into the other, and every record changed in place or put back under its own or a new row id.
+std::vector<RecordMove> recordMoves(const Change &change, const std::vector<TableEffect> &effects);
 
 // The catalogue no longer holds what the change left (or, for a redo, what it found): another
 // program, or a later change, changed it since. Nothing was written.

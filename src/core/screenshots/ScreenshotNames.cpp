@@ -86,17 +86,6 @@ const QList<KindSign> &kindSigns()
     return signs;
 }
 
-// The extensions of the picture kind the first bytes `head` show, the usual one first; none
-// when they show no kind known here.
-QStringList extensionsOfContent(const QByteArray &head)
-{
-    for (const KindSign &sign : kindSigns()) {
-        if (sign.shows(head))
-            return sign.kind.extensions;
-    }
-    return {};
-}
-
 template <typename Escaped> QString escaped(const QString &name, Escaped needsEscape)
 {
     QString form;
@@ -112,6 +101,15 @@ template <typename Escaped> QString escaped(const QString &name, Escaped needsEs
 }
 
 } // namespace
+
+QStringList extensionsOfContent(const QByteArray &head)
+{
+    for (const KindSign &sign : kindSigns()) {
+        if (sign.shows(head))
+            return sign.kind.extensions;
+    }
+    return {};
+}
 
 QList<PictureKind> pictureKinds()
 {

@@ -29,6 +29,9 @@ struct PictureKind
 };
 // Every kind a screenshot is recognised as (extensionFor), which is what may be added to an entry.
 QList<PictureKind> pictureKinds();
+// The extensions of the picture kind the first bytes `head` show, the usual one first; none
+// when they show no kind known here.
+QStringList extensionsOfContent(const QByteArray &head);
 
 // The extension of a stored copy of the file `sourceName` whose first bytes are `head`: its
 // own, letter case unchanged, when it is a plain one that fits what the bytes show ("JPG",

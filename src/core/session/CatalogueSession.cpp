@@ -275,6 +275,7 @@ void CatalogueSession::editEntry(qint64 rowId, const QString &selected, const QS
     for (const auto &[from, to] : renames)
         QFile::rename(folder + QLatin1Char('/') + from, folder + QLatin1Char('/') + to);
     emit recordsChanged(m_currentTable, {record.rowId});
+    emit recordMoved(m_currentTable, record.rowId, m_currentTable, record.rowId, name);
     LoadDB();
     emit entryEdited(name);
     changeRecorded();
@@ -351,6 +352,7 @@ void CatalogueSession::moveCurrent(const QString &targetTable, const QString &na
     m_currentRecord = {};
     emit recordsRemoved(m_currentTable, {oldId});
     emit recordsChanged(targetTable, {newId});
+    emit recordMoved(m_currentTable, oldId, targetTable, newId, name);
     removeSelectedRow(row);
     changeRecorded();
 }

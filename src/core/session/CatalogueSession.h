@@ -202,6 +202,11 @@ signals:
     void historyStepFinished(const QString &outcome);
     // Another catalogue file was put in place: whatever derives from it catches up.
     void catalogueReplaced();
+    // The entry that was the record `fromRowId` of `fromTable` is now `toRowId` of `toTable`, named
+    // `name`: moved, renamed, or put back by an undo, a redo or a restore (then possibly under a new
+    // row id). What keeps entries by their record (the favourites) follows it.
+    void recordMoved(const QString &fromTable, qint64 fromRowId, const QString &toTable, qint64 toRowId,
+                     const QString &name);
 
 private:
     void removeSelectedRow(int row);

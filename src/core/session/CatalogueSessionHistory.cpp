@@ -240,6 +240,8 @@ void CatalogueSession::showEffects(const history::Change &change, const std::vec
             shownRow = effect.present.front().first;
         }
     }
+    for (const history::RecordMove &move : history::recordMoves(change, effects))
+        emit recordMoved(move.fromTable, move.fromRowId, move.toTable, move.toRowId, move.name);
     // The window shows what changed: the entry selected in its category, or the category.
     if (shownTable != m_currentTable) {
         showCategory(shownTable);

@@ -85,6 +85,17 @@ QString withCrLf(QString text)
 
 } // namespace
 
+QString unpublishableName(const QString &name)
+{
+    if (!isPlainFileName(name))
+        return QStringLiteral("the name cannot be a file name");
+    if (isServerControlName(name))
+        return QStringLiteral("web servers read a file of this name as their own settings");
+    if (!representable(name))
+        return QStringLiteral("the name cannot be written in Windows-1251");
+    return QString();
+}
+
 PublishResult publish(const PublishOptions &options)
 {
     PublishResult result;
@@ -141,17 +152,8 @@ PublishResult publish(const PublishOptions &options)
                 if (!written)
                     return;
                 const QString where = table + QStringLiteral(": «") + name + QStringLiteral("»: ");
-                if (!isPlainFileName(name)) {
-                    result.warnings << where + QStringLiteral("skipped, the name cannot be a file name");
-                    return;
-                }
-                if (isServerControlName(name)) {
-                    result.warnings << where + QStringLiteral("skipped, web servers read a file of this name as "
-                                                              "their own settings");
-                    return;
-                }
-                if (!representable(name)) {
-                    result.warnings << where + QStringLiteral("skipped, the name cannot be written in Windows-1251");
+                if (const QString why = unpublishableName(name); !why.isEmpty()) {
+                    result.warnings << where + QStringLiteral("skipped, ") + why;
                     return;
                 }
                 const QString folded = foldCase(name);

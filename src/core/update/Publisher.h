@@ -26,6 +26,10 @@ struct PublishResult
     int entries = 0;      // entry files written
 };
 
+// Why the publisher leaves out an entry of this name (it cannot be a file name, web servers take
+// it as their own, it cannot be written in Windows-1251), in English; an empty text when it can be published.
+QString unpublishableName(const QString &name);
+
 // Lays out a catalogue as an update server expects it under outDir/zv_upd: per category
 // <Table>/spisok.txt (Windows-1251 names joined by CR LF) and <Table>/base/<Name>.
 // Names that cannot be file names, that web servers take as their own files (".htaccess"),

@@ -256,6 +256,7 @@ void frmMain::createListMenu()
         connect(action, &QAction::triggered, this,
                 [this, table = category.table] { MoveItem(selectedEntryText(), selectedName(), table); });
     }
+    createListMenuAdditions();
 }
 
 void frmMain::Form_Load()

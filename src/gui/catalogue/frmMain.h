@@ -17,6 +17,10 @@ class QMenu;
 class QPlainTextEdit;
 class VistaButton;
 
+namespace zv {
+class Favourites;
+}
+
 // The main window: the category selector, the list of entry names, the selected entry's
 // text, the search box with its hidden commands, the button column and the list's menu.
 // What it shows follows the catalogue session; the windows it opens act on the session too.
@@ -57,6 +61,7 @@ public:
     QLabel *countLabel() const { return lblCount; }
     QMenu *listMenu() const { return lstMenu; }
     QAction *moveAction(const QString &table) const { return m_moveActions.value(table); }
+    zv::Favourites &favourites() const { return *m_favourites; }
 
     // All names of the list, in list order (a copy).
     QStringList listNames() const;
@@ -74,6 +79,13 @@ private:
     void createControls();
     void createListMenu();
     void createHistoryActions();
+    // The list menu's items after the move-to menu (favourites, sending an entry), with their keys.
+    void createListMenuAdditions();
+    void mnuFavourite_Click();
+    // Writes the selected entry with its pictures into one entry file for the publisher.
+    void mnuSuggest_Click();
+    // The favourite item says what it would do with the selected entry.
+    void showFavouriteState();
     // Undo (true) or redo of the last change to the catalogue, with a message when refused.
     void stepThroughHistory(bool undo);
     void historyStepFinished(const QString &outcome);
@@ -138,6 +150,8 @@ private:
     VistaButton *FullButton = nullptr;
     QMenu *lstMenu = nullptr;
     QAction *mnuScrShot = nullptr;
+    QAction *mnuFavourite = nullptr;
+    zv::Favourites *m_favourites = nullptr;
     QHash<QString, QAction *> m_moveActions; // by table
 
     zv::CatalogueSession &m_session;

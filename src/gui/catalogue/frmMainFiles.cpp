@@ -1,6 +1,7 @@
 // The main window's files: saving an entry or the list as text, printing an entry, adding
-// and viewing an entry's screenshots.
+// and viewing an entry's screenshots, and the entry file that proposes an entry to the publisher.
 #include "core/Seam.h"
+#include "core/entryfile/EntrySending.h"
 #include "core/export/TextExport.h"
 #include "core/screenshots/ScreenshotNames.h"
 #include "core/screenshots/ScreenshotStore.h"
@@ -102,6 +103,42 @@ void frmMain::mnuSaveList_Click()
     if (!askSavePath(this, Combo1->currentText(), QStringLiteral("Сохранение списка"), path))
         return;
     saveText(this, path, zv::exporting::listFileText(listNames()));
+}
+
+void frmMain::mnuSuggest_Click()
+{
+    if (selectedRow() < 0 || !selectedRecordPresent())
+        return;
+    const QString name = selectedName();
+    zv::FileDialogRequest request;
+    request.title = QStringLiteral("Предложить запись");
+    request.initialName = zv::exporting::proposedFileName(name) + QStringLiteral(".zvegg");
+    request.filters = {{QStringLiteral("Файл записи Zorvanell"), {QStringLiteral("*.zvegg")}}};
+    request.defaultSuffix = QStringLiteral("zvegg");
+    request.confirmOverwrite = true;
+    const std::optional<QString> path = zv::seam().saveFileDialog(this, request);
+    if (!path)
+        return;
+    QStringList leftOut;
+    QString failure;
+    try {
+        const zv::entryfile::Entry entry = zv::entryfile::entryToSend(
+            m_session.readingConnection(), zv::screenshots::folder(), m_session.CurrentTable(),
+            m_session.selectedRowId(), name, selectedEntryText(), &leftOut);
+        failure = zv::entryfile::writeEntryFile(*path, entry);
+    } catch (const zv::CatalogueError &error) {
+        failure = error.message();
+    }
+    if (!failure.isEmpty()) {
+        zv::showMessage(this, failure, zv::MessageForm::OkExclamation);
+        return;
+    }
+    QString done = QStringLiteral("Запись ") + name + QStringLiteral(" сохранена в файл ") + *path +
+                   QStringLiteral(".\nОтправьте его тому, кто ведёт сервер обновлений: он добавит запись в каталог.");
+    if (!leftOut.isEmpty())
+        done += QStringLiteral("\nНе вошли файлы, которые не являются картинками или слишком велики: ") +
+                leftOut.join(QStringLiteral(", ")) + QLatin1Char('.');
+    zv::showMessage(this, done, zv::MessageForm::OkInformation);
 }
 
 void frmMain::Print_cmd_Click()

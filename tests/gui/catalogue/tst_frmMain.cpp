@@ -276,10 +276,11 @@ private slots:
         QStringList items;
         for (QAction *a : w->listMenu()->actions())
             items << a->objectName();
-        QCOMPARE(items, (QStringList{QStringLiteral("mnuScrShot"), QStringLiteral("mnuEditItem"),
-                                     QStringLiteral("mnuDeleteItem"), QString(), QStringLiteral("mnuPrint"),
-                                     QStringLiteral("mnuSaveItem"), QStringLiteral("mnuSaveList"), QString(),
-                                     QStringLiteral("mnuAddScreenShot"), QStringLiteral("mnu_move")}));
+        // The menu's own items come first, in their order; additions follow them.
+        QCOMPARE(items.mid(0, 10), (QStringList{QStringLiteral("mnuScrShot"), QStringLiteral("mnuEditItem"),
+                                                QStringLiteral("mnuDeleteItem"), QString(), QStringLiteral("mnuPrint"),
+                                                QStringLiteral("mnuSaveItem"), QStringLiteral("mnuSaveList"), QString(),
+                                                QStringLiteral("mnuAddScreenShot"), QStringLiteral("mnu_move")}));
     }
 
     void choosingACategoryLoadsItOnce_data()
