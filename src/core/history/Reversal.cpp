@@ -160,6 +160,7 @@ bool holds(sqlite3 *db, const Change &change, Direction direction)
             return false;
     }
     return true;
+}
 
 std::vector<RecordMove> recordMoves(const Change &change, const std::vector<TableEffect> &effects)
 {
