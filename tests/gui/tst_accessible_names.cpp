@@ -8,6 +8,8 @@
 #include "gui/catalogue/frmEditItem.h"
 #include "gui/catalogue/frmMain.h"
 #include "gui/history/frmHistory.h"
+#include "gui/interchange/frmExport.h"
+#include "gui/interchange/frmImport.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
@@ -73,6 +75,8 @@ private slots:
         QTest::newRow("update") << Open([](zv::CatalogueSession &s) { return new frmUpdate(s); });
         QTest::newRow("journal") << Open([](zv::CatalogueSession &s) { return new frmHistory(s, nullptr); });
         QTest::newRow("backups") << Open([](zv::CatalogueSession &s) { return new frmBackups(s); });
+        QTest::newRow("export") << Open([](zv::CatalogueSession &s) { return new frmExport(s); });
+        QTest::newRow("import") << Open([](zv::CatalogueSession &s) { return new frmImport(s); });
         QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
         QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
         QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });
