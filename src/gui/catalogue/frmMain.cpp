@@ -125,7 +125,7 @@ void frmMain::createControls()
     addAction(backups);
     txtSearch->addAction(backups, QLineEdit::TrailingPosition);
     connect(backups, &QAction::triggered, this, [this] { openBackupsWindow(this, m_session); });
-    // Export and import: Ctrl+E and Ctrl+I, windows of their own.
+    // Export and import: Ctrl+Shift+E and Ctrl+I, windows of their own.
     QAction *exportAction = exportWindowAction(this);
     addAction(exportAction);
     connect(exportAction, &QAction::triggered, this, [this] { openExportWindow(this, m_session); });

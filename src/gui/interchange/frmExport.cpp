@@ -235,8 +235,8 @@ void frmExport::setBusy(bool busy)
 
 QAction *exportWindowAction(QWidget *owner)
 {
-    return zv::ownedWindowAction(owner, QPixmap(), QStringLiteral("Экспорт (Ctrl+E)"), QStringLiteral("actExport"),
-                                 QKeySequence(Qt::CTRL | Qt::Key_E));
+    return zv::ownedWindowAction(owner, QPixmap(), QStringLiteral("Экспорт (Ctrl+Shift+E)"),
+                                 QStringLiteral("actExport"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
 }
 
 frmExport *openExportWindow(QWidget *owner, zv::CatalogueSession &session)

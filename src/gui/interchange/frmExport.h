@@ -58,6 +58,7 @@ private:
     QPushButton *cmdClose;
 };
 
-// Ctrl+E, for `owner` to show where it opens the export window.
+// Ctrl+Shift+E (the search box takes Ctrl+E to the end of its line), for `owner` to show where
+// it opens the export window.
 QAction *exportWindowAction(QWidget *owner);
 frmExport *openExportWindow(QWidget *owner, zv::CatalogueSession &session);

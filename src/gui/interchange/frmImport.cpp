@@ -102,6 +102,7 @@ frmImport::frmImport(zv::CatalogueSession &session, QWidget *owner)
     cmdAll = new QPushButton(QStringLiteral("Для всех отличающихся"), this);
     cmdAll->setObjectName(QStringLiteral("cmdAll"));
     cmdAll->setEnabled(false);
+    cmdAll->setMinimumWidth(cmdAll->sizeHint().width() + 16);
 
     prgImport = new QProgressBar(this);
     prgImport->setObjectName(QStringLiteral("prgImport"));

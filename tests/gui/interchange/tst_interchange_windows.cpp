@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,19 +48,23 @@ class TestInterchangeWindows : public QObject
     Q_OBJECT
 
 private slots:
-    // Ctrl+E and Ctrl+I in the main window open the two windows, each once.
+    // Ctrl+Shift+E and Ctrl+I in the main window open the two windows, each once, even from
+    // the search box, which keeps its own keys.
     void shortcutsOpenTheWindows()
     {
         Folder f;
         frmMain main(*f.session);
         main.show();
         QVERIFY(QTest::qWaitForWindowActive(&main));
-        QTest::keyClick(&main, Qt::Key_E, Qt::ControlModifier);
-        QTest::keyClick(&main, Qt::Key_E, Qt::ControlModifier);
+        auto *search = child<QLineEdit>(main, "txtSearch");
+        search->setFocus();
+        QTest::keyClick(search, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(search, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(main.findChildren<frmExport *>().size(), 1);
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
-        QTest::keyClick(&main, Qt::Key_I, Qt::ControlModifier);
+        search->setFocus();
+        QTest::keyClick(search, Qt::Key_I, Qt::ControlModifier);
         QCOMPARE(main.findChildren<frmImport *>().size(), 1);
     }
 
