@@ -62,7 +62,6 @@ signals:
 private:
     ExportRequest m_request;
     std::atomic_bool m_cancel = false;
-    std::atomic_int m_done = 0;
     std::thread m_thread;
 };
 
