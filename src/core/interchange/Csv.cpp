@@ -12,21 +12,26 @@ namespace {
 const QStringList kColumns{QStringLiteral("category"), QStringLiteral("name"), QStringLiteral("text"),
                            QStringLiteral("pictures")};
 
-void appendField(QByteArray &out, const QString &field)
+void appendField(QByteArray &out, QByteArrayView bytes)
 {
-    const QByteArray bytes = field.toUtf8();
     // Quotes only where RFC 4180 needs them, and around edge spaces a spreadsheet would drop.
-    const bool quote = bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r') ||
+    const bool quote = std::any_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; }) ||
                        (!bytes.isEmpty() && (bytes.front() == ' ' || bytes.back() == ' '));
     if (!quote) {
         out += bytes;
         return;
     }
     out += '"';
-    for (const char c : bytes) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    for (qsizetype from = 0;;) {
+        const qsizetype at = bytes.indexOf('"', from);
+        if (at < 0) {
+            out += bytes.sliced(from);
+            break;
+        }
+        out += bytes.sliced(from, at - from + 1);
+        out += '"';
+        from = at + 1;
     }
     out += '"';
 }
@@ -77,16 +82,27 @@ void appendCsvRow(QByteArray &out, const QStringList &fields)
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             out += ',';
-        appendField(out, fields[i]);
+        appendField(out, fields[i].toUtf8());
     }
+    out += "\r\n";
+}
+
+void appendCsvEntry(QByteArray &out, const Entry &entry, QByteArrayView category)
+{
+    appendField(out, category);
+    out += ',';
+    appendField(out, entry.name.toUtf8());
+    out += ',';
+    appendField(out, entry.text.toUtf8());
+    out += ',';
+    appendField(out, entry.pictures.join(kPictureSeparator).toUtf8());
     out += "\r\n";
 }
 
 void appendCsvEntry(QByteArray &out, const Entry &entry)
 {
     const auto category = categoryByTable(entry.table);
-    appendCsvRow(out, {category ? category->displayName : entry.table, entry.name, entry.text,
-                       entry.pictures.join(kPictureSeparator)});
+    appendCsvEntry(out, entry, (category ? category->displayName : entry.table).toUtf8());
 }
 
 CsvRows parseCsv(const QByteArray &bytes, qsizetype maxRows)

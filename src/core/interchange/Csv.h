@@ -17,6 +17,8 @@ QByteArray csvHeader();
 void appendCsvRow(QByteArray &out, const QStringList &fields);
 // One entry's row; the category is shown by its display name.
 void appendCsvEntry(QByteArray &out, const Entry &entry);
+// The same with the category's display name at hand, in UTF-8: a million rows look it up once.
+void appendCsvEntry(QByteArray &out, const Entry &entry, QByteArrayView category);
 
 // Parses CSV bytes into rows of fields (quotes, CR LF or LF, a byte-order mark or none).
 // Refuses, with the reason in Russian, what is not well-formed UTF-8 CSV or exceeds the bounds.

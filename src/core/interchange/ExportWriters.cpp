@@ -17,15 +17,17 @@ public:
     {
         m_file.buffer() += csvHeader();
     }
+    void beginCategory(const Category &category) override { m_category = category.displayName.toUtf8(); }
     void addEntry(const Entry &entry) override
     {
-        appendCsvEntry(m_file.buffer(), entry);
+        appendCsvEntry(m_file.buffer(), entry, m_category);
         m_file.flushIfFull();
     }
     void finish() override { m_file.close(); }
 
 private:
     OutFile m_file;
+    QByteArray m_category;
 };
 
 class JsonWriter : public FormatWriter

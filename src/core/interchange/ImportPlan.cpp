@@ -50,31 +50,73 @@ int ImportPlan::count(Match match) const
                              [match](const PlannedEntry &entry) { return entry.match == match; }));
 }
 
+namespace {
+
+// The catalogue's records of the names a file brings, in one category: the file's names are
+// few beside the category's, so each stored name is folded into a buffer and looked up by hash,
+// and only a hit is made into a string.
+class PresentNames
+{
+public:
+    PresentNames(const CatalogueConnection &catalogue, const QString &table, const QSet<QString> &wanted)
+    {
+        QSet<size_t> hashes;
+        for (const QString &name : wanted)
+            hashes.insert(qHash(QStringView(name)));
+        const NameRows rows = ListNameRows(catalogue, table);
+        FoldBuffer folded;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            foldCaseInto(rows.at(i), folded);
+            const QStringView view(folded.constData(), folded.size());
+            // A name freeName could make ("Doom (2)") ends so; such names are few.
+            if (view.endsWith(QLatin1Char(')')) && view.contains(QLatin1String(" (")))
+                m_numbered.insert(view.toString());
+            if (!hashes.contains(qHash(view)))
+                continue;
+            const QString key = view.toString();
+            if (wanted.contains(key) && !m_rows.contains(key))
+                m_rows.insert(key, rows.rowIdAt(i));
+        }
+    }
+    // Whether the category holds a name of the form freeName makes, folded.
+    bool holdsNumbered(const QString &folded) const { return m_numbered.contains(folded); }
+    std::optional<qint64> find(const QString &folded) const
+    {
+        const auto found = m_rows.constFind(folded);
+        return found == m_rows.cend() ? std::nullopt : std::optional<qint64>(found.value());
+    }
+
+private:
+    QHash<QString, qint64> m_rows;
+    QSet<QString> m_numbered;
+};
+
+} // namespace
+
 ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read)
 {
     ImportPlan plan;
     plan.pictureFolder = read.pictureFolder;
-    // The names of each category the file touches, read once.
-    std::map<QString, QHash<QString, qint64>> present;
-    // The name an entry kept both takes is none the file brings either.
-    QSet<QString> inFile;
-    for (const Entry &entry : read.entries)
-        inFile.insert(entry.table + QLatin1Char('/') + foldCase(entry.name));
+    // The names the file brings, folded, per category; for an entry kept both, the names it may
+    // not take are among these or the catalogue's.
+    std::map<QString, QSet<QString>> inFile;
+    std::vector<QString> folded;
+    folded.reserve(read.entries.size());
+    for (const Entry &entry : read.entries) {
+        folded.push_back(foldCase(entry.name));
+        inFile[entry.table].insert(folded.back());
+    }
+    std::map<QString, PresentNames> present;
+    for (const auto &[table, names] : inFile)
+        present.emplace(table, PresentNames(catalogue, table, names));
+
     plan.entries.reserve(read.entries.size());
-    for (Entry &entry : read.entries) {
-        auto names = present.find(entry.table);
-        if (names == present.end()) {
-            QHash<QString, qint64> folded;
-            const NameRows rows = ListNameRows(catalogue, entry.table);
-            folded.reserve(rows.size());
-            for (qsizetype i = 0; i < rows.size(); ++i)
-                folded.insert(foldCase(rows.at(i)), rows.rowIdAt(i));
-            names = present.emplace(entry.table, std::move(folded)).first;
-        }
+    for (size_t i = 0; i < read.entries.size(); ++i) {
+        Entry &entry = read.entries[i];
+        const PresentNames &names = present.at(entry.table);
         PlannedEntry planned;
-        const auto found = names->second.constFind(foldCase(entry.name));
-        if (found != names->second.cend()) {
-            const FindResult mine = FindRecord(catalogue, entry.table, found.value(), entry.name);
+        if (const std::optional<qint64> rowId = names.find(folded[i])) {
+            const FindResult mine = FindRecord(catalogue, entry.table, *rowId, entry.name);
             if (mine.found()) {
                 planned.mineRowId = mine.rowId;
                 planned.mineName = mine.name;
@@ -82,11 +124,13 @@ ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read)
                 planned.match = mine.ref == entry.text ? Match::Same : Match::Differs;
             }
         }
-        if (planned.match == Match::Differs)
+        if (planned.match == Match::Differs) {
+            const QSet<QString> &fileNames = inFile.at(entry.table);
             planned.bothName = freeName(entry.name, [&](const QString &name) {
-                return names->second.contains(foldCase(name)) ||
-                       inFile.contains(entry.table + QLatin1Char('/') + foldCase(name));
+                const QString key = foldCase(name);
+                return fileNames.contains(key) || names.holdsNumbered(key);
             });
+        }
         planned.theirs = std::move(entry);
         plan.entries.push_back(std::move(planned));
     }

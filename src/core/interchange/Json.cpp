@@ -17,22 +17,28 @@ constexpr int kVersion = 1;
 void appendString(QByteArray &out, const QString &text)
 {
     static const char hex[] = "0123456789abcdef";
+    const QByteArray bytes = text.toUtf8();
     out += '"';
-    for (const char c : text.toUtf8()) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    // Runs that need no escape are copied whole.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto u = static_cast<unsigned char>(bytes[i]);
+        if (u >= 0x20 && u != '"' && u != '\\')
+            continue;
+        out += QByteArrayView(bytes).sliced(from, i - from);
+        from = i + 1;
+        if (u == '"' || u == '\\') {
             out += '\\';
-            out += c;
-        } else if (c == '\n') {
+            out += char(u);
+        } else if (u == '\n') {
             out += "\\n";
-        } else if (u < 0x20) {
+        } else {
             out += "\\u00";
             out += hex[u >> 4];
             out += hex[u & 15];
-        } else {
-            out += c;
         }
     }
+    out += QByteArrayView(bytes).sliced(from);
     out += '"';
 }
 
