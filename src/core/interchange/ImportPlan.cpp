@@ -93,7 +93,7 @@ private:
 
 } // namespace
 
-ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read)
+ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read, const ShownNames &shown)
 {
     ImportPlan plan;
     plan.pictureFolder = read.pictureFolder;
@@ -106,16 +106,33 @@ ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read)
         folded.push_back(foldCase(entry.name));
         inFile[entry.table].insert(folded.back());
     }
+    // The category the list shows has its names at hand; the others are read.
     std::map<QString, PresentNames> present;
-    for (const auto &[table, names] : inFile)
-        present.emplace(table, PresentNames(catalogue, table, names));
+    for (const auto &[table, names] : inFile) {
+        if (!shown.names || table != shown.table)
+            present.emplace(table, PresentNames(catalogue, table, names));
+    }
+    const auto find = [&](const Entry &entry, const QString &key) -> std::optional<qint64> {
+        if (shown.names && entry.table == shown.table) {
+            const std::vector<qint64> rows = shown.names->rowIdsOf(entry.name);
+            return rows.empty() ? std::nullopt : std::optional<qint64>(*std::min_element(rows.cbegin(), rows.cend()));
+        }
+        return present.at(entry.table).find(key);
+    };
+    const auto taken = [&](const Entry &entry, const QString &name) {
+        const QString key = foldCase(name);
+        if (inFile.at(entry.table).contains(key))
+            return true;
+        if (shown.names && entry.table == shown.table)
+            return shown.names->containsIgnoringCase(name);
+        return present.at(entry.table).holdsNumbered(key);
+    };
 
     plan.entries.reserve(read.entries.size());
     for (size_t i = 0; i < read.entries.size(); ++i) {
         Entry &entry = read.entries[i];
-        const PresentNames &names = present.at(entry.table);
         PlannedEntry planned;
-        if (const std::optional<qint64> rowId = names.find(folded[i])) {
+        if (const std::optional<qint64> rowId = find(entry, folded[i])) {
             const FindResult mine = FindRecord(catalogue, entry.table, *rowId, entry.name);
             if (mine.found()) {
                 planned.mineRowId = mine.rowId;
@@ -124,13 +141,8 @@ ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read)
                 planned.match = mine.ref == entry.text ? Match::Same : Match::Differs;
             }
         }
-        if (planned.match == Match::Differs) {
-            const QSet<QString> &fileNames = inFile.at(entry.table);
-            planned.bothName = freeName(entry.name, [&](const QString &name) {
-                const QString key = foldCase(name);
-                return fileNames.contains(key) || names.holdsNumbered(key);
-            });
-        }
+        if (planned.match == Match::Differs)
+            planned.bothName = freeName(entry.name, [&](const QString &name) { return taken(entry, name); });
         planned.theirs = std::move(entry);
         plan.entries.push_back(std::move(planned));
     }

@@ -2,9 +2,12 @@
 
 #include "core/interchange/Interchange.h"
 #include "core/store/CatalogueStore.h"
+#include "core/store/NameList.h"
 
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace zv::interchange {
@@ -39,9 +42,17 @@ struct ImportPlan
     int count(Match match) const;
 };
 
+// The names of the category the main list shows (a copy another thread may read), so that
+// they are not read from the catalogue again.
+struct ShownNames
+{
+    QString table;
+    std::shared_ptr<const NameList> names;
+};
+
 // Compares the entries read with the catalogue (names ignoring letter case); every entry that
 // differs is set to KeepMine until the user chooses.
-ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read);
+ImportPlan planImport(const CatalogueConnection &catalogue, ReadResult read, const ShownNames &shown = {});
 
 // "Name (2)", "Name (3)"...: the first that `taken` does not hold.
 QString freeName(const QString &name, const std::function<bool(const QString &)> &taken);

@@ -134,6 +134,9 @@ bool ImportBatch::run(const std::atomic_bool *cancel)
     }
     if (!shown.isEmpty() && !m_reload)
         m_merge = m_names->prepareInsert(std::move(shown));
+    // What the session's thread would otherwise free at once: the file's entries, the list's copy.
+    m_plan.reset();
+    m_names.reset();
     return true;
 }
 

@@ -1,9 +1,11 @@
 #include "gui/interchange/frmImport.h"
 
 #include "core/Seam.h"
+#include "core/interchange/ImportPreview.h"
 #include "core/session/CatalogueSession.h"
 #include "core/session/ImportWriter.h"
 #include "core/store/Category.h"
+#include "core/store/NameListModel.h"
 #include "gui/IconMdl.h"
 #include "gui/OwnedWindow.h"
 
@@ -164,23 +166,39 @@ void frmImport::cmdChoose_Click()
         preview(*path);
 }
 
-bool frmImport::preview(const QString &path)
+void frmImport::preview(const QString &path)
 {
+    if (running() || m_preview)
+        return;
     lstEntries->clear();
     m_plan = {};
     cmdImport->setEnabled(false);
-    zv::interchange::ReadResult read = zv::interchange::readImportFile(path);
-    if (!read.ok()) {
-        lblSummary->setText(QStringLiteral("Файл не импортирован."));
-        zv::showMessage(this, QStringLiteral("Этот файл импортировать нельзя.\n") + read.failure,
-                        zv::MessageForm::OkExclamation);
-        return false;
-    }
+    cmdChoose->setEnabled(false);
+    lblSummary->setText(QStringLiteral("Файл читается..."));
+    QString catalogue;
     try {
-        m_plan = zv::interchange::planImport(m_session.readingConnection(), std::move(read));
+        catalogue = m_session.readingConnection()->path();
     } catch (const zv::CatalogueError &error) {
+        cmdChoose->setEnabled(true);
         zv::showMessage(this, error.message(), zv::MessageForm::OkExclamation);
-        return false;
+        return;
+    }
+    m_preview = std::make_unique<zv::interchange::ImportPreview>(
+        path, catalogue, zv::interchange::ShownNames{m_session.CurrentTable(), m_session.model()->snapshot()});
+    connect(m_preview.get(), &zv::interchange::ImportPreview::finished, this, &frmImport::previewFinished);
+    m_preview->start();
+}
+
+void frmImport::previewFinished(const QString &failure)
+{
+    m_plan = m_preview->takePlan();
+    m_preview.reset();
+    cmdChoose->setEnabled(true);
+    if (!failure.isEmpty()) {
+        lblSummary->setText(QStringLiteral("Файл не импортирован."));
+        zv::showMessage(this, QStringLiteral("Этот файл импортировать нельзя.\n") + failure,
+                        zv::MessageForm::OkExclamation);
+        return;
     }
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(m_plan.entries.size()));
@@ -201,7 +219,6 @@ bool frmImport::preview(const QString &path)
     cmdImport->setEnabled(m_plan.count(Match::New) + differ > 0);
     if (lstEntries->topLevelItemCount() > 0)
         lstEntries->setCurrentItem(lstEntries->topLevelItem(0));
-    return true;
 }
 
 void frmImport::refreshRow(int row)

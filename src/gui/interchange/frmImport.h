@@ -17,6 +17,9 @@ class QAction;
 namespace zv {
 class CatalogueSession;
 class ImportWriter;
+namespace interchange {
+class ImportPreview;
+}
 } // namespace zv
 
 // "Импорт": a JSON or CSV file chosen, its entries shown before anything is written (new, the
@@ -31,14 +34,16 @@ public:
     ~frmImport() override;
 
     void cmdChoose_Click();
-    // Reads `path` and shows what it would import; false (with a message) when it is refused.
-    bool preview(const QString &path);
+    // Reads `path` on a thread and then shows what it would import, or why it is refused.
+    void preview(const QString &path);
+    bool reading() const { return m_preview != nullptr; }
     void cmdImport_Click();
     // Sets the choice of every entry that differs.
     void cmdAll_Click();
     bool running() const { return m_writer != nullptr; }
 
 private:
+    void previewFinished(const QString &failure);
     void showCurrent();
     void choiceChanged(int index);
     void importFinished(int written, const QString &failure, const QString &pictureFailure);
@@ -46,6 +51,7 @@ private:
 
     zv::CatalogueSession &m_session;
     zv::interchange::ImportPlan m_plan;
+    std::unique_ptr<zv::interchange::ImportPreview> m_preview;
     std::unique_ptr<zv::ImportWriter> m_writer;
 
     QPushButton *cmdChoose;

@@ -93,8 +93,8 @@ private slots:
         importer.show();
         f.seam.fileAnswers.enqueue(target + QLatin1Char('/') + zv::interchange::kJsonFile);
         importer.cmdChoose_Click();
-        QCOMPARE(child<QLabel>(importer, "lblSummary")->text(),
-                 QStringLiteral("Новых записей: 0, таких же: 0, отличаются: 1."));
+        QTRY_COMPARE(child<QLabel>(importer, "lblSummary")->text(),
+                     QStringLiteral("Новых записей: 0, таких же: 0, отличаются: 1."));
         QCOMPARE(child<QPlainTextEdit>(importer, "txtMine")->toPlainText(), QStringLiteral("changed"));
         QCOMPARE(child<QPlainTextEdit>(importer, "txtTheirs")->toPlainText(), QStringLiteral("mine"));
         child<QComboBox>(importer, "cboChoice")->setCurrentIndex(1);
@@ -112,7 +112,8 @@ private slots:
         Folder f;
         f.home.write(QStringLiteral("bad.csv"), "category,name\r\n\"open");
         frmImport importer(*f.session);
-        QVERIFY(!importer.preview(f.home.file(QStringLiteral("bad.csv"))));
+        importer.preview(f.home.file(QStringLiteral("bad.csv")));
+        QTRY_VERIFY(!importer.reading());
         QCOMPARE(f.seam.messages.size(), 1);
         QVERIFY(f.seam.messages.front().text.startsWith(QStringLiteral("Этот файл импортировать нельзя.")));
         QVERIFY(!child<QPushButton>(importer, "cmdImport")->isEnabled());
