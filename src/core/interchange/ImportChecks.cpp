@@ -43,9 +43,21 @@ QString quoted(const QString &text)
 
 bool isUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
+    // In pieces cut before a character's first byte, so that a large file is never held twice
+    // and a character cut at the very end is still an error.
+    constexpr qsizetype kPiece = 1 << 16;
+    QString buffer(kPiece, Qt::Uninitialized);
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = std::min(at + kPiece, bytes.size());
+        for (int back = 0; back < 3 && end < bytes.size() && end > at + 1 && (bytes[end] & 0xC0) == 0x80; ++back)
+            --end;
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        decoder.appendToBuffer(buffer.data(), bytes.sliced(at, end - at));
+        if (decoder.hasError())
+            return false;
+        at = end;
+    }
+    return true;
 }
 
 std::optional<QString> tableOfCategory(const QString &category)

@@ -80,10 +80,11 @@ ReadResult entriesFromJson(const QByteArray &bytes)
         result.failure = why;
         return result;
     };
-    if (!isUtf8(bytes))
-        return refuse(QStringLiteral("Файл не в кодировке UTF-8."));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    // Qt's parser checks the encoding itself.
+    if (error.error == QJsonParseError::IllegalUTF8String)
+        return refuse(QStringLiteral("Файл не в кодировке UTF-8."));
     if (error.error != QJsonParseError::NoError)
         return refuse(QStringLiteral("Файл повреждён: это не правильный JSON (%1, знак %2).")
                           .arg(error.errorString())

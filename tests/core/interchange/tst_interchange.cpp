@@ -142,6 +142,10 @@ private slots:
         QTest::newRow("broken JSON") << "x.json" << json + "{]}" << QString() << "не правильный JSON";
         QTest::newRow("foreign JSON") << "x.json" << QByteArray("{\"entries\": []}") << QString() << "не файл записей";
         QTest::newRow("Windows-1251") << "x.csv" << header + "\xc8\xe3\xf0\xfb,Doom,t\r\n" << QString() << "UTF-8";
+        QTest::newRow("cut character") << "x.csv" << header + "Игры,Doom,t\xd0" << QString() << "UTF-8";
+        QTest::newRow("JSON in Windows-1251")
+            << "x.json" << json + "{\"category\": \"Games\", \"name\": \"\xc8\", \"text\": \"t\"}]}" << QString()
+            << "UTF-8";
         QTest::newRow("field of 50 MB") << "x.csv" << header + "Игры,Doom," + QByteArray(50 << 20, 'a') + "\r\n"
                                         << QString() << "слишком длинное поле";
         QTest::newRow("text of 50 MB in JSON")
