@@ -10,6 +10,8 @@
 #include "gui/catalogue/frmMain.h"
 #include "gui/favourites/frmFavourites.h"
 #include "gui/history/frmHistory.h"
+#include "gui/interchange/frmExport.h"
+#include "gui/interchange/frmImport.h"
 #include "gui/screenshots/frmSelectScreenShot.h"
 #include "gui/update/frmUpdate.h"
 #include "gui/windows/Form1.h"
@@ -81,6 +83,8 @@ private slots:
             favourites->setParent(window);
             return window;
         });
+        QTest::newRow("export") << Open([](zv::CatalogueSession &s) { return new frmExport(s); });
+        QTest::newRow("import") << Open([](zv::CatalogueSession &s) { return new frmImport(s); });
         QTest::newRow("options") << Open([](zv::CatalogueSession &) { return new frmOptions(nullptr); });
         QTest::newRow("small tool") << Open([](zv::CatalogueSession &) { return new Form1; });
         QTest::newRow("about") << Open([](zv::CatalogueSession &) { return new frmAbout; });

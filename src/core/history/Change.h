@@ -8,7 +8,16 @@
 namespace zv::history {
 
 // What a change did, as the journal names it.
-enum class ChangeKind { Added = 0, Edited = 1, Deleted = 2, Moved = 3, Update = 4, Picture = 5, Restored = 6 };
+enum class ChangeKind {
+    Added = 0,
+    Edited = 1,
+    Deleted = 2,
+    Moved = 3,
+    Update = 4,
+    Picture = 5,
+    Restored = 6,
+    Import = 7
+};
 
 // Done: in effect. Undone: taken back, and may be redone. Passed: taken back, then another
 // change was made, so it can no longer be redone (the journal still shows it).
@@ -56,7 +65,7 @@ struct Change
     QString table;  // the category it concerns (of a move: where it came from)
     QString name;   // the entry's name after the change (before it, for a delete)
     QString target; // of a move: the category it went to
-    int count = 0;  // of an update: how many entries it added
+    int count = 0;  // of an update: how many entries it added; of an import, how many it wrote
     std::vector<RecordStep> records;
     std::vector<PictureStep> pictures;
 };

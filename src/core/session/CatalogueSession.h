@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -24,6 +25,9 @@ namespace zv {
 
 namespace update {
 class ArrivedTexts;
+}
+namespace interchange {
+struct ImportPlan;
 }
 
 // How the main window's counter reads after a change: "Записей: " after a load, a delete or a
@@ -63,6 +67,37 @@ private:
     std::shared_ptr<const NameList> m_names;
     std::optional<NameList::Merge> m_merge;
     bool m_recordHistory = false;
+};
+
+// The entries of an import as the user chose them (see interchange::planImport): made on the
+// session's thread, written on a worker thread as one change of the history, then handed back
+// to the session, which shows them in the list.
+class ImportBatch
+{
+public:
+    // Writes the new entries, the texts taken and the entries kept both, with their pictures, in
+    // one transaction. Returns false when `cancel` was set meanwhile: nothing is written then.
+    // Throws CatalogueError (TextChanged: an entry changed since the preview); the catalogue is
+    // then as it was.
+    bool run(const std::atomic_bool *cancel = nullptr);
+    // How many entries run() wrote.
+    int written() const { return m_written; }
+    // What failed with the pictures, in Russian, or an empty text.
+    const QString &pictureFailure() const { return m_pictureFailure; }
+
+private:
+    friend class CatalogueSession;
+    QString m_cataloguePath;
+    QString m_keptFolder;
+    QString m_currentTable;
+    std::shared_ptr<const NameList> m_names;
+    std::shared_ptr<const interchange::ImportPlan> m_plan;
+    bool m_recordHistory = false;
+    int m_written = 0;
+    QString m_pictureFailure;
+    std::optional<NameList::Merge> m_merge;
+    bool m_reload = false;
+    std::map<QString, QList<qint64>> m_changed;
 };
 
 // The catalogue as the windows share it: the open connection, the category shown
@@ -141,6 +176,10 @@ public:
     void finishUpdateBatch(UpdateBatch batch);
     // The counter after an update, once the user has been told ("Количество записей: ").
     void announceUpdatedCount();
+
+    // An import written as one change of the history, undone whole by one undo.
+    ImportBatch beginImport(interchange::ImportPlan plan);
+    void finishImport(ImportBatch batch);
 
     // The picture the viewer shows first, and whether it was reached through the picker.
     void chooseScreenshot(const QString &path, bool several);

@@ -235,7 +235,8 @@ void CatalogueSession::showEffects(const history::Change &change, const std::vec
             emit recordsRemoved(effect.table, effect.removed);
         if (!present.isEmpty())
             emit recordsChanged(effect.table, present);
-        if (!effect.present.empty() && change.kind != history::ChangeKind::Update) {
+        if (!effect.present.empty() && change.kind != history::ChangeKind::Update &&
+            change.kind != history::ChangeKind::Import) {
             shownTable = effect.table;
             shownRow = effect.present.front().first;
         }

@@ -262,11 +262,25 @@ QStringList ListNames(const CatalogueConnection &catalogue, const QString &table
 void ListEntries(const CatalogueConnection &catalogue, const QString &table,
                  const std::function<void(const QString &name, const QString &text)> &visit)
 {
+    ListEntryRows(catalogue, table, [&](qint64, const QString &name, const QString &text) { visit(name, text); });
+}
+
+qint64 CountEntries(const CatalogueConnection &catalogue, const QString &table)
+{
     requireTable(catalogue, table);
-    SqlStatement select(catalogue->handle(), QStringLiteral("SELECT Name, Ref FROM ") + quotedName(table) +
+    SqlStatement count(catalogue->handle(), QStringLiteral("SELECT COUNT(*) FROM ") + quotedName(table) +
+                                                QStringLiteral(" WHERE Name IS NOT NULL"));
+    return count.step() ? count.integer(0) : 0;
+}
+
+void ListEntryRows(const CatalogueConnection &catalogue, const QString &table,
+                   const std::function<void(qint64 rowId, const QString &name, const QString &text)> &visit)
+{
+    requireTable(catalogue, table);
+    SqlStatement select(catalogue->handle(), QStringLiteral("SELECT rowid, Name, Ref FROM ") + quotedName(table) +
                                                  QStringLiteral(" WHERE Name IS NOT NULL ORDER BY rowid"));
     while (select.step())
-        visit(select.text(0), select.text(1));
+        visit(select.integer(0), select.text(1), select.text(2));
 }
 
 NameRows ListNameRows(const CatalogueConnection &catalogue, const QString &table)

@@ -144,6 +144,11 @@ zv::NameRows ListNameRows(const zv::CatalogueConnection &catalogue, const QStrin
 // (records without a name are left out); one entry at a time is held in memory.
 void ListEntries(const zv::CatalogueConnection &catalogue, const QString &table,
                  const std::function<void(const QString &name, const QString &text)> &visit);
+// How many named entries the table holds.
+qint64 CountEntries(const zv::CatalogueConnection &catalogue, const QString &table);
+// The same with each record's id.
+void ListEntryRows(const zv::CatalogueConnection &catalogue, const QString &table,
+                   const std::function<void(qint64 rowId, const QString &name, const QString &text)> &visit);
 // The first record (in the store's order) whose name equals `name` ignoring letter case
 // (core/LetterCase.h); the name is data, never part of the query text. This reads the whole
 // table; the windows use the form below.

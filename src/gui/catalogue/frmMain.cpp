@@ -17,6 +17,8 @@
 #include "gui/controls/CachedScrollBar.h"
 #include "gui/controls/VistaButton.h"
 #include "gui/controls/WindowParts.h"
+#include "gui/interchange/frmExport.h"
+#include "gui/interchange/frmImport.h"
 #include "gui/search/frmSearch.h"
 #include "gui/windows/frmAbout.h"
 #include "gui/windows/frmOptions.h"
@@ -123,6 +125,13 @@ void frmMain::createControls()
     addAction(backups);
     txtSearch->addAction(backups, QLineEdit::TrailingPosition);
     connect(backups, &QAction::triggered, this, [this] { openBackupsWindow(this, m_session); });
+    // Export and import: Ctrl+Shift+E and Ctrl+I, windows of their own.
+    QAction *exportAction = exportWindowAction(this);
+    addAction(exportAction);
+    connect(exportAction, &QAction::triggered, this, [this] { openExportWindow(this, m_session); });
+    QAction *importAction = importWindowAction(this);
+    addAction(importAction);
+    connect(importAction, &QAction::triggered, this, [this] { openImportWindow(this, m_session); });
 
     List1 = new QListView(this);
     List1->setObjectName(QStringLiteral("List1"));

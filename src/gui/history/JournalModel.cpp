@@ -55,6 +55,9 @@ QString changeWhat(const zv::history::ChangeSummary &change)
     case ChangeKind::Restored:
         what = QStringLiteral("восстановлена");
         break;
+    case ChangeKind::Import:
+        what = QStringLiteral("импорт: ") + entriesCount(change.count);
+        break;
     }
     if (change.state == ChangeState::Undone)
         what += QStringLiteral(" (отменено)");

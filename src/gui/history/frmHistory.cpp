@@ -340,7 +340,7 @@ void frmHistory::showDetails()
         txtAfter->clear();
         return;
     }
-    if (change->kind == ChangeKind::Update) {
+    if (change->kind == ChangeKind::Update || change->kind == ChangeKind::Import) {
         writeUpdate(*txtBefore->document(), *txtAfter->document(), *change);
         return;
     }

@@ -1,0 +1,124 @@
+#include "core/interchange/Json.h"
+
+#include "core/interchange/ImportChecks.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace zv::interchange {
+
+namespace {
+
+const QString kFormat = QStringLiteral("zorvanell-entries");
+constexpr int kVersion = 1;
+
+// A JSON string of `text`, written by hand: a document per entry would cost twice the time.
+void appendString(QByteArray &out, const QString &text)
+{
+    static const char hex[] = "0123456789abcdef";
+    const QByteArray bytes = text.toUtf8();
+    out += '"';
+    // Runs that need no escape are copied whole.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto u = static_cast<unsigned char>(bytes[i]);
+        if (u >= 0x20 && u != '"' && u != '\\')
+            continue;
+        out += QByteArrayView(bytes).sliced(from, i - from);
+        from = i + 1;
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += char(u);
+        } else if (u == '\n') {
+            out += "\\n";
+        } else {
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        }
+    }
+    out += QByteArrayView(bytes).sliced(from);
+    out += '"';
+}
+
+} // namespace
+
+QByteArray jsonOpening()
+{
+    return "{\"format\": \"" + kFormat.toUtf8() + "\", \"version\": " + QByteArray::number(kVersion) +
+           ", \"entries\": [";
+}
+
+void appendJsonEntry(QByteArray &out, const Entry &entry, bool first)
+{
+    out += first ? "\n{\"category\": " : ",\n{\"category\": ";
+    appendString(out, entry.table);
+    out += ", \"name\": ";
+    appendString(out, entry.name);
+    out += ", \"text\": ";
+    appendString(out, entry.text);
+    out += ", \"pictures\": [";
+    for (qsizetype i = 0; i < entry.pictures.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        appendString(out, entry.pictures[i]);
+    }
+    out += "]}";
+}
+
+QByteArray jsonClosing()
+{
+    return "\n]}\n";
+}
+
+ReadResult entriesFromJson(const QByteArray &bytes)
+{
+    ReadResult result;
+    auto refuse = [&](const QString &why) {
+        result.entries.clear();
+        result.failure = why;
+        return result;
+    };
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    // Qt's parser checks the encoding itself.
+    if (error.error == QJsonParseError::IllegalUTF8String)
+        return refuse(QStringLiteral("Файл не в кодировке UTF-8."));
+    if (error.error != QJsonParseError::NoError)
+        return refuse(QStringLiteral("Файл повреждён: это не правильный JSON (%1, знак %2).")
+                          .arg(error.errorString())
+                          .arg(error.offset));
+    const QJsonObject root = document.object();
+    if (root.value(QLatin1String("format")).toString() != kFormat || !root.value(QLatin1String("entries")).isArray())
+        return refuse(QStringLiteral("Это не файл записей Zorvanell."));
+    if (root.value(QLatin1String("version")).toInt() > kVersion)
+        return refuse(QStringLiteral("Файл записан более новой версией программы."));
+    const QJsonArray entries = root.value(QLatin1String("entries")).toArray();
+    if (entries.size() > kMaxEntries)
+        return refuse(QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries));
+    result.entries.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QJsonObject object = entries.at(i).toObject();
+        const QJsonValue name = object.value(QLatin1String("name"));
+        const QJsonValue text = object.value(QLatin1String("text"));
+        const QJsonValue pictures = object.value(QLatin1String("pictures"));
+        const std::optional<QString> table = tableOfCategory(object.value(QLatin1String("category")).toString());
+        if (!name.isString() || !text.isString() || !(pictures.isArray() || pictures.isUndefined()))
+            return refuse(QStringLiteral("Запись %1 файла неполна: нужны category, name, text.").arg(i + 1));
+        if (!table)
+            return refuse(QStringLiteral("У записи %1 файла неизвестный раздел.").arg(i + 1));
+        Entry entry{*table, name.toString(), text.toString(), {}};
+        if (entry.name.size() > kMaxFieldBytes || entry.text.size() > kMaxFieldBytes)
+            return refuse(QStringLiteral("В файле есть слишком длинное поле."));
+        for (const QJsonValue picture : pictures.toArray()) {
+            if (!picture.isString())
+                return refuse(QStringLiteral("У записи %1 файла неправильный список скриншотов.").arg(i + 1));
+            entry.pictures << picture.toString();
+        }
+        result.entries.push_back(std::move(entry));
+    }
+    return result;
+}
+
+} // namespace zv::interchange
