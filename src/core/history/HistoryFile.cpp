@@ -136,6 +136,17 @@ void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath)
     attach(db, historyPath(cataloguePath));
 }
 
+CatalogueConnection workerConnection(const QString &cataloguePath)
+{
+    try {
+        const CatalogueConnection db = OpenCatalogue(cataloguePath);
+        attachCheckedHistory(db->handle(), cataloguePath);
+        return db;
+    } catch (const CatalogueError &) {
+        return nullptr;
+    }
+}
+
 bool isDamage(int sqliteCode)
 {
     const int primary = sqliteCode & 0xff;

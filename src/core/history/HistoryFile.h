@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/store/CatalogueStore.h"
+
 #include <QString>
 
 struct sqlite3;
@@ -31,6 +33,11 @@ Attached attachHistory(sqlite3 *db, const QString &cataloguePath);
 // Attaches the history another connection has attached (and so checked or made) already, for a
 // worker's connection of its own: the file is not read through once more.
 void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath);
+
+// A worker's own connection to write the history through (see JointCommit.h): the catalogue with
+// the history another connection has checked attached. Null when it cannot be had: the session
+// has said why already, and the worker writes without the history.
+CatalogueConnection workerConnection(const QString &cataloguePath);
 
 // True when an SQLite failure says the history file itself is damaged.
 bool isDamage(int sqliteCode);

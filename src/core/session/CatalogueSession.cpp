@@ -19,19 +19,6 @@ namespace zv {
 
 namespace {
 
-// A worker's own connection to write the history through; null when it cannot be had (the
-// session has said why already), and the entries are written without it.
-CatalogueConnection historyWriterFor(const QString &cataloguePath)
-{
-    try {
-        const CatalogueConnection db = OpenCatalogue(cataloguePath);
-        history::attachCheckedHistory(db->handle(), cataloguePath);
-        return db;
-    } catch (const CatalogueError &) {
-        return nullptr;
-    }
-}
-
 } // namespace
 
 bool UpdateBatch::run(const QString &folder, const QStringList &files,
@@ -39,7 +26,7 @@ bool UpdateBatch::run(const QString &folder, const QStringList &files,
                       const std::atomic_bool *cancel)
 {
     const CatalogueConnection catalogue = OpenCatalogue(m_cataloguePath);
-    const CatalogueConnection historyDb = m_recordHistory ? historyWriterFor(m_cataloguePath) : nullptr;
+    const CatalogueConnection historyDb = m_recordHistory ? history::workerConnection(m_cataloguePath) : nullptr;
     const bool recorded = historyDb != nullptr;
     history::Change change;
     change.kind = history::ChangeKind::Update;

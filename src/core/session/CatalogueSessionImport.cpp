@@ -1,7 +1,7 @@
 // The catalogue session's imports: entries of a file written as one change of the history.
 #include "core/LetterCase.h"
 #include "core/history/HistoryFile.h"
-#include "core/history/Journal.h"
+#include "core/history/JointCommit.h"
 #include "core/interchange/ImportPlan.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/session/CatalogueSession.h"
@@ -43,15 +43,8 @@ std::optional<QString> nameWritten(const PlannedEntry &entry)
 bool ImportBatch::run(const std::atomic_bool *cancel)
 {
     const CatalogueConnection catalogue = OpenCatalogue(m_cataloguePath);
-    bool recorded = false;
-    if (m_recordHistory) {
-        try {
-            history::attachCheckedHistory(catalogue->handle(), catalogue->path());
-            recorded = true;
-        } catch (const CatalogueError &) {
-            // The session has said why already; the entries are written without it.
-        }
-    }
+    const CatalogueConnection historyDb = m_recordHistory ? history::workerConnection(m_cataloguePath) : nullptr;
+    const bool recorded = historyDb != nullptr;
     const QString folder = screenshots::folder();
     history::Change change;
     change.kind = history::ChangeKind::Import;
@@ -84,6 +77,7 @@ bool ImportBatch::run(const std::atomic_bool *cancel)
         }
     }
 
+    history::JointCommit commit(recorded ? historyDb->handle() : nullptr);
     Catalogue::Transaction transaction(*catalogue);
     std::map<QString, std::unique_ptr<EntryAppender>> appenders;
     NameRows shown;
@@ -124,9 +118,10 @@ bool ImportBatch::run(const std::atomic_bool *cancel)
     }
     if (recorded && m_written > 0) {
         change.count = m_written;
-        history::Journal(catalogue->handle()).append(change);
+        commit.commitNew(transaction, change);
+    } else {
+        transaction.commit();
     }
-    transaction.commit();
 
     for (const PictureCopy &copy : copies) {
         if (const QString failure = screenshots::copyInto(copy.source, folder, copy.name); !failure.isEmpty())
