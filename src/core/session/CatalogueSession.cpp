@@ -1,5 +1,6 @@
 #include "core/session/CatalogueSession.h"
 
+#include "core/BackgroundGate.h"
 #include "core/LetterCase.h"
 #include "core/history/HistoryFile.h"
 #include "core/history/Journal.h"
@@ -68,6 +69,7 @@ int UpdateBatch::added() const
 CatalogueSession::CatalogueSession(QString cataloguePath, QObject *parent)
     : QObject(parent)
     , m_cataloguePath(std::move(cataloguePath))
+    , m_backgroundGate(std::make_shared<BackgroundGate>())
     , m_model(new NameListModel(this))
     , m_selection(new QItemSelectionModel(m_model, this))
 {
@@ -408,9 +410,15 @@ void CatalogueSession::removeSelectedRow(int row)
     emit entryRemoved();
 }
 
+std::shared_ptr<void> CatalogueSession::holdBackgroundWork()
+{
+    return m_backgroundGate->hold();
+}
+
 UpdateBatch CatalogueSession::beginUpdateBatch()
 {
     UpdateBatch batch;
+    batch.m_backgroundHold = holdBackgroundWork();
     batch.m_cataloguePath = m_cataloguePath;
     batch.m_table = m_currentTable;
     batch.m_names = m_model->snapshot();
