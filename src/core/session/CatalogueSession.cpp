@@ -435,6 +435,8 @@ void CatalogueSession::finishUpdateBatch(UpdateBatch batch)
     rowIds.reserve(added.size());
     for (qsizetype i = 0; i < added.size(); ++i)
         rowIds << added.rowIdAt(i);
+    // A list still shared with the batch's snapshot would be copied whole before the names go in.
+    batch.m_names.reset();
     // The list shows another category only if it changed meanwhile; the entries are stored all the same.
     if (batch.m_table == m_currentTable) {
         const QScopedValueRollback adding(m_addingNames, true);
