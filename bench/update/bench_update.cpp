@@ -5,7 +5,8 @@
 // transaction.
 // Size: 10,000 new entries from a published folder (file://) into a category that already
 // holds 0, 100,000 and 1,000,000 entries, from "Yes" on the offer to "База обновлена!", with
-// the longest time the event loop did not run meanwhile.
+// the longest time the event loop did not run meanwhile; and into 1,000,000 once more on a
+// program folder opened for the first time, with the first full-text build running behind it.
 // Usage: bench_update [--quick] [--transport | --sizes]
 //   --quick: small sizes, once, so that the benchmark is known to run; --transport or --sizes: that part only
 #include "NginxServer.h"
@@ -13,6 +14,7 @@
 #include "TempHome.h"
 #include "core/SharedState.h"
 #include "core/TextCodec.h"
+#include "core/search/SessionIndex.h"
 #include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 #include "core/update/Publisher.h"
@@ -124,11 +126,14 @@ struct UpdateRun
 
 // Opens the update manager from the main window of the program folder set up by the caller,
 // as a user would, and updates the category `displayName` from `server`, answering "Yes".
-UpdateRun updateThroughMainWindow(const QString &server, const QString &displayName)
+// `fullText`: the session's full-text index is attached as at a start of the program.
+UpdateRun updateThroughMainWindow(const QString &server, const QString &displayName, bool fullText = false)
 {
     zvtest::ScriptedSeam seam;
     seam.messageAnswers << zv::MessageAnswer::Yes;
     zv::CatalogueSession session(zv::cataloguePath());
+    if (fullText)
+        zv::search::attachSearchIndex(session, zv::cataloguePath());
     frmMain window(session);
     window.show();
     window.findChild<QComboBox *>(QStringLiteral("Combo1"))->setCurrentText(displayName);
@@ -329,18 +334,23 @@ bool sizePart()
         fillPrograms(dir.filePath(QStringLiteral("present%1.dat").arg(size)), size,
                      [](int i) { return sizedName(2 * i); });
 
-    // Rounds go through the sizes in turn, each round starting with another size.
+    // Rounds go through the sizes in turn, each round starting with another size; the last
+    // "size" is the largest again with the first full-text build running (a new program folder).
+    const int building = -1;
+    QList<int> order = sizes;
+    order << building;
     QMap<int, QList<UpdateRun>> runs;
     for (int round = 0; round < rounds; ++round) {
-        for (int k = 0; k < sizes.size(); ++k) {
-            const int size = sizes.at((k + round) % sizes.size());
+        for (int k = 0; k < order.size(); ++k) {
+            const int key = order.at((k + round) % order.size());
+            const int size = key == building ? sizes.last() : key;
             zvtest::TempHome home;
             QFile::copy(dir.filePath(QStringLiteral("present%1.dat").arg(size)),
                         home.file(QStringLiteral("Zorvanell.dat")));
-            UpdateRun run = updateThroughMainWindow(server, QStringLiteral("Программы"));
+            UpdateRun run = updateThroughMainWindow(server, QStringLiteral("Программы"), key == building);
             if (run.listCount != size + added)
                 run.fromYesMs = -1;
-            runs[size] << run;
+            runs[key] << run;
         }
     }
     auto median = [](QList<qint64> values) {
@@ -352,7 +362,7 @@ bool sizePart()
                 "before offer ms", "closing ms");
     bool ok = true;
     qint64 empty = -1;
-    for (const int size : sizes) {
+    for (const int size : order) {
         QList<qint64> fromYes, stall, before, closing;
         for (const UpdateRun &run : runs.value(size)) {
             fromYes << run.fromYesMs;
@@ -363,12 +373,15 @@ bool sizePart()
         const qint64 ms = median(fromYes);
         if (size == 0)
             empty = ms;
-        std::printf("%10d %12lld %8.2f %26lld %19lld %18lld\n", size, ms,
+        const QString label = size == building ? QStringLiteral("%1 +build").arg(sizes.last()) : QString::number(size);
+        std::printf("%10s %12lld %8.2f %26lld %19lld %18lld\n", qPrintable(label), ms,
                     empty > 0 && ms >= 0 ? double(ms) / empty : -1.0, *std::max_element(stall.begin(), stall.end()),
                     *std::max_element(before.begin(), before.end()), *std::max_element(closing.begin(), closing.end()));
         ok = ok && ms >= 0;
     }
-    std::printf("goal: at most 1.50 x empty at 1000000, no stall over 100 ms from Yes to the end\n");
+    std::printf("goal: at most 1.50 x empty at %d, with and without the first full-text build running (+build), no "
+                "stall over 100 ms from Yes to the end\n",
+                sizes.last());
     std::fflush(stdout);
     return ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/search/BuildOptions.h"
+
 #include <QList>
 #include <QString>
 
@@ -7,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -21,7 +24,8 @@ public:
 
     // `notify(committed)` is called on the worker's thread whenever the state or the progress
     // changed; `committed` is true after a commit of the index.
-    IndexWorker(QString cataloguePath, QString indexPath, std::function<void(bool committed)> notify);
+    IndexWorker(QString cataloguePath, QString indexPath, std::function<void(bool committed)> notify,
+                BuildOptions options = {});
     ~IndexWorker();
 
     void entriesChanged(const QString &table, const QList<qint64> &rowIds);
@@ -58,6 +62,7 @@ private:
     const QString m_cataloguePath;
     const QString m_indexPath;
     const std::function<void(bool)> m_notify;
+    const BuildOptions m_options;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

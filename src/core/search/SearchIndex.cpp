@@ -263,19 +263,27 @@ struct SearchIndex::Searcher
 };
 
 SearchIndex::SearchIndex(const QString &cataloguePath, QObject *parent)
+    : SearchIndex(cataloguePath, BuildOptions(), parent)
+{
+}
+
+SearchIndex::SearchIndex(const QString &cataloguePath, BuildOptions options, QObject *parent)
     : QObject(parent)
 {
-    m_worker = std::make_unique<Worker>(cataloguePath, indexPathFor(cataloguePath), [this](bool committed) {
-        // From the worker's thread into this object's; dropped once this object is gone.
-        QMetaObject::invokeMethod(
-            this,
-            [this, committed] {
-                emit progressChanged();
-                if (committed)
-                    emit indexChanged();
-            },
-            Qt::QueuedConnection);
-    });
+    m_worker = std::make_unique<Worker>(
+        cataloguePath, indexPathFor(cataloguePath),
+        [this](bool committed) {
+            // From the worker's thread into this object's; dropped once this object is gone.
+            QMetaObject::invokeMethod(
+                this,
+                [this, committed] {
+                    emit progressChanged();
+                    if (committed)
+                        emit indexChanged();
+                },
+                Qt::QueuedConnection);
+        },
+        std::move(options));
     m_reader = std::make_unique<Reader>(cataloguePath, *m_worker);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/search/BuildOptions.h"
 #include "core/search/MatchRanges.h"
 
 #include <QList>
@@ -57,6 +58,7 @@ public:
     enum class State { Starting, Building, Ready, Unavailable };
 
     explicit SearchIndex(const QString &cataloguePath, QObject *parent = nullptr);
+    SearchIndex(const QString &cataloguePath, BuildOptions options, QObject *parent = nullptr);
     ~SearchIndex() override;
 
     static QString indexPathFor(const QString &cataloguePath);

@@ -9,7 +9,9 @@ SearchIndex *attachSearchIndex(CatalogueSession &session, const QString &catalog
 {
     if (SearchIndex *index = searchIndexOf(session))
         return index;
-    auto *index = new SearchIndex(cataloguePath, &session);
+    BuildOptions options;
+    options.gate = session.backgroundGate();
+    auto *index = new SearchIndex(cataloguePath, std::move(options), &session);
     QObject::connect(&session, &CatalogueSession::recordsChanged, index, &SearchIndex::entriesChanged);
     QObject::connect(&session, &CatalogueSession::recordsRemoved, index, &SearchIndex::entriesRemoved);
     QObject::connect(&session, &CatalogueSession::catalogueReplaced, index, &SearchIndex::catalogueReplaced);

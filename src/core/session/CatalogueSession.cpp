@@ -1,5 +1,6 @@
 #include "core/session/CatalogueSession.h"
 
+#include "core/BackgroundGate.h"
 #include "core/LetterCase.h"
 #include "core/history/HistoryFile.h"
 #include "core/history/JointCommit.h"
@@ -60,6 +61,7 @@ int UpdateBatch::added() const
 CatalogueSession::CatalogueSession(QString cataloguePath, QObject *parent)
     : QObject(parent)
     , m_cataloguePath(std::move(cataloguePath))
+    , m_backgroundGate(std::make_shared<BackgroundGate>())
     , m_model(new NameListModel(this))
     , m_selection(new QItemSelectionModel(m_model, this))
 {
@@ -405,9 +407,15 @@ void CatalogueSession::removeSelectedRow(int row)
     emit entryRemoved();
 }
 
+std::shared_ptr<void> CatalogueSession::holdBackgroundWork()
+{
+    return m_backgroundGate->hold();
+}
+
 UpdateBatch CatalogueSession::beginUpdateBatch()
 {
     UpdateBatch batch;
+    batch.m_backgroundHold = holdBackgroundWork();
     batch.m_cataloguePath = m_cataloguePath;
     batch.m_table = m_currentTable;
     batch.m_names = m_model->snapshot();
@@ -424,6 +432,8 @@ void CatalogueSession::finishUpdateBatch(UpdateBatch batch)
     rowIds.reserve(added.size());
     for (qsizetype i = 0; i < added.size(); ++i)
         rowIds << added.rowIdAt(i);
+    // A list still shared with the batch's snapshot would be copied whole before the names go in.
+    batch.m_names.reset();
     // The list shows another category only if it changed meanwhile; the entries are stored all the same.
     if (batch.m_table == m_currentTable) {
         const QScopedValueRollback adding(m_addingNames, true);

@@ -18,6 +18,10 @@
 #include <thread>
 
 class NameListModel;
+
+namespace zv {
+class BackgroundGate;
+}
 class QItemSelectionModel;
 struct sqlite3;
 
@@ -67,6 +71,7 @@ private:
     std::shared_ptr<const NameList> m_names;
     std::optional<NameList::Merge> m_merge;
     bool m_recordHistory = false;
+    std::shared_ptr<void> m_backgroundHold; // until the batch is shown or given up
 };
 
 // The entries of an import as the user chose them (see interchange::planImport): made on the
@@ -172,6 +177,11 @@ public:
     void moveCurrent(const QString &targetTable, const QString &name, const QString &text,
                      const std::optional<QString> &storedText = std::nullopt);
 
+    // Work the program does for itself in the background (the full-text build) waits while
+    // the user's work holds this gate; an update batch holds it from its start to its end.
+    const std::shared_ptr<BackgroundGate> &backgroundGate() const { return m_backgroundGate; }
+    std::shared_ptr<void> holdBackgroundWork();
+
     UpdateBatch beginUpdateBatch();
     void finishUpdateBatch(UpdateBatch batch);
     // The counter after an update, once the user has been told ("Количество записей: ").
@@ -268,6 +278,7 @@ private:
     QString textStored(const CatalogueConnection &db, qint64 rowId, const QString &table = QString()) const;
 
     QString m_cataloguePath;
+    std::shared_ptr<BackgroundGate> m_backgroundGate;
     CatalogueConnection m_db;
     CatalogueConnection m_writer;
     CatalogueConnection m_history;

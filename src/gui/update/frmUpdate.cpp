@@ -199,6 +199,11 @@ void frmUpdate::setState(State state)
 {
     m_state = state;
     const bool idle = state == State::Idle;
+    // The user's update goes first: the program's own background work waits meanwhile.
+    if (idle || state == State::Asking)
+        m_backgroundHold.reset();
+    else if (!m_backgroundHold)
+        m_backgroundHold = m_session.holdBackgroundWork();
     Command1->setEnabled(idle);
     VistaButton1->setEnabled(idle);
     cmbServer->setEnabled(idle);

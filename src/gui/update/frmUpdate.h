@@ -131,6 +131,7 @@ private:
     QElapsedTimer m_statShown;
     QElapsedTimer m_barShown;
     std::unique_ptr<zv::BatchWriter> m_writer;
+    std::shared_ptr<void> m_backgroundHold; // while an action runs, not while it asks
     std::unique_ptr<zv::backup::BackupRunner> m_backup;
     QTimer m_closeWait;
 

@@ -2,7 +2,10 @@
 // kind of change, edits made by another program while the index was closed, damaged indexes.
 #include "SmallDisk.h"
 #include "TempHome.h"
+#include "core/BackgroundGate.h"
 #include "core/search/SearchIndex.h"
+#include "core/search/SessionIndex.h"
+#include "core/session/CatalogueSession.h"
 #include "core/store/CatalogueStore.h"
 
 #include <QDir>
@@ -54,6 +57,17 @@ struct Catalogue
     }
 };
 
+// Every match of `query`, in a stable order, with the count the index gives.
+QString allMatches(SearchIndex &index, const QString &query)
+{
+    const SearchResults results = index.search(query, QString(), 100000);
+    QStringList found;
+    for (const auto &hit : results.hits)
+        found << hit.table + QLatin1Char(':') + QString::number(hit.rowId) + QLatin1Char(':') + hit.name;
+    found.sort();
+    return QString::number(results.found) + QLatin1Char(' ') + found.join(QLatin1Char(','));
+}
+
 void sqliteShell(const QString &path, const QString &sql)
 {
     QProcess shell;
@@ -67,6 +81,33 @@ void sqliteShell(const QString &path, const QString &sql)
 class TestSearchIndex : public QObject
 {
     Q_OBJECT
+
+    // Several reads' worth of entries in two categories, and its index built by one thread.
+    struct Built
+    {
+        Catalogue catalogue;
+        std::unique_ptr<SearchIndex> oneThread;
+    };
+    std::unique_ptr<Built> m_built;
+
+    Built &built()
+    {
+        if (m_built)
+            return *m_built;
+        m_built = std::make_unique<Built>();
+        Catalogue &catalogue = m_built->catalogue;
+        zv::Catalogue::Transaction transaction(*catalogue.db);
+        for (int i = 0; i < 4500; ++i)
+            catalogue.add(i % 3 ? kGames : kOther, QStringLiteral("Запись %1").arg(i),
+                          QStringLiteral("текст номер %1%2").arg(i).arg(i % 7 ? QString() : QStringLiteral(" особый")));
+        transaction.commit();
+        zv::search::BuildOptions options;
+        options.twoThreads = false;
+        m_built->oneThread = std::make_unique<SearchIndex>(catalogue.path, options);
+        if (!m_built->oneThread->waitForIdle(120000))
+            qWarning("the one-thread index is not ready");
+        return *m_built;
+    }
 
 private slots:
     void starterCatalogue_data()
@@ -460,6 +501,67 @@ private slots:
         QCOMPARE(late.found, 29999);
         QCOMPARE(index.search(QStringLiteral("особое")).found, 1);
         QVERIFY(late.hits.size() == 50);
+    }
+
+    // The build on two threads, and one stopped half-way and started again, give what one
+    // thread gives.
+    void buildsAgree_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("every entry") << QStringLiteral("текст");
+        QTest::newRow("every seventh") << QStringLiteral("особый");
+        QTest::newRow("in the names") << QStringLiteral("запись");
+        QTest::newRow("two words") << QStringLiteral("номер особый");
+        QTest::newRow("prefix") << QStringLiteral("особ*");
+        QTest::newRow("phrase") << QStringLiteral("\"номер 4499\"");
+    }
+    void buildsAgree()
+    {
+        QFETCH(QString, query);
+        Built &one = built();
+        const QString expected = allMatches(*one.oneThread, query);
+        QVERIFY(expected.size() > 2);
+
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        QVERIFY(QFile::copy(one.catalogue.path, path));
+        QCOMPARE(allMatches(*readyIndex(path), query), expected);
+
+        QVERIFY(QDir(SearchIndex::indexPathFor(path)).removeRecursively());
+        {
+            // Stopped between two reads once more than one is in.
+            auto gate = std::make_shared<zv::BackgroundGate>();
+            std::shared_ptr<void> hold; // until the index is gone
+            zv::search::BuildOptions options;
+            options.gate = gate;
+            SearchIndex stopped(path, options);
+            QTRY_VERIFY_WITH_TIMEOUT(stopped.done() >= 1000, 60000);
+            hold = gate->hold();
+            QVERIFY(stopped.done() < stopped.total());
+        }
+        const auto restarted = readyIndex(path);
+        QCOMPARE(restarted->total(), 4500);
+        QCOMPARE(allMatches(*restarted, query), expected);
+    }
+
+    // The first build waits while the user's update is being written, and goes on after.
+    void buildWaitsForAnUpdate()
+    {
+        Catalogue catalogue;
+        for (int i = 0; i < 20; ++i)
+            catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("текст"));
+        zv::CatalogueSession session(catalogue.path);
+        session.showCategory(kGames);
+        SearchIndex *index = nullptr;
+        {
+            const zv::UpdateBatch batch = session.beginUpdateBatch();
+            index = zv::search::attachSearchIndex(session, catalogue.path);
+            QVERIFY(!index->waitForIdle(300));
+            QCOMPARE(index->done(), 0);
+        }
+        QVERIFY(index->waitForIdle(30000));
+        QCOMPARE(index->state(), SearchIndex::State::Ready);
+        QCOMPARE(index->search(QStringLiteral("текст")).found, 20);
     }
 };
 
