@@ -268,10 +268,11 @@ private slots:
         }
         QCOMPARE(pictureFiles(f), (QStringList{QStringLiteral("...bmp"), QStringLiteral("A%2A.bmp"),
                                                QStringLiteral("AB.bmp"), QStringLiteral("AC%2FDC.bmp")}));
-        // Nothing lands beside them but the history that keeps the pictures' way back.
+        // Nothing lands beside them but the history that keeps the pictures' way back (with its WAL).
         QCOMPARE(QDir(f.home.path()).entryList(QDir::Files, QDir::Name),
                  (QStringList{QStringLiteral("Options.ini"), QStringLiteral("Zorvanell.dat"),
-                              QStringLiteral("Zorvanell.dat.history"), QStringLiteral("shot.bmp")}));
+                              QStringLiteral("Zorvanell.dat.history"), QStringLiteral("Zorvanell.dat.history-shm"),
+                              QStringLiteral("Zorvanell.dat.history-wal"), QStringLiteral("shot.bmp")}));
         QVERIFY(f.seam.messages.isEmpty());
         {
             Opened opened;
