@@ -4,9 +4,12 @@
 #include "core/store/Category.h"
 #include "core/store/NameListModel.h"
 #include "core/store/OwnCommits.h"
+#include "core/store/SqlStatement.h"
 
 #include <QDir>
 
+#include <algorithm>
+#include <set>
 #include <sqlite3.h>
 
 namespace zv::lists {
@@ -67,10 +70,10 @@ QString SortedLists::fileOf(const QString &table) const
 
 void SortedLists::waitForWrites()
 {
-    std::map<QString, std::future<void>> writes;
+    std::map<QString, std::shared_future<void>> writes;
     {
         std::lock_guard guard(m_lock);
-        writes.swap(m_writes);
+        writes = m_writes;
     }
     for (auto &write : writes)
         write.second.wait();
@@ -84,10 +87,28 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
         const CatalogueState now = readCatalogueState(catalogue->handle(), m_cataloguePath);
         if (now.known()) {
             state = now.text;
-            catchUp(now);
+            catchUp(catalogue, now, table);
+            waitForWrite(table);
             if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, state)) {
                 model.assignSorted(std::move(*sorted));
                 return;
+            }
+            // Carried over this program's own commits: restamped when they left its records alone,
+            // else the file with the records they changed.
+            std::optional<Delta> delta = deltaOf(catalogue, table, now);
+            if (delta && delta->changed.empty() && restamp(fileOf(table), state)) {
+                if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, state)) {
+                    model.assignSorted(std::move(*sorted));
+                    return;
+                }
+            } else if (delta) {
+                if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, delta->from)) {
+                    model.assignSorted(std::move(*sorted));
+                    model.removeRowIds(QList<qint64>(delta->changed.begin(), delta->changed.end()));
+                    model.insert(model.names().prepareInsert(std::move(delta->now)));
+                    startWrite(table, model.snapshot(), state);
+                    return;
+                }
             }
         }
         model.assign(ListNameRows(catalogue, table));
@@ -99,40 +120,91 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
 void SortedLists::catchUp(const CatalogueConnection &catalogue)
 {
     Reading reading(catalogue->handle());
-    catchUp(readCatalogueState(catalogue->handle(), m_cataloguePath));
+    catchUp(catalogue, readCatalogueState(catalogue->handle(), m_cataloguePath), QString());
 }
 
-void SortedLists::catchUp(const CatalogueState &now)
+void SortedLists::waitForWrite(const QString &table)
+{
+    std::shared_future<void> write;
+    {
+        std::lock_guard guard(m_lock);
+        write = writeOf(table);
+    }
+    if (write.valid())
+        write.wait();
+}
+
+bool SortedLists::writing(const QString &table)
+{
+    std::lock_guard guard(m_lock);
+    const auto write = m_writes.find(table);
+    return write != m_writes.end() && write->second.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+std::optional<SortedLists::Delta> SortedLists::deltaOf(const CatalogueConnection &catalogue, const QString &table,
+                                                       const CatalogueState &now)
+{
+    const QByteArray from = stateOf(fileOf(table));
+    if (from.isEmpty())
+        return std::nullopt;
+    // Follow this program's own commits from the file's state to the state now.
+    const QByteArray identity = from.left(from.indexOf('/'));
+    std::set<qint64> changed;
+    for (QByteArray state = from; state != now.text;) {
+        bool ok = false;
+        const quint32 counter = state.mid(state.indexOf('/') + 1, 8).toUInt(&ok, 16);
+        const std::optional<OwnCommit> commit = ok ? ownCommitAt(identity, counter) : std::nullopt;
+        if (!commit)
+            return std::nullopt;
+        if (commit->tables.contains(table)) {
+            const auto rows = commit->rows.find(table);
+            if (rows == commit->rows.end())
+                return std::nullopt;
+            changed.insert(rows->second.begin(), rows->second.end());
+        }
+        state = commit->stateAfter;
+    }
+    Delta delta;
+    delta.from = from;
+    delta.changed.assign(changed.begin(), changed.end());
+    SqlStatement select(catalogue->handle(),
+                        QStringLiteral("SELECT Name FROM ") + quotedName(table) + QStringLiteral(" WHERE rowid = ?1"));
+    for (const qint64 rowId : delta.changed) {
+        select.bind(1, rowId);
+        if (select.step() && !select.isNull(0))
+            delta.now.appendUtf8(select.utf8View(0), rowId);
+        select.reset();
+    }
+    return delta;
+}
+
+void SortedLists::catchUp(const CatalogueConnection &catalogue, const CatalogueState &now, const QString &except)
 {
     if (!now.known())
         return;
     for (const QString &table : tableCreationOrder()) {
-        {
-            // A file being written is looked at once it is in place.
-            std::lock_guard guard(m_lock);
-            const auto writing = m_writes.find(table);
-            if (writing != m_writes.end() &&
-                writing->second.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-                continue;
-        }
+        // A file being written is looked at once it is in place.
+        if (table == except || writing(table))
+            continue;
         const QString path = fileOf(table);
-        QByteArray state = stateOf(path);
+        const QByteArray state = stateOf(path);
         if (state.isEmpty() || state == now.text)
             continue;
-        // Follow this program's own commits from the file's state while none changed the table.
-        const QByteArray identity = state.left(state.indexOf('/'));
-        while (state != now.text) {
-            const int counterAt = state.indexOf('/') + 1;
-            bool ok = false;
-            const quint32 counter = state.mid(counterAt, 8).toUInt(&ok, 16);
-            const std::optional<OwnCommit> commit = ok ? ownCommitAt(identity, counter) : std::nullopt;
-            if (!commit || commit->tables.contains(table))
-                break;
-            state = commit->stateAfter;
-        }
-        if (state == now.text)
-            restamp(path, state);
+        std::optional<Delta> delta = deltaOf(catalogue, table, now);
+        if (!delta)
+            continue;
+        // Untouched by the commits on the way: the file matches as it is.
+        if (delta->changed.empty())
+            restamp(path, now.text);
+        else
+            startPatch(table, std::move(*delta), now.text);
     }
+}
+
+std::shared_future<void> SortedLists::writeOf(const QString &table)
+{
+    const auto write = m_writes.find(table);
+    return write != m_writes.end() ? write->second : std::shared_future<void>();
 }
 
 void SortedLists::startWrite(const QString &table, std::shared_ptr<const NameList> names, const QByteArray &state)
@@ -141,14 +213,36 @@ void SortedLists::startWrite(const QString &table, std::shared_ptr<const NameLis
         return;
     std::lock_guard guard(m_lock);
     // One writer per file at a time: the newer waits for the older, so the newer lands last.
-    std::shared_future<void> before;
-    if (auto older = m_writes.find(table); older != m_writes.end())
-        before = older->second.share();
+    const std::shared_future<void> before = writeOf(table);
     m_writes[table] = std::async(std::launch::async, [path = fileOf(table), table, names, state, before] {
         if (before.valid())
             before.wait();
         writeList(path, table, *names, state);
     });
+}
+
+void SortedLists::startPatch(const QString &table, Delta delta, const QByteArray &state)
+{
+    std::lock_guard guard(m_lock);
+    const std::shared_future<void> before = writeOf(table);
+    m_writes[table] =
+        std::async(std::launch::async, [path = fileOf(table), table, delta = std::move(delta), state, before] {
+            if (before.valid())
+                before.wait();
+            std::optional<NameColumns> sorted = mapList(path, table, delta.from);
+            if (!sorted)
+                return;
+            NameList list;
+            list.assignSorted(std::move(*sorted));
+            std::vector<int> positions;
+            for (int p = 0; p < list.size(); ++p) {
+                if (std::binary_search(delta.changed.begin(), delta.changed.end(), list.rowIdAt(p)))
+                    positions.push_back(p);
+            }
+            list.removeAt(positions);
+            list.apply(list.prepareInsert(delta.now));
+            writeList(path, table, list, state);
+        });
 }
 
 } // namespace zv::lists

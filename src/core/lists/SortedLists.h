@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class NameListModel;
 
@@ -26,11 +28,11 @@ namespace zv::lists {
 // A file is derived: it is used only when it is whole and says it matches the catalogue's state
 // now (SQLite's change counter and the rest of the file header, see OwnCommits.h), and otherwise
 // the names are read from the catalogue as before and the file made anew in the background from
-// what was read. A commit of this program's own that changes no record of a category leaves its
-// file matching the state after it (the file is restamped); one that does leaves the file to be
-// made anew at the next load. Anything else (the sqlite3 shell, a copy put in place) matches
-// nothing, and every file is made anew. A catalogue in WAL mode, whose counter is not kept up,
-// is always read from the catalogue.
+// what was read. Over commits of this program's own a file is carried: when they changed no
+// record of its category it is restamped, else written anew from itself with the records they
+// changed read again. Anything else (the sqlite3 shell, a copy put in place) matches nothing,
+// and every file is made anew. A catalogue in WAL mode, whose counter is not kept up, is always
+// read from the catalogue.
 class SortedLists
 {
 public:
@@ -51,13 +53,30 @@ public:
     void waitForWrites();
 
 private:
-    void catchUp(const CatalogueState &now);
+    // What a file of an earlier state lacks: the records this program's own commits changed
+    // since, with their names now (those still there).
+    struct Delta
+    {
+        QByteArray from;
+        std::vector<qint64> changed;
+        NameRows now;
+    };
+    // The delta of the file of `table` up to `now`; none when a commit on the way was not this
+    // program's, or changed too many records to list.
+    std::optional<Delta> deltaOf(const CatalogueConnection &catalogue, const QString &table, const CatalogueState &now);
+    // All files but that of `except`, which the caller loads.
+    void catchUp(const CatalogueConnection &catalogue, const CatalogueState &now, const QString &except);
     void startWrite(const QString &table, std::shared_ptr<const NameList> names, const QByteArray &state);
+    // Writes the file of `table` anew from its present file and `delta`.
+    void startPatch(const QString &table, Delta delta, const QByteArray &state);
+    bool writing(const QString &table);
+    void waitForWrite(const QString &table);
+    std::shared_future<void> writeOf(const QString &table);
 
     QString m_cataloguePath;
     QString m_folder;
     std::mutex m_lock;
-    std::map<QString, std::future<void>> m_writes; // by table
+    std::map<QString, std::shared_future<void>> m_writes; // by table
 };
 
 } // namespace zv::lists

@@ -17,10 +17,16 @@ namespace {
 // Enough for every commit of a long session; an older one missing only costs a rebuilt list.
 constexpr size_t kKeptCommits = 4096;
 
+// Beyond this many records of one table a commit's list of them is dropped: the table's list is
+// read from the catalogue again rather than patched.
+constexpr size_t kListedRows = 200000;
+
 struct Ledger
 {
     std::mutex lock;
     std::map<std::pair<QByteArray, quint32>, OwnCommit> commits;
+    // The records changed through each connection (by its set of tables) since its last commit.
+    std::map<const void *, std::map<QString, std::vector<qint64>>> pending;
 };
 
 Ledger &ledger()
@@ -41,10 +47,17 @@ std::optional<quint32> counterOnDisk(const QString &path)
     return quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8 | quint32(bytes[3]);
 }
 
-void noteChangedTable(void *tables, int, const char *database, const char *table, sqlite3_int64)
+void noteChangedTable(void *tables, int, const char *database, const char *table, sqlite3_int64 rowId)
 {
-    if (std::strcmp(database, "main") == 0)
-        static_cast<QSet<QString> *>(tables)->insert(QString::fromUtf8(table));
+    if (std::strcmp(database, "main") != 0)
+        return;
+    const QString name = QString::fromUtf8(table);
+    static_cast<QSet<QString> *>(tables)->insert(name);
+    Ledger &l = ledger();
+    std::lock_guard guard(l.lock);
+    std::vector<qint64> &rows = l.pending[tables][name];
+    if (rows.size() <= kListedRows)
+        rows.push_back(rowId);
 }
 
 } // namespace
@@ -83,13 +96,25 @@ std::optional<OwnCommit> ownCommitAt(const QByteArray &identity, quint32 counter
     return found->second;
 }
 
-CommitWitness::CommitWitness(sqlite3 *db, const QString &path, QSet<QString> tables)
+CommitWitness::CommitWitness(sqlite3 *db, const QString &path, const QSet<QString> &tables)
     : m_db(db)
     , m_path(path)
-    , m_tables(std::move(tables))
+    , m_tables(tables)
 {
     // Inside the write transaction nobody else can commit: the counter on disk is the one before ours.
     m_counterBefore = counterOnDisk(m_path);
+    {
+        Ledger &l = ledger();
+        std::lock_guard guard(l.lock);
+        // Rows of a transaction rolled back may be among them: they are only looked at again.
+        if (auto found = l.pending.find(&tables); found != l.pending.end()) {
+            for (auto &[table, rows] : found->second) {
+                if (rows.size() <= kListedRows)
+                    m_rows[table] = std::move(rows);
+            }
+            l.pending.erase(found);
+        }
+    }
     struct stat info
     {
     };
@@ -122,7 +147,7 @@ void CommitWitness::committed()
     std::lock_guard guard(l.lock);
     if (l.commits.size() >= kKeptCommits)
         l.commits.erase(l.commits.begin());
-    l.commits[{m_identity, *m_counterBefore}] = OwnCommit{*m_counterBefore, after.text, m_tables};
+    l.commits[{m_identity, *m_counterBefore}] = OwnCommit{*m_counterBefore, after.text, m_tables, std::move(m_rows)};
 }
 
 void watchChangedTables(sqlite3 *db, QSet<QString> *tables)

@@ -4,7 +4,9 @@
 #include <QSet>
 #include <QString>
 
+#include <map>
 #include <optional>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -35,6 +37,8 @@ struct OwnCommit
     quint32 counterBefore = 0;
     QByteArray stateAfter;
     QSet<QString> tables;
+    // The records it changed, per table; a table missing here while in `tables` changed too many to list.
+    std::map<QString, std::vector<qint64>> rows;
 };
 
 // The commit this program made to the catalogue `identity` at change counter `counter`, if any.
@@ -46,7 +50,7 @@ std::optional<OwnCommit> ownCommitAt(const QByteArray &identity, quint32 counter
 class CommitWitness
 {
 public:
-    CommitWitness(sqlite3 *db, const QString &path, QSet<QString> tables);
+    CommitWitness(sqlite3 *db, const QString &path, const QSet<QString> &tables);
     ~CommitWitness();
     CommitWitness(const CommitWitness &) = delete;
     CommitWitness &operator=(const CommitWitness &) = delete;
@@ -56,12 +60,14 @@ private:
     sqlite3 *m_db;
     QString m_path;
     QSet<QString> m_tables;
+    std::map<QString, std::vector<qint64>> m_rows;
     QByteArray m_identity;
     std::optional<quint32> m_counterBefore;
     sqlite3_stmt *m_reading = nullptr;
 };
 
-// Collects into `tables` the names of the main database's tables whose rows `db` changes.
+// Collects into `tables` the names of the main database's tables whose rows `db` changes, and
+// the records changed, which the next CommitWitness on the connection takes.
 void watchChangedTables(sqlite3 *db, QSet<QString> *tables);
 
 } // namespace zv
