@@ -87,7 +87,7 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
         const CatalogueState now = readCatalogueState(catalogue->handle(), m_cataloguePath);
         if (now.known()) {
             state = now.text;
-            catchUp(catalogue, now, table);
+            catchUp(now, table);
             waitForWrite(table);
             if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, state)) {
                 model.assignSorted(std::move(*sorted));
@@ -95,7 +95,7 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
             }
             // Carried over this program's own commits: restamped when they left its records alone,
             // else the file with the records they changed.
-            std::optional<Delta> delta = deltaOf(catalogue, table, now);
+            std::optional<Delta> delta = deltaOf(table, now);
             if (delta && delta->changed.empty() && restamp(fileOf(table), state)) {
                 if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, state)) {
                     model.assignSorted(std::move(*sorted));
@@ -105,7 +105,7 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
                 if (std::optional<NameColumns> sorted = mapList(fileOf(table), table, delta->from)) {
                     model.assignSorted(std::move(*sorted));
                     model.removeRowIds(QList<qint64>(delta->changed.begin(), delta->changed.end()));
-                    model.insert(model.names().prepareInsert(std::move(delta->now)));
+                    model.insert(model.names().prepareInsert(namesOf(catalogue, table, delta->changed)));
                     startWrite(table, model.snapshot(), state);
                     return;
                 }
@@ -120,7 +120,7 @@ void SortedLists::load(const CatalogueConnection &catalogue, const QString &tabl
 void SortedLists::catchUp(const CatalogueConnection &catalogue)
 {
     Reading reading(catalogue->handle());
-    catchUp(catalogue, readCatalogueState(catalogue->handle(), m_cataloguePath), QString());
+    catchUp(readCatalogueState(catalogue->handle(), m_cataloguePath), QString());
 }
 
 void SortedLists::waitForWrite(const QString &table)
@@ -141,8 +141,7 @@ bool SortedLists::writing(const QString &table)
     return write != m_writes.end() && write->second.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
-std::optional<SortedLists::Delta> SortedLists::deltaOf(const CatalogueConnection &catalogue, const QString &table,
-                                                       const CatalogueState &now)
+std::optional<SortedLists::Delta> SortedLists::deltaOf(const QString &table, const CatalogueState &now)
 {
     const QByteArray from = stateOf(fileOf(table));
     if (from.isEmpty())
@@ -167,18 +166,25 @@ std::optional<SortedLists::Delta> SortedLists::deltaOf(const CatalogueConnection
     Delta delta;
     delta.from = from;
     delta.changed.assign(changed.begin(), changed.end());
-    SqlStatement select(catalogue->handle(),
-                        QStringLiteral("SELECT Name FROM ") + quotedName(table) + QStringLiteral(" WHERE rowid = ?1"));
-    for (const qint64 rowId : delta.changed) {
-        select.bind(1, rowId);
-        if (select.step() && !select.isNull(0))
-            delta.now.appendUtf8(select.utf8View(0), rowId);
-        select.reset();
-    }
     return delta;
 }
 
-void SortedLists::catchUp(const CatalogueConnection &catalogue, const CatalogueState &now, const QString &except)
+NameRows SortedLists::namesOf(const CatalogueConnection &catalogue, const QString &table,
+                              const std::vector<qint64> &rowIds)
+{
+    NameRows names;
+    SqlStatement select(catalogue->handle(),
+                        QStringLiteral("SELECT Name FROM ") + quotedName(table) + QStringLiteral(" WHERE rowid = ?1"));
+    for (const qint64 rowId : rowIds) {
+        select.bind(1, rowId);
+        if (select.step() && !select.isNull(0))
+            names.appendUtf8(select.utf8View(0), rowId);
+        select.reset();
+    }
+    return names;
+}
+
+void SortedLists::catchUp(const CatalogueState &now, const QString &except)
 {
     if (!now.known())
         return;
@@ -190,7 +196,7 @@ void SortedLists::catchUp(const CatalogueConnection &catalogue, const CatalogueS
         const QByteArray state = stateOf(path);
         if (state.isEmpty() || state == now.text)
             continue;
-        std::optional<Delta> delta = deltaOf(catalogue, table, now);
+        std::optional<Delta> delta = deltaOf(table, now);
         if (!delta)
             continue;
         // Untouched by the commits on the way: the file matches as it is.
@@ -225,10 +231,21 @@ void SortedLists::startPatch(const QString &table, Delta delta, const QByteArray
 {
     std::lock_guard guard(m_lock);
     const std::shared_future<void> before = writeOf(table);
-    m_writes[table] =
-        std::async(std::launch::async, [path = fileOf(table), table, delta = std::move(delta), state, before] {
-            if (before.valid())
-                before.wait();
+    // The changed records are read on the worker too, through a connection of its own, so a large
+    // change never holds up the window; only at the state the patch is for.
+    m_writes[table] = std::async(std::launch::async, [catalogue = m_cataloguePath, path = fileOf(table), table,
+                                                      delta = std::move(delta), state, before] {
+        if (before.valid())
+            before.wait();
+        try {
+            const CatalogueConnection db = openCatalogue(catalogue);
+            NameRows now;
+            {
+                Reading reading(db->handle());
+                if (readCatalogueState(db->handle(), catalogue).text != state)
+                    return;
+                now = namesOf(db, table, delta.changed);
+            }
             std::optional<NameColumns> sorted = mapList(path, table, delta.from);
             if (!sorted)
                 return;
@@ -240,9 +257,12 @@ void SortedLists::startPatch(const QString &table, Delta delta, const QByteArray
                     positions.push_back(p);
             }
             list.removeAt(positions);
-            list.apply(list.prepareInsert(delta.now));
+            list.apply(list.prepareInsert(std::move(now)));
             writeList(path, table, list, state);
-        });
+        } catch (const CatalogueError &) {
+            // The file stays as it was; the next showing reads the names from the catalogue.
+        }
+    });
 }
 
 } // namespace zv::lists

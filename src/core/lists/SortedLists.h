@@ -53,19 +53,20 @@ public:
     void waitForWrites();
 
 private:
-    // What a file of an earlier state lacks: the records this program's own commits changed
-    // since, with their names now (those still there).
+    // What a file of an earlier state lacks: the records this program's own commits changed since.
     struct Delta
     {
         QByteArray from;
-        std::vector<qint64> changed;
-        NameRows now;
+        std::vector<qint64> changed; // ascending
     };
     // The delta of the file of `table` up to `now`; none when a commit on the way was not this
     // program's, or changed too many records to list.
-    std::optional<Delta> deltaOf(const CatalogueConnection &catalogue, const QString &table, const CatalogueState &now);
+    std::optional<Delta> deltaOf(const QString &table, const CatalogueState &now);
     // All files but that of `except`, which the caller loads.
-    void catchUp(const CatalogueConnection &catalogue, const CatalogueState &now, const QString &except);
+    void catchUp(const CatalogueState &now, const QString &except);
+    // The names of those of `rowIds` still in `table`.
+    static NameRows namesOf(const CatalogueConnection &catalogue, const QString &table,
+                            const std::vector<qint64> &rowIds);
     void startWrite(const QString &table, std::shared_ptr<const NameList> names, const QByteArray &state);
     // Writes the file of `table` anew from its present file and `delta`.
     void startPatch(const QString &table, Delta delta, const QByteArray &state);
