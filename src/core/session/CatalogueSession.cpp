@@ -5,6 +5,7 @@
 #include "core/history/HistoryFile.h"
 #include "core/history/JointCommit.h"
 #include "core/history/Journal.h"
+#include "core/lists/SortedLists.h"
 #include "core/screenshots/ScreenshotStore.h"
 #include "core/session/EntryPictures.h"
 #include "core/store/EntryMove.h"
@@ -64,7 +65,9 @@ CatalogueSession::CatalogueSession(QString cataloguePath, QObject *parent)
     , m_backgroundGate(std::make_shared<BackgroundGate>())
     , m_model(new NameListModel(this))
     , m_selection(new QItemSelectionModel(m_model, this))
+    , m_lists(std::make_unique<lists::SortedLists>(m_cataloguePath))
 {
+    followOwnChanges();
     // The entry step follows the selection, whether the mouse, the keyboard or the search made it.
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] {
         // Names added around the selection leave it on the same entry; nothing to show anew.
@@ -156,7 +159,7 @@ void CatalogueSession::LoadDB()
     QString failure;
     try {
         m_db = OpenCatalogue(m_cataloguePath);
-        m_model->assign(ListNameRows(m_db, m_currentTable));
+        m_lists->load(m_db, m_currentTable, *m_model);
     } catch (const CatalogueError &error) {
         failure = error.message();
     }

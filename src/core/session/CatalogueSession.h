@@ -33,6 +33,9 @@ class ArrivedTexts;
 namespace interchange {
 struct ImportPlan;
 }
+namespace lists {
+class SortedLists;
+}
 
 // How the main window's counter reads after a change: "Записей: " after a load, a delete or a
 // move, "Количество: " after an entry added in the editor, "Количество записей: " after a
@@ -151,6 +154,8 @@ public:
     void LoadDB();
     // Closes the connection the list was loaded through.
     void closeCatalogue();
+    // The sorted lists kept beside the catalogue, which the list is loaded from.
+    lists::SortedLists &sortedLists() { return *m_lists; }
     // That connection, for a window that reads records through the store (opened when closed).
     CatalogueConnection readingConnection() { return connection(); }
     // Puts another catalogue file in place (a backup restored): the session's connections are
@@ -259,6 +264,8 @@ signals:
 
 private:
     void removeSelectedRow(int row);
+    // The sorted lists' files follow this program's own changes once each change is done.
+    void followOwnChanges();
     CatalogueConnection connection();
     // The connection every change is written through, with the history attached when it can be.
     CatalogueConnection writer();
@@ -294,6 +301,7 @@ private:
     bool m_severalScreenShots = false;
     NameListModel *m_model;
     QItemSelectionModel *m_selection;
+    std::unique_ptr<lists::SortedLists> m_lists;
     bool m_addingNames = false; // names are being added around the selection
 };
 

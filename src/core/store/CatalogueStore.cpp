@@ -3,6 +3,7 @@
 #include "core/LetterCase.h"
 #include "core/ProgramFolder.h"
 #include "core/store/Category.h"
+#include "core/store/OwnCommits.h"
 #include "core/store/SqlStatement.h"
 
 #include <QFile>
@@ -102,6 +103,7 @@ Catalogue::Catalogue(QString path, sqlite3 *db)
     // program; EXTRA also syncs the folder once the journal is deleted, so a commit the user was
     // told about survives a power cut right after it as well.
     sqlite3_exec(m_db, "PRAGMA synchronous = EXTRA", nullptr, nullptr, nullptr);
+    watchChangedTables(m_db, &m_changedTables);
 }
 
 Catalogue::~Catalogue()
@@ -148,6 +150,8 @@ Catalogue::Transaction::Transaction(Catalogue &catalogue)
 {
     // Inside a caller's transaction a savepoint takes back this part alone; only the caller's commit writes.
     exec(m_catalogue.m_db, m_nested ? QStringLiteral("SAVEPOINT zv_part") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_nested)
+        m_catalogue.m_changedTables.clear();
 }
 
 Catalogue::Transaction::~Transaction()
@@ -162,7 +166,14 @@ Catalogue::Transaction::~Transaction()
 
 void Catalogue::Transaction::commit()
 {
-    exec(m_catalogue.m_db, m_nested ? QStringLiteral("RELEASE zv_part") : QStringLiteral("COMMIT"));
+    if (m_nested) {
+        exec(m_catalogue.m_db, QStringLiteral("RELEASE zv_part"));
+    } else {
+        // What derives from the catalogue (the sorted lists) learns which tables this commit changed.
+        CommitWitness witness(m_catalogue.m_db, m_catalogue.m_path, m_catalogue.m_changedTables);
+        exec(m_catalogue.m_db, QStringLiteral("COMMIT"));
+        witness.committed();
+    }
     m_done = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/store/NameList.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -76,7 +77,8 @@ private:
 
     QString m_path;
     sqlite3 *m_db = nullptr;
-    QStringList m_tables; // the category tables this file has
+    QStringList m_tables;          // the category tables this file has
+    QSet<QString> m_changedTables; // whose rows the open transaction changed
 };
 
 using CatalogueConnection = std::shared_ptr<Catalogue>;

@@ -1,6 +1,7 @@
 #include "core/store/NameCollation.h"
 
 #include <memory>
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 
 namespace zv {
@@ -48,6 +49,20 @@ void appendCollationKey(QStringView text, std::vector<std::uint8_t> &out)
         needed = ucol_getSortKey(collator(), chars, int32_t(text.size()), out.data() + start, needed);
     }
     out.resize(start + size_t(needed));
+}
+
+QByteArray collationVersion()
+{
+    UVersionInfo collatorVersion{};
+    ucol_getVersion(collator(), collatorVersion);
+    UVersionInfo unicodeVersion{};
+    u_getUnicodeVersion(unicodeVersion);
+    char text[U_MAX_VERSION_STRING_LENGTH * 2 + 1] = {};
+    u_versionToString(collatorVersion, text);
+    QByteArray version("root/secondary/");
+    version.append(text).append('/');
+    u_versionToString(unicodeVersion, text);
+    return version.append(text);
 }
 
 } // namespace zv

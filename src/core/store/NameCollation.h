@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QStringView>
 
 #include <cstdint>
@@ -14,5 +15,9 @@ bool collatesBefore(QStringView a, QStringView b);
 // Appends the collation key of `text` (bytes ending in a zero) to `out`; comparing two
 // keys bytewise gives the same order as collatesBefore.
 void appendCollationKey(QStringView text, std::vector<std::uint8_t> &out);
+
+// What the order and the letter-case folding depend on: the collation rule and strength, the
+// collator's version and the Unicode version. A list sorted under another one is sorted anew.
+QByteArray collationVersion();
 
 } // namespace zv

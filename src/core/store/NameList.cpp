@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 #include <string_view>
 
@@ -238,6 +239,7 @@ NameList::~NameList()
 NameList::NameList(const NameList &other)
 {
     other.finishIndex();
+    m_base = other.m_base;
     m_rows = other.m_rows;
     m_order = other.m_order;
     m_generation = other.m_generation;
@@ -248,18 +250,31 @@ void NameList::assign(NameRows rows)
 {
     finishIndex();
     const int n = int(rows.size());
+    m_base = {};
     m_rows = std::move(rows);
-    m_tree.clear();
+    m_tree = {};
     ++m_generation;
     // The search index does not hold up the list: a large list builds it on a second thread
     // while this one sorts, and the first search or change waits for it. It is built over the
     // names' ids, which become list positions once both are done.
-    auto build = [this, n] { return foldedOrder(n, [this](int id) { return m_rows.at(id); }); };
+    auto build = [this, n] { return foldedOrder(n, [this](int id) { return nameOf(id); }); };
     {
         std::lock_guard lock(m_indexLock);
         m_pendingIndex = std::async(n >= kParallelFrom ? std::launch::async : std::launch::deferred, build);
     }
-    m_order = collationOrder(n, [this](int id) { return m_rows.at(id); });
+    m_order = collationOrder(n, [this](int id) { return nameOf(id); });
+}
+
+void NameList::assignSorted(NameColumns sorted)
+{
+    finishIndex();
+    m_rows = NameRows();
+    std::vector<int> order(static_cast<size_t>(sorted.count));
+    std::iota(order.begin(), order.end(), 0);
+    m_order = std::move(order);
+    m_tree = IntColumn::view(sorted.tree, size_t(sorted.count) * 2);
+    m_base = std::move(sorted);
+    ++m_generation;
 }
 
 void NameList::finishIndex() const
@@ -268,7 +283,7 @@ void NameList::finishIndex() const
     if (!m_pendingIndex.valid())
         return;
     std::vector<int> leaves = m_pendingIndex.get();
-    std::vector<int> positionOf(m_rows.size());
+    std::vector<int> positionOf(static_cast<size_t>(idCount()));
     for (size_t p = 0; p < m_order.size(); ++p)
         positionOf[size_t(m_order[p])] = int(p);
     for (int &leaf : leaves)
@@ -290,7 +305,7 @@ std::vector<int> NameList::merge(const NameRows &batch, std::vector<int> &order,
     finishIndex();
     const int n = size();
     const int k = int(batch.size());
-    const int firstId = int(m_rows.size());
+    const int firstId = int(idCount());
 
     // Where each added name goes: after the names it equals, as if added one by one in order.
     const std::vector<int> sorted = collationOrder(k, [&](int i) { return batch.at(i); });

@@ -18,11 +18,23 @@ zv::NameList &NameListModel::writable()
 void NameListModel::assign(zv::NameRows rows)
 {
     beginResetModel();
+    unshared().assign(std::move(rows));
+    endResetModel();
+}
+
+void NameListModel::assignSorted(zv::NameColumns sorted)
+{
+    beginResetModel();
+    unshared().assignSorted(std::move(sorted));
+    endResetModel();
+}
+
+zv::NameList &NameListModel::unshared()
+{
     // A snapshot someone holds keeps the old names; the new ones never touch it.
     if (m_names.use_count() > 1)
         m_names = std::make_shared<zv::NameList>();
-    m_names->assign(std::move(rows));
-    endResetModel();
+    return *m_names;
 }
 
 int NameListModel::insert(const QString &name, qint64 rowId)

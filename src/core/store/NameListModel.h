@@ -21,6 +21,8 @@ public:
     std::shared_ptr<const zv::NameList> snapshot() const { return m_names; }
 
     void assign(zv::NameRows rows);
+    // Names already sorted, read in place (see NameList::assign).
+    void assignSorted(zv::NameColumns sorted);
     // One name at its sorted place; returns its row.
     int insert(const QString &name, qint64 rowId);
     // Names added as one batch (see NameList::Merge). The new rows are announced block by
@@ -38,6 +40,8 @@ public:
 
 private:
     zv::NameList &writable();
+    // The list to fill anew, never one a snapshot holds.
+    zv::NameList &unshared();
     // While added rows are being announced: the position in the whole list of a row of the
     // part announced so far.
     int listPosition(int row) const;

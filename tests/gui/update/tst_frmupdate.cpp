@@ -59,9 +59,11 @@ QMap<QString, QByteArray> snapshot(const QString &root)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString relative = QDir(root).relativeFilePath(path);
-        // The history of changes and the backup taken before the entries are written are the program's own.
+        // The history of changes, the sorted lists (written in the background) and the backup taken
+        // before the entries are written are the program's own.
         if (relative.startsWith(QLatin1String("tmp/")) || relative.startsWith(QLatin1String("Backups/")) ||
-            relative.startsWith(QLatin1String("Zorvanell.dat.history")))
+            relative.startsWith(QLatin1String("Zorvanell.dat.history")) ||
+            relative.startsWith(QLatin1String("Zorvanell.dat.lists")))
             continue;
         QFile file(path);
         files.insert(relative, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
