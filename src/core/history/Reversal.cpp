@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <map>
+#include <memory>
 #include <sqlite3.h>
 
 namespace zv::history {
@@ -44,9 +46,34 @@ RecordSide &toSide(RecordStep &step, Direction direction)
     return direction == Direction::Undo ? step.before : step.after;
 }
 
-bool rowIsFree(sqlite3 *db, const QString &table, qint64 rowId)
+// The statements of one pass over a change's records, each prepared once: an update's undo
+// runs the same few over thousands of records.
+class Statements
 {
-    SqlStatement select(db, QStringLiteral("SELECT 1 FROM ") + quotedName(table) + QStringLiteral(" WHERE rowid = ?1"));
+public:
+    explicit Statements(sqlite3 *db)
+        : m_db(db)
+    {
+    }
+
+    SqlStatement &operator()(const QString &sql)
+    {
+        std::unique_ptr<SqlStatement> &statement = m_prepared[sql];
+        if (statement)
+            statement->reset();
+        else
+            statement = std::make_unique<SqlStatement>(m_db, sql);
+        return *statement;
+    }
+
+private:
+    sqlite3 *m_db;
+    std::map<QString, std::unique_ptr<SqlStatement>> m_prepared;
+};
+
+bool rowIsFree(Statements &statements, const QString &table, qint64 rowId)
+{
+    SqlStatement &select = statements(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE rowid = ?1"));
     select.bind(1, rowId);
     return !select.step();
 }
@@ -66,6 +93,7 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
             throw CatalogueError(QStringLiteral("В журнале изменений неизвестный раздел: ") + table);
         return quotedName(table);
     };
+    Statements statements(db);
     // First every record is checked, so that a refusal writes nothing.
     for (RecordStep &step : change.records) {
         RecordSide &from = fromSide(step, direction);
@@ -75,12 +103,13 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
                                  QStringLiteral("»."));
         if (!from.exists())
             continue;
-        SqlStatement select(db, QStringLiteral("SELECT Name, Ref FROM ") + tableOf(step.table) +
-                                    QStringLiteral(" WHERE rowid = ?1"));
+        SqlStatement &select = statements(QStringLiteral("SELECT Name, Ref FROM ") + tableOf(step.table) +
+                                          QStringLiteral(" WHERE rowid = ?1"));
         select.bind(1, from.rowId);
         if (!select.step() || select.isNull(0) || select.text(0) != from.name)
             refuse(direction, recordWords(step, from));
         const QString text = select.text(1);
+        select.reset();
         if (textHash(text) != from.textHash || (from.hasText && text != from.text))
             refuse(direction, recordWords(step, from));
         // What is replaced now is kept, for the way back.
@@ -105,8 +134,8 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
         const QString table = tableOf(step.table);
         TableEffect &effect = effectFor(step.table);
         if (from.exists() && to.exists()) {
-            SqlStatement update(db, QStringLiteral("UPDATE ") + table +
-                                        QStringLiteral(" SET Name = ?1, Ref = ?2 WHERE rowid = ?3"));
+            SqlStatement &update = statements(QStringLiteral("UPDATE ") + table +
+                                              QStringLiteral(" SET Name = ?1, Ref = ?2 WHERE rowid = ?3"));
             update.bind(1, to.name);
             update.bind(2, to.text);
             update.bind(3, from.rowId);
@@ -115,16 +144,17 @@ std::vector<TableEffect> applyRecords(sqlite3 *db, Change &change, Direction dir
             effect.removed << from.rowId;
             effect.carried.emplace_back(from.rowId, from.rowId);
         } else if (from.exists()) {
-            SqlStatement remove(db, QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?1"));
+            SqlStatement &remove =
+                statements(QStringLiteral("DELETE FROM ") + table + QStringLiteral(" WHERE rowid = ?1"));
             remove.bind(1, from.rowId);
             remove.run();
             effect.removed << from.rowId;
         } else if (to.exists()) {
             // Back under its own row id where that is free, so the list and the index know it again.
-            const bool sameRow = rowIsFree(db, step.table, to.rowId);
-            SqlStatement insert(db, QStringLiteral("INSERT INTO ") + table +
-                                        (sameRow ? QStringLiteral(" (rowid, Name, Ref) VALUES (?3, ?1, ?2)")
-                                                 : QStringLiteral(" (Name, Ref) VALUES (?1, ?2)")));
+            const bool sameRow = rowIsFree(statements, table, to.rowId);
+            SqlStatement &insert = statements(QStringLiteral("INSERT INTO ") + table +
+                                              (sameRow ? QStringLiteral(" (rowid, Name, Ref) VALUES (?3, ?1, ?2)")
+                                                       : QStringLiteral(" (Name, Ref) VALUES (?1, ?2)")));
             insert.bind(1, to.name);
             insert.bind(2, to.text);
             if (sameRow)
