@@ -42,9 +42,9 @@ void attach(sqlite3 *db, const QString &path)
     SqlStatement statement(db, QStringLiteral("ATTACH DATABASE ?1 AS history"));
     statement.bind(1, path);
     statement.run();
-    // Written ahead of the catalogue's commits, each synced once (see JointCommit.h).
+    // Written ahead of the catalogue's commits and synced a moment later (see JointCommit.h).
     sqlite3_exec(db, "PRAGMA history.journal_mode = WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA history.synchronous = FULL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA history.synchronous = NORMAL", nullptr, nullptr, nullptr);
 }
 
 void detach(sqlite3 *db)

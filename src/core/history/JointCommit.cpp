@@ -1,6 +1,7 @@
 #include "core/history/JointCommit.h"
 
 #include "core/history/Journal.h"
+#include "core/history/LateSync.h"
 #include "core/store/SqlStatement.h"
 
 #include <functional>
@@ -64,8 +65,10 @@ void exec(sqlite3 *db, const char *sql)
 
 HistoryTransaction::HistoryTransaction(sqlite3 *db, bool synced)
     : m_db(db)
+    , m_synced(synced)
 {
-    exec(db, synced ? "PRAGMA history.synchronous = FULL" : "PRAGMA history.synchronous = NORMAL");
+    if (synced)
+        exec(db, "PRAGMA history.synchronous = FULL");
     // Deferred: only the history is written, and the catalogue's write lock is another
     // connection's meanwhile.
     exec(db, "BEGIN");
@@ -75,6 +78,8 @@ HistoryTransaction::~HistoryTransaction()
 {
     if (!m_done)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_synced)
+        sqlite3_exec(m_db, "PRAGMA history.synchronous = NORMAL", nullptr, nullptr, nullptr);
 }
 
 void HistoryTransaction::commit()
@@ -99,7 +104,7 @@ void JointCommit::commitNew(Catalogue::Transaction &catalogue, Change &change)
     }
     change.state = ChangeState::Waiting;
     {
-        HistoryTransaction ahead(m_history, true);
+        HistoryTransaction ahead(m_history, false);
         Journal(m_history).append(change);
         ahead.commit();
     }
@@ -107,6 +112,7 @@ void JointCommit::commitNew(Catalogue::Transaction &catalogue, Change &change)
         catalogue.commit();
     } catch (const CatalogueError &) {
         settle(m_history, [&](Journal &journal) { journal.forget(change.id); });
+        syncSoon(m_history);
         throw;
     }
     change.state = ChangeState::Done;
@@ -115,6 +121,7 @@ void JointCommit::commitNew(Catalogue::Transaction &catalogue, Change &change)
         journal.setState(change.id, ChangeState::Done);
         dropTextsPutIn(m_history, change.id, Direction::Redo);
     });
+    syncSoon(m_history);
 }
 
 void JointCommit::commitStep(Catalogue::Transaction &catalogue, Change &change, Direction direction)
@@ -124,7 +131,7 @@ void JointCommit::commitStep(Catalogue::Transaction &catalogue, Change &change, 
         return;
     }
     {
-        HistoryTransaction ahead(m_history, true);
+        HistoryTransaction ahead(m_history, false);
         Journal journal(m_history);
         journal.updateRecords(change);
         journal.setState(change.id, waitingFor(direction));
@@ -134,6 +141,7 @@ void JointCommit::commitStep(Catalogue::Transaction &catalogue, Change &change, 
         catalogue.commit();
     } catch (const CatalogueError &) {
         settle(m_history, [&](Journal &journal) { journal.setState(change.id, leftAs(direction)); });
+        syncSoon(m_history);
         throw;
     }
     change.state = settledAs(direction);
@@ -141,6 +149,7 @@ void JointCommit::commitStep(Catalogue::Transaction &catalogue, Change &change, 
         journal.setState(change.id, settledAs(direction));
         dropTextsPutIn(m_history, change.id, direction);
     });
+    syncSoon(m_history);
 }
 
 void settleWaiting(sqlite3 *db)

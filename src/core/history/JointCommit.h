@@ -13,12 +13,17 @@ namespace zv::history {
 // A change to the catalogue and its record in the history land together or not at all, the
 // history being written through a connection of its own (in WAL mode):
 //   1. the catalogue's transaction is written but not committed;
-//   2. the record is committed to the history, synced, marked as waiting;
-//   3. the catalogue commits;
-//   4. the mark is settled (not synced: a mark lost with the power is settled at the next opening).
+//   2. the record is committed to the history, marked as waiting;
+//   3. the catalogue commits (synced, as ever);
+//   4. the mark is settled, and the history synced a moment later on another thread (syncSoon).
 // A record found waiting at the next opening is settled by what the catalogue holds (see
-// settleWaiting). One commit over both files (the history attached to the catalogue's
-// connection) would do the same, but SQLite's commit of two files syncs them three times over.
+// settleWaiting). A stopped or killed program loses nothing: a commit in WAL mode is the
+// system's the moment it returns. A power cut within that moment may take the newest records
+// (never the catalogue's changes) with it: those changes then cannot be undone, and an undo
+// whose own record went is refused, since the catalogue no longer holds what its change left.
+// A sync of the record ahead of the catalogue's commit would close that gap at two fifths of a
+// change's time; one commit over both files, at twice it (SQLite syncs a commit of two files
+// three times over).
 //
 // Made before the catalogue's transaction begins: it holds this process's history lock from
 // then on, so that no other thread of it reads the history between the commit and the settling.
@@ -55,6 +60,7 @@ public:
 
 private:
     sqlite3 *m_db;
+    bool m_synced;
     bool m_done = false;
 };
 
