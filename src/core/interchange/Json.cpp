@@ -6,6 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <optional>
+#include <thread>
+#include <utility>
+
 namespace zv::interchange {
 
 namespace {
@@ -72,8 +76,96 @@ QByteArray jsonClosing()
     return "\n]}\n";
 }
 
+namespace {
+
+// Files this big are read in two halves at once, on two threads; below, one parse is quick enough.
+constexpr qsizetype kHalvesFrom = 4 * 1024 * 1024;
+
+// Takes the entries of `entries` (the file's from number `first` + 1 on) into `result`; false,
+// with the reason in `result`, when one of them is refused.
+bool takeEntries(const QJsonArray &entries, qsizetype first, ReadResult &result)
+{
+    auto refuse = [&](const QString &why) {
+        result.failure = why;
+        return false;
+    };
+    result.entries.reserve(result.entries.size() + entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const qsizetype number = first + i + 1;
+        const QJsonObject object = entries.at(i).toObject();
+        const QJsonValue name = object.value(QLatin1String("name"));
+        const QJsonValue text = object.value(QLatin1String("text"));
+        const QJsonValue pictures = object.value(QLatin1String("pictures"));
+        const std::optional<QString> table = tableOfCategory(object.value(QLatin1String("category")).toString());
+        if (!name.isString() || !text.isString() || !(pictures.isArray() || pictures.isUndefined()))
+            return refuse(QStringLiteral("Запись %1 файла неполна: нужны category, name, text.").arg(number));
+        if (!table)
+            return refuse(QStringLiteral("У записи %1 файла неизвестный раздел.").arg(number));
+        Entry entry{*table, name.toString(), text.toString(), {}};
+        if (entry.name.size() > kMaxFieldBytes || entry.text.size() > kMaxFieldBytes)
+            return refuse(QStringLiteral("В файле есть слишком длинное поле."));
+        for (const QJsonValue picture : pictures.toArray()) {
+            if (!picture.isString())
+                return refuse(QStringLiteral("У записи %1 файла неправильный список скриншотов.").arg(number));
+            entry.pictures << picture.toString();
+        }
+        result.entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
+// A file this program wrote, cut in two between two entries: the first half keeps the file's
+// opening, the second gets one of its own. Our writer escapes every control character, so a
+// line break followed by an entry's start is never inside a string; in a file cut at the wrong
+// place the first half ends inside a string and is refused, and the whole file is read instead.
+std::optional<std::pair<QByteArray, QByteArray>> halves(const QByteArray &bytes)
+{
+    if (bytes.size() < kHalvesFrom || !bytes.startsWith(jsonOpening()))
+        return std::nullopt;
+    static const QByteArray between = ",\n{\"category\": ";
+    const qsizetype cut = bytes.indexOf(between, bytes.size() / 2);
+    if (cut < 0)
+        return std::nullopt;
+    return std::pair{bytes.left(cut) + "]}", "{\"entries\": [" + bytes.mid(cut + 1)};
+}
+
+// The entries of a file cut in halves, read at once; nullopt when a half is no JSON.
+std::optional<ReadResult> entriesFromHalves(const QByteArray &first, const QByteArray &second)
+{
+    QJsonParseError secondError;
+    QJsonArray secondEntries;
+    std::thread reader([&] {
+        secondEntries =
+            QJsonDocument::fromJson(second, &secondError).object().value(QLatin1String("entries")).toArray();
+    });
+    QJsonParseError firstError;
+    const QJsonDocument document = QJsonDocument::fromJson(first, &firstError);
+    reader.join();
+    if (firstError.error != QJsonParseError::NoError || secondError.error != QJsonParseError::NoError)
+        return std::nullopt;
+    ReadResult result;
+    const QJsonObject root = document.object();
+    const QJsonArray firstEntries = root.value(QLatin1String("entries")).toArray();
+    if (root.value(QLatin1String("version")).toInt() > kVersion) {
+        result.failure = QStringLiteral("Файл записан более новой версией программы.");
+    } else if (firstEntries.size() + secondEntries.size() > kMaxEntries) {
+        result.failure = QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries);
+    } else if (takeEntries(firstEntries, 0, result)) {
+        takeEntries(secondEntries, firstEntries.size(), result);
+    }
+    if (!result.failure.isEmpty())
+        result.entries.clear();
+    return result;
+}
+
+} // namespace
+
 ReadResult entriesFromJson(const QByteArray &bytes)
 {
+    if (const auto cut = halves(bytes)) {
+        if (std::optional<ReadResult> read = entriesFromHalves(cut->first, cut->second))
+            return std::move(*read);
+    }
     ReadResult result;
     auto refuse = [&](const QString &why) {
         result.entries.clear();
@@ -97,27 +189,8 @@ ReadResult entriesFromJson(const QByteArray &bytes)
     const QJsonArray entries = root.value(QLatin1String("entries")).toArray();
     if (entries.size() > kMaxEntries)
         return refuse(QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries));
-    result.entries.reserve(entries.size());
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QJsonObject object = entries.at(i).toObject();
-        const QJsonValue name = object.value(QLatin1String("name"));
-        const QJsonValue text = object.value(QLatin1String("text"));
-        const QJsonValue pictures = object.value(QLatin1String("pictures"));
-        const std::optional<QString> table = tableOfCategory(object.value(QLatin1String("category")).toString());
-        if (!name.isString() || !text.isString() || !(pictures.isArray() || pictures.isUndefined()))
-            return refuse(QStringLiteral("Запись %1 файла неполна: нужны category, name, text.").arg(i + 1));
-        if (!table)
-            return refuse(QStringLiteral("У записи %1 файла неизвестный раздел.").arg(i + 1));
-        Entry entry{*table, name.toString(), text.toString(), {}};
-        if (entry.name.size() > kMaxFieldBytes || entry.text.size() > kMaxFieldBytes)
-            return refuse(QStringLiteral("В файле есть слишком длинное поле."));
-        for (const QJsonValue picture : pictures.toArray()) {
-            if (!picture.isString())
-                return refuse(QStringLiteral("У записи %1 файла неправильный список скриншотов.").arg(i + 1));
-            entry.pictures << picture.toString();
-        }
-        result.entries.push_back(std::move(entry));
-    }
+    if (!takeEntries(entries, 0, result))
+        result.entries.clear();
     return result;
 }
 

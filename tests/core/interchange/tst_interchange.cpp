@@ -216,6 +216,56 @@ private slots:
         QCOMPARE(read.entries[1].pictures, entry.pictures);
     }
 
+    // A big file of ours is read in two halves at once: the same entries in the same order, a
+    // refusal numbered as in the whole file, a file that would be cut inside a string read whole.
+    void bigFileReadInHalves_data()
+    {
+        QTest::addColumn<QByteArray>("find");    // the first of it after the file's middle...
+        QTest::addColumn<QByteArray>("replace"); // ...becomes this
+        QTest::addColumn<QString>("refusal");    // empty: read
+        QTest::newRow("as written") << QByteArray() << QByteArray() << QString();
+        QTest::newRow("raw line break at the cut")
+            << QByteArray("IDDQD") << QByteArray(",\n{\"category\": \"Games\", IDDQD") << QString();
+        QTest::newRow("broken after the middle") << QByteArray("IDDQD") << QByteArray("\"}]") << "не правильный JSON";
+        QTest::newRow("refused after the middle") << QByteArray("\"Games\", \"name\": \"Пасхалка 7000\"")
+                                                  << QByteArray("\"Пиво\", \"name\": \"x\"") << "записи 7001 ";
+    }
+
+    void bigFileReadInHalves()
+    {
+        QFETCH(QByteArray, find);
+        QFETCH(QByteArray, replace);
+        QFETCH(QString, refusal);
+        const int count = 12000;
+        // Every text holds what the file is cut at, as our writer writes it: escaped.
+        auto text = [](int i) { return QStringLiteral("Наберите IDDQD,\n{\"category\": %1. ").arg(i).repeated(8); };
+        QByteArray bytes = jsonOpening();
+        for (int i = 0; i < count; ++i)
+            appendJsonEntry(bytes, {kGames, QStringLiteral("Пасхалка %1").arg(i), text(i), {}}, i == 0);
+        bytes += jsonClosing();
+        QVERIFY(bytes.size() > 4 * 1024 * 1024);
+        if (!find.isEmpty()) {
+            const qsizetype at = bytes.indexOf(find, bytes.size() / 2);
+            QVERIFY(at > 0);
+            bytes.replace(at, find.size(), replace);
+        }
+        const ReadResult read = entriesFromJson(bytes);
+        // The same bytes read whole, as a file not of ours is: its opening differs, not its length.
+        const ReadResult whole = entriesFromJson(QByteArray(bytes).replace("\"version\": 1", "\"version\": 0"));
+        QCOMPARE(read.failure, whole.failure);
+        QVERIFY2(read.failure.contains(refusal), qPrintable(read.failure));
+        QCOMPARE(read.entries.size(), refusal.isEmpty() && find.isEmpty() ? size_t(count) : whole.entries.size());
+        for (const size_t i :
+             {size_t(0), read.entries.size() / 2, read.entries.size() / 2 + 1, read.entries.size() - 1}) {
+            if (i >= read.entries.size())
+                continue;
+            QCOMPARE(read.entries[i].name, whole.entries[i].name);
+            QCOMPARE(read.entries[i].text, whole.entries[i].text);
+        }
+        if (find.isEmpty())
+            QCOMPARE(read.entries[size_t(count) - 1].text, text(count - 1));
+    }
+
     // Nothing of the catalogue is ever markup: the text is on the pages as text.
     void pagesEscapeTheCatalogue_data()
     {
