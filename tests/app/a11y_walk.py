@@ -322,6 +322,11 @@ class Walk:
             self.key("Escape")
             wait_for(label + " to close", lambda: self.dialog_titled(title) is None)
 
+        # Windows reached by their keys alone.
+        for key, title in (("Ctrl+Shift+E", "Экспорт"), ("Ctrl+I", "Импорт")):
+            if not self.key_opens(key, title, main):
+                fail("main window: %s does not open %s" % (key, title))
+
         # An entry selected (typing its name into the search box selects it): the editor and the picker.
         if self.select_first_entry(main):
             edit = wait_for("Редактировать enabled", lambda: self.enabled_button(main, "Редактировать"))
