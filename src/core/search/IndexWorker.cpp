@@ -4,6 +4,7 @@
 #include "core/search/CatalogueFingerprint.h"
 #include "core/search/DocumentMaker.h"
 #include "core/search/IndexLayout.h"
+#include "core/search/IndexParts.h"
 #include "core/search/XapianHeader.h"
 #include "core/store/CatalogueStore.h"
 #include "core/store/Category.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <malloc.h>
 #include <mutex>
 #include <optional>
 #include <unordered_set>
@@ -96,6 +98,10 @@ struct IndexWorker::Run
     // since, as they are now; the batch's older copies of them are left out.
     QString levelling;
     std::unordered_set<qint64> touchedSinceRead;
+    // A first build's parts, and the id terms of the records the jobs put in while there were
+    // parts: the index holds those as they are now, the parts perhaps older copies.
+    std::unique_ptr<IndexParts> parts;
+    std::vector<std::string> touchedWhileInParts;
 
     bool stopping()
     {
@@ -226,6 +232,10 @@ struct IndexWorker::Run
                     drop(job.table, rowId);
             if (job.table == levelling)
                 touchedSinceRead.insert(job.rowIds.cbegin(), job.rowIds.cend());
+            if (parts) {
+                for (qint64 rowId : job.rowIds)
+                    touchedWhileInParts.push_back(layout::idTerm(job.table, rowId));
+            }
             applied = std::max(applied, job.serial);
         }
         jobsDuringBuild = jobsDuringBuild || !jobs.empty();
@@ -289,6 +299,28 @@ struct IndexWorker::Run
         touchedSinceRead.clear();
     }
 
+    // Takes the parts written so far into the index, which is closed meanwhile and opened again.
+    void mergeParts()
+    {
+        if (!parts)
+            return;
+        const QStringList taken = parts->take();
+        if (taken.isEmpty())
+            return;
+        commitNow();
+        db->commit_transaction();
+        inTransaction = false;
+        db.reset();
+        // Kept until the build ends: a record touched now may be read into a later part.
+        search::mergeParts(worker.m_indexPath, taken, touchedWhileInParts);
+        openIndex();
+        beginTransaction();
+        // Readers open the merged index anew rather than follow the one they had.
+        ++worker.m_generation;
+        worker.m_committed = std::max(worker.m_committed.load(), applied);
+        worker.m_notify(true);
+    }
+
     // Brings one table's part of the index level with the table, reading the table in short
     // reads so that the program's own writes never wait long for this reader. The words of
     // one read are made while the read before is written.
@@ -299,6 +331,11 @@ struct IndexWorker::Run
         size_t next = 0;
         levelling = table;
         touchedSinceRead.clear();
+        // None of the table's records in the index yet: they are written in parts, merged later.
+        if (known.empty() && !parts && worker.m_options.inParts)
+            parts = std::make_unique<IndexParts>(partsFolder(worker.m_indexPath), worker.m_options.twoThreads ? 2 : 1,
+                                                 worker.m_done);
+        IndexParts *const into = known.empty() ? parts.get() : nullptr; // null: written here
         if (catalogue->hasTable(table)) {
             SqlStatement select(catalogue->handle(),
                                 QStringLiteral("SELECT rowid, Name, Ref FROM ") + quotedName(table) +
@@ -329,9 +366,15 @@ struct IndexWorker::Run
                     putMade(table, maker);
                 if (read == 0)
                     break;
-                if (!changed.empty())
+                // Those given to the parts count as done once written there.
+                const qint64 handed = into ? qint64(changed.size()) : 0;
+                if (into && !changed.empty())
+                    into->add(table, std::move(changed));
+                else if (!changed.empty())
                     maker.start(table, std::move(changed));
-                worker.m_done += read;
+                if (into && into->count() >= worker.m_options.mergeEvery)
+                    mergeParts();
+                worker.m_done += read - handed;
                 worker.m_read += read;
                 if (!applyJobs() || stopping())
                     return false;
@@ -365,6 +408,13 @@ struct IndexWorker::Run
             for (const QString &table : tableCreationOrder()) {
                 if (!levelTable(table, maker))
                     return false;
+            }
+            mergeParts();
+            if (parts) {
+                parts.reset();
+                touchedWhileInParts.clear();
+                // The parts' threads and the merge leave their freed memory with the allocator.
+                malloc_trim(0);
             }
             fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
             // Changed meanwhile, and not by this program: look again.
@@ -405,6 +455,7 @@ struct IndexWorker::Run
         sinceCommit.start();
         catalogue = openCatalogue(worker.m_cataloguePath);
         fingerprint = readFingerprint(catalogue->handle(), catalogue->path());
+        removeLeftovers(worker.m_indexPath);
         openIndex();
         beginTransaction();
         const std::string stored = db->get_metadata(layout::kFingerprintKey);

@@ -45,6 +45,9 @@ public:
     QString problem() const;
     // Changes were handed over that no commit has taken in yet.
     bool changesPending() const;
+    // Changes when the index was put in place anew (a first build's parts merged into it): a
+    // reader then opens it anew.
+    quint64 generation() const { return m_generation.load(); }
 
 private:
     struct Job
@@ -78,6 +81,7 @@ private:
     std::atomic<qint64> m_total{0};
     std::atomic<qint64> m_read{0};
     std::atomic<quint64> m_committed{0}; // jobs up to this serial are searchable
+    std::atomic<quint64> m_generation{0};
     std::thread m_thread;
 };
 

@@ -54,6 +54,7 @@ struct SearchIndex::Reader
     QString indexPath;
     IndexWorker &worker;
     std::optional<Xapian::Database> db;
+    quint64 generation = 0; // the worker's, when `db` was opened
     CatalogueConnection catalogue;
     std::map<QString, std::unique_ptr<TextStartReader>> texts; // one per table
 
@@ -66,6 +67,10 @@ struct SearchIndex::Reader
 
     bool open()
     {
+        if (const quint64 now = worker.generation(); now != generation) {
+            db.reset();
+            generation = now;
+        }
         try {
             if (db)
                 db->reopen();

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -71,9 +72,10 @@ QString allMatches(SearchIndex &index, const QString &query)
 void sqliteShell(const QString &path, const QString &sql)
 {
     QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {path, sql});
+    // The index reads the catalogue meanwhile: the shell waits for its turn, as a careful program does.
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-cmd"), QStringLiteral(".timeout 10000"), path, sql});
     QVERIFY(shell.waitForFinished(30000));
-    QCOMPARE(shell.exitCode(), 0);
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
 }
 
 } // namespace
@@ -103,6 +105,7 @@ class TestSearchIndex : public QObject
         transaction.commit();
         zv::search::BuildOptions options;
         options.twoThreads = false;
+        options.inParts = false;
         m_built->oneThread = std::make_unique<SearchIndex>(catalogue.path, options);
         if (!m_built->oneThread->waitForIdle(120000))
             qWarning("the one-thread index is not ready");
@@ -542,6 +545,62 @@ private slots:
         const auto restarted = readyIndex(path);
         QCOMPARE(restarted->total(), 4500);
         QCOMPARE(allMatches(*restarted, query), expected);
+    }
+
+    // A first build in parts, merged every two reads and at its end, while records are edited
+    // and deleted before it reads them: the index has them once, as they are now, as a build
+    // without parts gives them; nothing is left beside the index.
+    void partsMergedAgree()
+    {
+        zvtest::TempHome home;
+        const QString path = home.file(QStringLiteral("Zorvanell.dat"));
+        QVERIFY(QFile::copy(built().catalogue.path, path));
+        auto gate = std::make_shared<zv::BackgroundGate>();
+        zv::search::BuildOptions options;
+        options.gate = gate;
+        options.mergeEvery = 2000;
+        // Held before the first read: the jobs come in while the parts are written.
+        std::shared_ptr<void> hold = gate->hold();
+        SearchIndex index(path, options);
+        QTRY_VERIFY_WITH_TIMEOUT(index.state() == SearchIndex::State::Building, 30000);
+        sqliteShell(path, QStringLiteral("UPDATE Games SET Ref = 'правка' WHERE rowid IN (1, 1500, 2999);"
+                                         "DELETE FROM Games WHERE rowid IN (2, 1501, 3000);"));
+        index.entriesChanged(kGames, {1, 1500, 2999});
+        index.entriesRemoved(kGames, {2, 1501, 3000});
+        hold.reset();
+        QVERIFY(index.waitForIdle(120000));
+        zv::search::BuildOptions direct;
+        direct.inParts = false;
+        const QString copy = home.file(QStringLiteral("copy.dat"));
+        QVERIFY(QFile::copy(path, copy));
+        SearchIndex expected(copy, direct);
+        QVERIFY(expected.waitForIdle(120000));
+        for (const QString &query : {QStringLiteral("текст"), QStringLiteral("правка"), QStringLiteral("особый"),
+                                     QStringLiteral("запись"), QStringLiteral("\"номер 4499\"")})
+            QCOMPARE(allMatches(index, query), allMatches(expected, query));
+        QCOMPARE(index.search(QStringLiteral("правка")).found, 3);
+        const QString indexPath = SearchIndex::indexPathFor(path);
+        for (const QString &leftover : {QStringLiteral(".parts"), QStringLiteral(".merged"), QStringLiteral(".old")})
+            QVERIFY2(!QFileInfo::exists(indexPath + leftover), qPrintable(leftover));
+    }
+
+    // A program stopped in a merge, between putting the index aside and the merged one in
+    // place: the next start takes the index it had, without reading the catalogue again.
+    void mergeStoppedBetweenItsRenames()
+    {
+        Catalogue catalogue;
+        for (int i = 0; i < 50; ++i)
+            catalogue.add(kGames, QStringLiteral("Запись %1").arg(i), QStringLiteral("текст"));
+        const QString indexPath = SearchIndex::indexPathFor(catalogue.path);
+        readyIndex(catalogue.path).reset();
+        QVERIFY(QDir().rename(indexPath, indexPath + QStringLiteral(".old")));
+        QVERIFY(QDir().mkpath(indexPath + QStringLiteral(".merged/half")));
+        QVERIFY(QDir().mkpath(indexPath + QStringLiteral(".parts/0-0")));
+        const auto index = readyIndex(catalogue.path);
+        QCOMPARE(index->recordsRead(), 0);
+        QCOMPARE(index->search(QStringLiteral("текст")).found, 50);
+        for (const QString &leftover : {QStringLiteral(".parts"), QStringLiteral(".merged"), QStringLiteral(".old")})
+            QVERIFY2(!QFileInfo::exists(indexPath + leftover), qPrintable(leftover));
     }
 
     // The first build waits while the user's update is being written, and goes on after.
