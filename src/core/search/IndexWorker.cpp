@@ -300,13 +300,17 @@ struct IndexWorker::Run
     }
 
     // Takes the parts written so far into the index, which is closed meanwhile and opened again.
-    void mergeParts()
+    // false: the worker is to stop (the parts are then thrown away).
+    bool mergeParts()
     {
         if (!parts)
-            return;
+            return true;
         const QStringList taken = parts->take();
         if (taken.isEmpty())
-            return;
+            return true;
+        // The merge rewrites the whole index: the user's work goes first, as before a read.
+        if (!waitForGate())
+            return false;
         commitNow();
         db->commit_transaction();
         inTransaction = false;
@@ -319,6 +323,7 @@ struct IndexWorker::Run
         ++worker.m_generation;
         worker.m_committed = std::max(worker.m_committed.load(), applied);
         worker.m_notify(true);
+        return true;
     }
 
     // Brings one table's part of the index level with the table, reading the table in short
@@ -372,8 +377,8 @@ struct IndexWorker::Run
                     into->add(table, std::move(changed));
                 else if (!changed.empty())
                     maker.start(table, std::move(changed));
-                if (into && into->count() >= worker.m_options.mergeEvery)
-                    mergeParts();
+                if (into && into->count() >= worker.m_options.mergeEvery && !mergeParts())
+                    return false;
                 worker.m_done += read - handed;
                 worker.m_read += read;
                 if (!applyJobs() || stopping())
@@ -409,7 +414,8 @@ struct IndexWorker::Run
                 if (!levelTable(table, maker))
                     return false;
             }
-            mergeParts();
+            if (!mergeParts())
+                return false;
             if (parts) {
                 parts.reset();
                 touchedWhileInParts.clear();
