@@ -4,6 +4,7 @@
 #include "core/history/LateSync.h"
 #include "core/store/SqlStatement.h"
 
+#include <algorithm>
 #include <functional>
 #include <sqlite3.h>
 
@@ -119,7 +120,9 @@ void JointCommit::commitNew(Catalogue::Transaction &catalogue, Change &change)
     settle(m_history, [&](Journal &journal) {
         journal.passUndone();
         journal.setState(change.id, ChangeState::Done);
-        dropTextsPutIn(m_history, change.id, Direction::Redo);
+        if (std::any_of(change.records.cbegin(), change.records.cend(),
+                        [](const RecordStep &step) { return step.after.hasText; }))
+            dropTextsPutIn(m_history, change.id, Direction::Redo);
     });
     syncSoon(m_history);
 }

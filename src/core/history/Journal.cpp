@@ -97,6 +97,8 @@ void Journal::append(Change &change)
         bindSide(record, 7, step.after);
         record.run();
     }
+    if (change.pictures.empty())
+        return;
     SqlStatement picture(m_db, QStringLiteral("INSERT INTO history.pictures (change, file, before, after) "
                                               "VALUES (?1, ?2, ?3, ?4)"));
     picture.bind(1, change.id);

@@ -46,7 +46,9 @@ public:
     void request(std::string path)
     {
         std::lock_guard lock(m_mutex);
-        m_pending.insert(std::move(path));
+        // Already asked for: the thread is gathering, and the sync to come takes this write too.
+        if (!m_pending.insert(std::move(path)).second)
+            return;
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
         m_wake.notify_all();
