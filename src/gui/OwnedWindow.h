@@ -1,12 +1,23 @@
 #pragma once
 
 #include <QAction>
+#include <QColor>
 #include <QIcon>
 #include <QKeySequence>
+#include <QPalette>
 #include <QPixmap>
 #include <QWidget>
 
 namespace zv {
+
+// What every such window has alike: its name, its title and the program's pale background.
+inline void dressOwnedWindow(QWidget *window, const QString &objectName, const QString &title)
+{
+    window->setObjectName(objectName);
+    window->setWindowTitle(title);
+    window->setPalette(QPalette(QColor(240, 238, 224)));
+    window->setAutoFillBackground(true);
+}
 
 // Shows the window of the kind `Window` that `owner` holds, made by `make` on first use: asking
 // again (a shortcut, an icon) brings the same window forward with the keyboard in it.

@@ -44,10 +44,7 @@ frmBackups::frmBackups(zv::CatalogueSession &session, QWidget *owner)
     , m_session(session)
     , m_folder(zv::backup::backupsFolder(zv::cataloguePath()))
 {
-    setObjectName(QStringLiteral("frmBackups"));
-    setWindowTitle(QStringLiteral("Резервные копии"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmBackups"), QStringLiteral("Резервные копии"));
     SetWindowIcon(this);
     resize(640, 380);
 

@@ -36,10 +36,7 @@ frmFavourites::frmFavourites(zv::CatalogueSession &session, zv::Favourites &favo
     , m_session(session)
     , m_favourites(favourites)
 {
-    setObjectName(QStringLiteral("frmFavourites"));
-    setWindowTitle(QStringLiteral("Избранное"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmFavourites"), QStringLiteral("Избранное"));
     SetWindowIcon(this);
     resize(520, 400);
 

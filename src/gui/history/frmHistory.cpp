@@ -170,10 +170,7 @@ frmHistory::frmHistory(zv::CatalogueSession &session, QWidget *owner)
     , m_session(session)
     , m_model(new JournalModel(this))
 {
-    setObjectName(QStringLiteral("frmHistory"));
-    setWindowTitle(QStringLiteral("Журнал изменений"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmHistory"), QStringLiteral("Журнал изменений"));
     resize(860, 600);
 
     txtFilter = new QLineEdit(this);

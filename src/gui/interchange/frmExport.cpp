@@ -51,10 +51,7 @@ frmExport::frmExport(zv::CatalogueSession &session, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("frmExport"));
-    setWindowTitle(QStringLiteral("Экспорт"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmExport"), QStringLiteral("Экспорт"));
     SetWindowIcon(this);
 
     auto *what = new QGroupBox(QStringLiteral("Что экспортировать"), this);

@@ -63,10 +63,7 @@ frmImport::frmImport(zv::CatalogueSession &session, QWidget *owner)
     : QWidget(owner, Qt::Window)
     , m_session(session)
 {
-    setObjectName(QStringLiteral("frmImport"));
-    setWindowTitle(QStringLiteral("Импорт"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmImport"), QStringLiteral("Импорт"));
     SetWindowIcon(this);
 
     cmdChoose = new QPushButton(QStringLiteral("Выбрать файл..."), this);

@@ -84,10 +84,7 @@ frmSearch::frmSearch(zv::CatalogueSession &session, zv::search::SearchIndex &ind
     , m_session(session)
     , m_index(index)
 {
-    setObjectName(QStringLiteral("frmSearch"));
-    setWindowTitle(QStringLiteral("Поиск по описаниям"));
-    setPalette(QPalette(QColor(240, 238, 224)));
-    setAutoFillBackground(true);
+    zv::dressOwnedWindow(this, QStringLiteral("frmSearch"), QStringLiteral("Поиск по описаниям"));
     resize(820, 560);
 
     txtQuery = new QLineEdit(this);
