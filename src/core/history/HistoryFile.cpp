@@ -136,12 +136,17 @@ void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath)
     attach(db, historyPath(cataloguePath));
 }
 
+CatalogueConnection openWithCheckedHistory(const QString &cataloguePath)
+{
+    const CatalogueConnection db = OpenCatalogue(cataloguePath);
+    attachCheckedHistory(db->handle(), cataloguePath);
+    return db;
+}
+
 CatalogueConnection workerConnection(const QString &cataloguePath)
 {
     try {
-        const CatalogueConnection db = OpenCatalogue(cataloguePath);
-        attachCheckedHistory(db->handle(), cataloguePath);
-        return db;
+        return openWithCheckedHistory(cataloguePath);
     } catch (const CatalogueError &) {
         return nullptr;
     }

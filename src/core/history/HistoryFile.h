@@ -35,8 +35,10 @@ Attached attachHistory(sqlite3 *db, const QString &cataloguePath);
 void attachCheckedHistory(sqlite3 *db, const QString &cataloguePath);
 
 // A worker's own connection to write the history through (see JointCommit.h): the catalogue with
-// the history another connection has checked attached. Null when it cannot be had: the session
-// has said why already, and the worker writes without the history.
+// the history another connection has checked attached. Throws CatalogueError.
+CatalogueConnection openWithCheckedHistory(const QString &cataloguePath);
+// The same, null when it cannot be had: the session has said why already, and the worker writes
+// without the history.
 CatalogueConnection workerConnection(const QString &cataloguePath);
 
 // True when an SQLite failure says the history file itself is damaged.

@@ -198,8 +198,7 @@ void CatalogueSession::startHistoryStep(history::Direction direction)
         QString outcome;
         try {
             const CatalogueConnection db = OpenCatalogue(path);
-            const CatalogueConnection historyDb = OpenCatalogue(path);
-            history::attachCheckedHistory(historyDb->handle(), path);
+            const CatalogueConnection historyDb = history::openWithCheckedHistory(path);
             step = writeHistoryStep(db, historyDb->handle(), direction);
         } catch (const history::ChangedSince &refusal) {
             outcome = refusal.message();
