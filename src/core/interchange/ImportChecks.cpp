@@ -41,6 +41,11 @@ QString quoted(const QString &text)
 
 } // namespace
 
+QString tooManyEntries()
+{
+    return QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries);
+}
+
 bool isUtf8(QByteArrayView bytes)
 {
     // In pieces cut before a character's first byte, so that a large file is never held twice
@@ -126,7 +131,7 @@ void checkEntries(ReadResult &result, const QString &folder)
     if (!result.ok())
         return;
     if (qsizetype(result.entries.size()) > kMaxEntries) {
-        result.failure = QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries);
+        result.failure = tooManyEntries();
         return;
     }
     QSet<QString> seen;

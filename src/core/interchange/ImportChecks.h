@@ -13,6 +13,8 @@ namespace zv::interchange {
 
 // True when `bytes` are well-formed UTF-8 (a byte-order mark allowed).
 bool isUtf8(QByteArrayView bytes);
+// The refusal of a file with more than kMaxEntries entries.
+QString tooManyEntries();
 
 // The table of a category given by its display name ("Игры") or its table name ("Games").
 std::optional<QString> tableOfCategory(const QString &category);

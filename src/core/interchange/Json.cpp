@@ -78,6 +78,16 @@ QByteArray jsonClosing()
 
 namespace {
 
+// Why a file's root is refused (its version, its number of entries); empty when it is not.
+QString rootRefusal(const QJsonObject &root, qsizetype entries)
+{
+    if (root.value(QLatin1String("version")).toInt() > kVersion)
+        return QStringLiteral("Файл записан более новой версией программы.");
+    if (entries > kMaxEntries)
+        return tooManyEntries();
+    return QString();
+}
+
 // Files this big are read in two halves at once, on two threads; below, one parse is quick enough.
 constexpr qsizetype kHalvesFrom = 4 * 1024 * 1024;
 
@@ -146,13 +156,9 @@ std::optional<ReadResult> entriesFromHalves(const QByteArray &first, const QByte
     ReadResult result;
     const QJsonObject root = document.object();
     const QJsonArray firstEntries = root.value(QLatin1String("entries")).toArray();
-    if (root.value(QLatin1String("version")).toInt() > kVersion) {
-        result.failure = QStringLiteral("Файл записан более новой версией программы.");
-    } else if (firstEntries.size() + secondEntries.size() > kMaxEntries) {
-        result.failure = QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries);
-    } else if (takeEntries(firstEntries, 0, result)) {
+    result.failure = rootRefusal(root, firstEntries.size() + secondEntries.size());
+    if (result.failure.isEmpty() && takeEntries(firstEntries, 0, result))
         takeEntries(secondEntries, firstEntries.size(), result);
-    }
     if (!result.failure.isEmpty())
         result.entries.clear();
     return result;
@@ -184,11 +190,9 @@ ReadResult entriesFromJson(const QByteArray &bytes)
     const QJsonObject root = document.object();
     if (root.value(QLatin1String("format")).toString() != kFormat || !root.value(QLatin1String("entries")).isArray())
         return refuse(QStringLiteral("Это не файл записей Zorvanell."));
-    if (root.value(QLatin1String("version")).toInt() > kVersion)
-        return refuse(QStringLiteral("Файл записан более новой версией программы."));
     const QJsonArray entries = root.value(QLatin1String("entries")).toArray();
-    if (entries.size() > kMaxEntries)
-        return refuse(QStringLiteral("В файле слишком много записей (больше %1).").arg(kMaxEntries));
+    if (const QString refusal = rootRefusal(root, entries.size()); !refusal.isEmpty())
+        return refuse(refusal);
     if (!takeEntries(entries, 0, result))
         result.entries.clear();
     return result;
