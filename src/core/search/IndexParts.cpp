@@ -176,10 +176,10 @@ void mergeParts(const QString &indexPath, const QStringList &parts, const std::v
     const QString old = oldPath(indexPath);
     QDir(old).removeRecursively();
     if (!QDir().rename(indexPath, old))
-        throw Xapian::DatabaseError("the index could not be put aside for the merged one");
+        throw Xapian::DatabaseError("старый указатель не удалось убрать, чтобы поставить на его место собранный");
     if (!QDir().rename(merged, indexPath)) {
         QDir().rename(old, indexPath);
-        throw Xapian::DatabaseError("the merged index could not be put in place");
+        throw Xapian::DatabaseError("собранный указатель не удалось поставить на место старого");
     }
     QDir(old).removeRecursively();
     for (const QString &path : parts)
