@@ -32,6 +32,22 @@ qint64 countOf(const QString &file, const char *sql)
     return n;
 }
 
+// The changes in the history of the catalogue at `path` as the program finds them on opening it:
+// a change a copy caught written ahead but not yet in its catalogue is settled first (see
+// history/JointCommit.h).
+qint64 settledChanges(const QString &path)
+{
+    const zv::CatalogueConnection db = OpenCatalogue(path);
+    zv::history::attachHistory(db->handle(), path);
+    sqlite3_stmt *stmt = nullptr;
+    qint64 n = -1;
+    if (sqlite3_prepare_v2(db->handle(), "SELECT count(*) FROM history.changes", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return n;
+}
+
 // A catalogue of `count` entries in Games, each added through the session, so the history holds them.
 void fillThroughSession(const QString &path, int count, int first = 0)
 {
@@ -181,8 +197,8 @@ void TestBackup::takenVerifiedAndRestored()
     QCOMPARE(zv::backup::catalogueDamage(catalogue), QString());
 }
 
-// Each entry is one change of the history, written in the same transaction: a backup that holds
-// n entries holds n changes, however the writes fall around it.
+// Each entry is one change of the history, written ahead of the catalogue's commit: a backup that
+// holds n entries holds n changes once opened, however the writes fall around it.
 void TestBackup::consistentWhileEntriesAreWritten()
 {
     zvtest::TempHome home;
@@ -206,7 +222,7 @@ void TestBackup::consistentWhileEntriesAreWritten()
         QVERIFY2(backup, qPrintable(outcome.message));
         const qint64 entries = countOf(backup->cataloguePath(), "SELECT count(*) FROM Games");
         QCOMPARE(backup->entries(), entries);
-        QCOMPARE(countOf(zv::history::historyPath(backup->cataloguePath()), "SELECT count(*) FROM changes"), entries);
+        QCOMPARE(settledChanges(backup->cataloguePath()), entries);
     }
     QVERIFY(added > 5);
 }
